@@ -1,0 +1,21 @@
+# velqor_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [LABELS <extra...>])
+# One QtTest executable per unit. Unit tests run on the offscreen platform; GUI tests need a
+# display (the test command runs ctest under xvfb-run) and get the web engine's root flags.
+find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+
+function(velqor_add_test name)
+    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test velqor_options ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set(env "QT_LOGGING_RULES=*.debug=false"
+            "VELQOR_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/${name}.tmp")
+    if(ARG_GUI)
+        set(labels gui ${ARG_LABELS})
+        list(APPEND env "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu")
+    else()
+        set(labels unit ${ARG_LABELS})
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,50 @@
+// Parser of MP4 and MOV recordings: walks the box tree once for the file information and records.
+#pragma once
+
+#include "parserobject.h"
+
+class Mp4Parser : public ParserObject
+{
+    Q_OBJECT
+
+public:
+    explicit Mp4Parser(const QString &fileName, QObject *parent = nullptr);
+
+private:
+    struct BoxHeader
+    {
+        qint64 start = 0; // position of the size field
+        quint64 size = 0;
+        qint64 payloadStart = 0;
+        qint64 payloadSize = 0;
+        QByteArray type;
+        bool valid = true; // false for a size that cannot hold its own header
+    };
+    struct MediaState
+    {
+        int handlerKind = 0;
+        QByteArray handlerName;
+        qint64 chunkTableOffset = 0;
+        quint32 chunkCount = 0;
+    };
+
+    BoxHeader readBoxHeader(qint64 position);
+    void walkMovie(const BoxHeader &moov);
+    void walkTrack(const BoxHeader &trak);
+    int walkMedia(const BoxHeader &mdia);
+    void walkSampleTable(const BoxHeader &stbl, MediaState &media);
+    void readMovieHeader(qint64 payload);
+    void readHandler(const BoxHeader &hdlr, MediaState &media);
+    void readSampleSizes(qint64 payload);
+    void chooseSampleSource(const MediaState &media);
+
+    // Visits the children of a box (or of the whole file for the top level) in order; the
+    // visitor returns the position where the walk goes on.
+    template<typename Visitor>
+    void walkChildren(qint64 begin, qint64 length, Visitor visit);
+
+    int mCodecOfEntry = 0;
+    float mFrameRateOfTable = 0.0f;
+    quint32 mMovieTimescale = 0;
+    quint32 mMovieDuration = 0;
+};

@@ -1,0 +1,114 @@
+// Common base of the container parsers: owns the file, the file information and the sample reader.
+#pragma once
+
+#include "gpsdata.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QObject>
+
+class ParserObject : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Where the 312-byte sample records of a file are; the value 5 is not used.
+    enum SampleSource : qint32 {
+        None = 0,
+        ExtTrack = 1,
+        GpsBox = 2,
+        SoundTrack = 3,
+        Gps0Box = 4,
+        GpsMetaTrack = 6,
+        AviGpsList = 7,
+        AviAudioChunk = 8,
+    };
+    Q_ENUM(SampleSource)
+
+    static constexpr int RecordSize = 312;
+    static constexpr quint8 ScrambleKey = 0x5C;
+
+    explicit ParserObject(const QString &fileName, QObject *parent = nullptr);
+    ~ParserObject() override;
+
+    bool isOpen() const { return mFile.isOpen(); }
+    int width() const { return mWidth; }
+    int height() const { return mHeight; }
+    int duration() const { return mDuration; }
+    float frameRate() const { return mFrameRate; }
+    QDateTime creationTime() const { return mCreationTime; }
+    int videoCodec() const { return mVideoCodec; }
+    SampleSource sampleSource() const { return mSampleSource; }
+    quint32 sampleCount() const { return mSampleCount; }
+    // Bytes delivered by the file so far; lets benchmarks show that payloads are never read.
+    qint64 bytesRead() const { return mBytesRead; }
+
+    // Fills data with sample i (data is cleared first). Samples must be read in increasing order
+    // for the heading to be right, since it is computed from the previously decoded position.
+    bool readSample(int i, GpsData &data);
+
+    // Rhumb-line course in degrees [0, 360] from the first position to the second.
+    static double courseBetween(double lon1, double lat1, double lon2, double lat2);
+
+protected:
+    qint64 fileSize() const { return mFileSize; }
+
+    // Positioned reads: whatever lies beyond the end of the file (or of a file that could not be
+    // opened) reads as zero bytes, so callers never see a short read.
+    void readAt(qint64 pos, char *buffer, qint64 length);
+    quint16 readU16BE(qint64 pos);
+    quint32 readU32BE(qint64 pos);
+    quint64 readU64BE(qint64 pos);
+    quint32 readU32LE(qint64 pos);
+    // Four characters as a type or chunk identifier, ending at the first NUL.
+    QByteArray readFourCC(qint64 pos);
+
+    // Sequential scans through a file read it in large blocks instead of many small reads.
+    void setReadAhead(bool enabled);
+
+    // Limits mSampleCount to the items (table entries or records, stride bytes apart from
+    // firstItem) whose first byte lies inside the file, so a damaged count cannot make a reader
+    // run far past the data.
+    void limitSampleCount(qint64 firstItem, qint64 stride);
+
+    // Walks the chunks of an AVI movie list from start, counting "01wb" chunks, until listSize
+    // bytes are consumed, maxAudioChunks were counted, the end of the file, or a chunk size that
+    // would wrap the 32-bit position. Returns the count; lastAudioChunk receives the position of
+    // the last chunk counted and nextPosition where the walk stopped.
+    quint32 walkMovieList(quint32 start, quint64 listSize, quint32 maxAudioChunks,
+                          quint32 *lastAudioChunk, quint32 *nextPosition);
+
+    QFile mFile;
+    SampleSource mSampleSource = None;
+    int mWidth = 0;
+    int mHeight = 0;
+    int mVideoCodec = 0;
+    int mDuration = 0;
+    float mFrameRate = 0.0f;
+    QDateTime mCreationTime;
+    qint64 mSampleTableOffset = 0;
+    quint32 mSampleCount = 0;
+    quint32 mMarkerOffset = 0;
+
+private:
+    bool locateRecord(quint32 i, qint64 *position);
+    bool locateAudioChunkRecord(quint32 i, qint64 *position);
+    void decodeSample(const char *record, GpsData &data);
+
+    qint64 mFileSize = 0;
+    qint64 mBytesRead = 0;
+    bool mReadAhead = false;
+    QByteArray mWindow;
+    qint64 mWindowPos = 0;
+
+    // Samples are read in order, so the audio-chunk walk resumes where the previous one stopped
+    // instead of starting over from the head of the movie list for every sample.
+    quint32 mAudioCursorPos = 0;
+    quint32 mAudioCursorCount = 0;
+
+    int mLastIndex = 0;
+    double mLastLongitude = 0.0;
+    double mLastLatitude = 0.0;
+    double mLastHeading = 0.0;
+};
