@@ -1,0 +1,174 @@
+// Settings kept in configuration.ini in the per-user data directory, and the Japanese catalogue.
+#include "configuration.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const char kLanguageKey[] = "language";
+const char kMapSizeKey[] = "MapSize";
+const char kVolumeKey[] = "Volume";
+const char kMuteKey[] = "Mute";
+const char kSpeedUnitKey[] = "speedUnit";
+const char kScreenshotPathKey[] = "ScreenshotSavePath";
+const char kVideoPathKey[] = "videoFilePath";
+const char kWindowRectKey[] = "mainwindowsRect";
+const char kWindowMaximizedKey[] = "mainwindowsIsMaximize";
+const char kWindowScreenKey[] = "mainwindowsScreenNumber";
+
+const char kJapaneseCatalogue[] = ":/translations/Japanese.qm";
+
+QString firstLocation(QStandardPaths::StandardLocation location, const QString &fallback)
+{
+    const QStringList locations = QStandardPaths::standardLocations(location);
+    return locations.isEmpty() ? fallback : locations.first();
+}
+
+QString settingsFilePath()
+{
+    const QString dir
+            = firstLocation(QStandardPaths::DataLocation, QCoreApplication::applicationDirPath());
+    return dir + QStringLiteral("/configuration.ini");
+}
+
+} // namespace
+
+Configuration *Configuration::instance()
+{
+    static Configuration *store = new Configuration;
+    return store;
+}
+
+Configuration::Configuration()
+    : mSettings(new QSettings(settingsFilePath(), QSettings::IniFormat, this))
+{
+    qDebug() << "configuration file" << mSettings->fileName();
+}
+
+int Configuration::targetLanguage() const
+{
+    int language = mSettings->value(kLanguageKey, 0).toInt();
+    if (language == 2) {
+        const QLocale locale;
+        qDebug() << "system language" << QLocale::languageToString(locale.language())
+                 << QLocale::countryToString(locale.country());
+        language = locale.language() == QLocale::Japanese ? 0 : 1;
+    }
+    qDebug() << "targetLanguage" << language;
+    return language;
+}
+
+void Configuration::setLanguage(int code)
+{
+    if (code != 0)
+        QCoreApplication::removeTranslator(&mTranslator);
+    if (code == 0) {
+        if (!mTranslator.load(QString::fromLatin1(kJapaneseCatalogue)))
+            return;
+        // Installing twice would stack the same catalogue in the application's lookup list.
+        QCoreApplication::removeTranslator(&mTranslator);
+        QCoreApplication::installTranslator(&mTranslator);
+    }
+    mSettings->setValue(kLanguageKey, code);
+    emit updateLanguage();
+}
+
+int Configuration::mapType() const
+{
+    return Google;
+}
+
+int Configuration::mapSize() const
+{
+    return mSettings->value(kMapSizeKey, 1).toInt();
+}
+
+void Configuration::setMapSize(int size)
+{
+    mSettings->setValue(kMapSizeKey, size);
+    emit mapSizeChanged();
+}
+
+int Configuration::volume() const
+{
+    return mSettings->value(kVolumeKey, 30).toInt();
+}
+
+void Configuration::setVolume(int volume)
+{
+    mSettings->setValue(kVolumeKey, volume);
+}
+
+bool Configuration::isMute() const
+{
+    return mSettings->value(kMuteKey, false).toBool();
+}
+
+void Configuration::setMute(bool mute)
+{
+    mSettings->setValue(kMuteKey, mute);
+}
+
+int Configuration::speedUnit() const
+{
+    return mSettings->value(kSpeedUnitKey, 0).toInt();
+}
+
+QString Configuration::screenshotSavePath() const
+{
+    const QString pictures = firstLocation(QStandardPaths::PicturesLocation, QDir::homePath());
+    const QString fallback
+            = QStringLiteral("%1/%2").arg(pictures, QCoreApplication::applicationName());
+    return mSettings->value(kScreenshotPathKey, fallback).toString();
+}
+
+QString Configuration::videoFilePath() const
+{
+    const QString movies = firstLocation(QStandardPaths::MoviesLocation, QDir::homePath());
+    return mSettings->value(kVideoPathKey, movies).toString();
+}
+
+void Configuration::setVideoFilePath(const QString &path)
+{
+    mSettings->setValue(kVideoPathKey, path);
+}
+
+QRect Configuration::mainWindowsRect() const
+{
+    return mSettings->value(kWindowRectKey, QRect(483, 166, 950, 628)).toRect();
+}
+
+void Configuration::setMainWindowsRect(const QRect &rect)
+{
+    mSettings->setValue(kWindowRectKey, rect);
+}
+
+bool Configuration::mainWindowsIsMaximize() const
+{
+    return mSettings->value(kWindowMaximizedKey, false).toBool();
+}
+
+void Configuration::setMainWindowsIsMaximize(bool maximized)
+{
+    mSettings->setValue(kWindowMaximizedKey, maximized);
+}
+
+int Configuration::mainWindowsScreenNumber() const
+{
+    return mSettings->value(kWindowScreenKey, 0).toInt();
+}
+
+void Configuration::setMainWindowsScreenNumber(int screen)
+{
+    mSettings->setValue(kWindowScreenKey, screen);
+}
+
+void Configuration::sync()
+{
+    mSettings->sync();
+}

@@ -1,0 +1,61 @@
+// Process-wide store of the user's persistent settings and owner of the interface language.
+#pragma once
+
+#include "maptypes.h"
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <QTranslator>
+
+class QSettings;
+
+class Configuration : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Created on first use, after the application's name and organization are set, because the
+    // file location derives from them; never destroyed before the process ends.
+    static Configuration *instance();
+
+    int targetLanguage() const;
+    void setLanguage(int code);
+
+    int mapType() const;
+
+    int mapSize() const;
+    void setMapSize(int size);
+
+    int volume() const;
+    void setVolume(int volume);
+    bool isMute() const;
+    void setMute(bool mute);
+
+    int speedUnit() const;
+
+    QString screenshotSavePath() const;
+
+    QString videoFilePath() const;
+    void setVideoFilePath(const QString &path);
+
+    QRect mainWindowsRect() const;
+    void setMainWindowsRect(const QRect &rect);
+    bool mainWindowsIsMaximize() const;
+    void setMainWindowsIsMaximize(bool maximized);
+    int mainWindowsScreenNumber() const;
+    void setMainWindowsScreenNumber(int screen);
+
+    void sync();
+
+signals:
+    void updateLanguage();
+    void mapsChanged(MapTypes map);
+    void mapSizeChanged();
+
+private:
+    Configuration();
+
+    QTranslator mTranslator;
+    QSettings *mSettings;
+};
