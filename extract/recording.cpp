@@ -1,0 +1,54 @@
+// Reads a recording with the parser its name calls for, the same choice the viewer makes.
+#include "recording.h"
+
+#include "parser/aviparser.h"
+#include "parser/mp4parser.h"
+
+#include <QFileInfo>
+
+#include <limits>
+#include <memory>
+
+bool Recording::load(const QString &path, QString *problem)
+{
+    file = path;
+    // Only regular files are handed to a parser: opening a FIFO for reading would block until a
+    // writer appears, and devices have no size to walk.
+    const QFileInfo fileInfo(path);
+    if (!fileInfo.exists()) {
+        *problem = QStringLiteral("no such file");
+        return false;
+    }
+    if (fileInfo.isDir()) {
+        *problem = QStringLiteral("is a directory");
+        return false;
+    }
+    if (!fileInfo.isFile()) {
+        *problem = QStringLiteral("not a regular file");
+        return false;
+    }
+
+    std::unique_ptr<ParserObject> parser;
+    if (path.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive))
+        parser = std::make_unique<AVIParser>(path);
+    else
+        parser = std::make_unique<Mp4Parser>(path);
+    if (!parser->isOpen()) {
+        *problem = QStringLiteral("cannot be read");
+        return false;
+    }
+
+    info.width = parser->width();
+    info.height = parser->height();
+    info.duration = parser->duration();
+    info.frameRate = parser->frameRate();
+    info.creationTime = parser->creationTime();
+    info.videoCodec = parser->videoCodec();
+    source = parser->sampleSource();
+
+    samples.clear();
+    GpsData data;
+    for (int i = 0; i < std::numeric_limits<int>::max() && parser->readSample(i, data); ++i)
+        samples.append(data);
+    return true;
+}

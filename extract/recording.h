@@ -1,0 +1,21 @@
+// One recording as the extractor reports it: file information, storage place and raw samples.
+#pragma once
+
+#include "parser/gpsdata.h"
+#include "parser/parserobject.h"
+#include "parser/videoinfo.h"
+
+#include <QString>
+#include <QVector>
+
+struct Recording
+{
+    QString file; // the path as the user gave it
+    VideoInfo info;
+    ParserObject::SampleSource source = ParserObject::None;
+    QVector<GpsData> samples;
+
+    // Parses the file and reads every sample the parser yields. Returns false with a short
+    // reason in problem when the file cannot be opened as a recording.
+    bool load(const QString &path, QString *problem);
+};
