@@ -1,1 +1,88 @@
-// in progress
+// RIFF walk of AVI files: main header information, then the "GPSL" block or the audio chunks.
+#include "aviparser.h"
+
+#include <QtEndian>
+
+#include <climits>
+
+AVIParser::AVIParser(const QString &fileName, QObject *parent)
+    : ParserObject(fileName, parent)
+{
+    if (readFourCC(0) != "RIFF" || readU32LE(4) == 0 || readFourCC(8) != "AVI ")
+        return;
+    findMainHeader();
+    if (!findGpsList())
+        findAudioChunks();
+}
+
+void AVIParser::findMainHeader()
+{
+    // The search steps through the bytes rather than skipping chunks by their sizes, so it is
+    // read in blocks.
+    setReadAhead(true);
+    qint64 position = 12;
+    while (position < fileSize()) {
+        const QByteArray id = readFourCC(position);
+        const quint32 size = readU32LE(position + 4);
+        const QByteArray type = readFourCC(position + 8);
+        position += 12;
+        if (id != "LIST" || size == 0 || type != "hdrl")
+            continue;
+        const QByteArray headerId = readFourCC(position);
+        const quint32 headerSize = readU32LE(position + 4);
+        position += 8;
+        if (headerId != "avih" || headerSize == 0)
+            continue;
+        // A header shorter than the fields it should hold reads as zeros past its end.
+        uchar header[56] = {};
+        readAt(position, reinterpret_cast<char *>(header), qMin<qint64>(headerSize, 56));
+        const quint64 microsecondsPerFrame = qFromLittleEndian<quint32>(header);
+        const quint64 totalFrames = qFromLittleEndian<quint32>(header + 16);
+        mWidth = qint32(qFromLittleEndian<quint32>(header + 32));
+        mHeight = qint32(qFromLittleEndian<quint32>(header + 36));
+        mDuration = int(qMin<quint64>(microsecondsPerFrame * totalFrames / 1000000, INT_MAX));
+        break;
+    }
+    setReadAhead(false);
+}
+
+bool AVIParser::findGpsList()
+{
+    const quint32 tail = readU32BE(fileSize() - 4);
+    if (tail >= fileSize() || readFourCC(tail) != "GPSL")
+        return false;
+    mSampleCount = readU32BE(qint64(tail) + 4);
+    mSampleTableOffset = qint64(tail) + 8;
+    mSampleSource = AviGpsList;
+    limitSampleCount(mSampleTableOffset, RecordSize);
+    return true;
+}
+
+void AVIParser::findAudioChunks()
+{
+    setReadAhead(true);
+    qint64 position = 12;
+    quint32 listSize = 0;
+    bool found = false;
+    while (position < fileSize()) {
+        if (readFourCC(position) != "LIST") {
+            position += 4;
+            continue;
+        }
+        listSize = readU32LE(position + 4);
+        found = readFourCC(position + 8) == "movi";
+        position += 12;
+        if (found)
+            break;
+    }
+    setReadAhead(false);
+    // Offsets in the movie list are 32-bit; a list that starts beyond them cannot be addressed.
+    if (!found || listSize <= 4 || position > 0xFFFFFFFF)
+        return;
+    const quint32 count = walkMovieList(quint32(position), listSize, 0xFFFFFFFF, nullptr, nullptr);
+    if (count == 0)
+        return;
+    mSampleSource = AviAudioChunk;
+    mSampleCount = count;
+    mSampleTableOffset = position;
+}

@@ -1,1 +1,307 @@
-// in progress
+// Reading, unscrambling and decoding of the 312-byte telemetry records, shared by both containers.
+#include "parserobject.h"
+
+#include <QDebug>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 ReadAheadBlock = 64 * 1024;
+
+// An audio chunk carries its record this far after the chunk's identifier (8 bytes of chunk
+// header, then 0xFFFA bytes of sound).
+constexpr quint32 AudioChunkRecordOffset = 8 + 0xFFFA;
+
+// Offsets of the fields inside an unscrambled record.
+enum RecordField {
+    DateTimeField = 8,
+    AuxTextField = 22,
+    FixFlagField = 37,
+    LatitudeRefField = 38,
+    LatitudeField = 39,
+    LongitudeRefField = 47,
+    LongitudeField = 48,
+    AuxValueField = 57,
+    SpeedField = 62,
+    GsensorField = 173,
+};
+
+double degreesFromField(const char *text, const char *format)
+{
+    int degrees = 0;
+    int minutes = 0;
+    std::sscanf(text, format, &degrees, &minutes);
+    return degrees + minutes / 10000.0 / 60.0;
+}
+
+int intFromField(const char *text, const char *format)
+{
+    int value = 0;
+    std::sscanf(text, format, &value);
+    return value;
+}
+
+float gsensorFromGroup(const char *group)
+{
+    const char sign = group[0];
+    if (sign != '+' && sign != '-') {
+        qDebug() << "gsensor data error";
+        return 0.0f;
+    }
+    int units = 0;
+    int hundredths = 0;
+    std::sscanf(group + 1, "%1d%2d", &units, &hundredths);
+    const float value = units + hundredths / 100.0f;
+    return sign == '-' ? -value : value;
+}
+
+} // namespace
+
+ParserObject::ParserObject(const QString &fileName, QObject *parent)
+    : QObject(parent)
+    , mFile(fileName)
+{
+    // Unbuffered: every read is positioned and small, so a buffer would only read bytes (often
+    // video payload) that are never looked at.
+    if (mFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        mFileSize = mFile.size();
+    } else {
+        qDebug() << "Mp4Parser open file error, file:" << fileName;
+    }
+}
+
+ParserObject::~ParserObject()
+{
+    if (mFile.isOpen())
+        mFile.close();
+}
+
+void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
+{
+    std::memset(buffer, 0, size_t(length));
+    if (pos < 0 || pos >= mFileSize || length <= 0)
+        return;
+    length = qMin(length, mFileSize - pos);
+    if (mReadAhead) {
+        if (pos < mWindowPos || pos + length > mWindowPos + mWindow.size()) {
+            mWindowPos = pos;
+            mWindow.resize(int(qMin(qMax(ReadAheadBlock, length), mFileSize - pos)));
+            const qint64 got = mFile.seek(pos) ? mFile.read(mWindow.data(), mWindow.size()) : 0;
+            mWindow.resize(int(qMax<qint64>(got, 0)));
+            mBytesRead += mWindow.size();
+        }
+        const qint64 available = qMax<qint64>(0, mWindowPos + mWindow.size() - pos);
+        std::memcpy(buffer, mWindow.constData() + (pos - mWindowPos),
+                    size_t(qMin(length, available)));
+        return;
+    }
+    if (!mFile.seek(pos))
+        return;
+    const qint64 got = mFile.read(buffer, length);
+    if (got > 0)
+        mBytesRead += got;
+}
+
+quint16 ParserObject::readU16BE(qint64 pos)
+{
+    uchar bytes[2];
+    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
+    return qFromBigEndian<quint16>(bytes);
+}
+
+quint32 ParserObject::readU32BE(qint64 pos)
+{
+    uchar bytes[4];
+    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
+    return qFromBigEndian<quint32>(bytes);
+}
+
+quint64 ParserObject::readU64BE(qint64 pos)
+{
+    uchar bytes[8];
+    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
+    return qFromBigEndian<quint64>(bytes);
+}
+
+quint32 ParserObject::readU32LE(qint64 pos)
+{
+    uchar bytes[4];
+    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
+    return qFromLittleEndian<quint32>(bytes);
+}
+
+QByteArray ParserObject::readFourCC(qint64 pos)
+{
+    char bytes[4];
+    readAt(pos, bytes, sizeof bytes);
+    return QByteArray(bytes, int(qstrnlen(bytes, sizeof bytes)));
+}
+
+void ParserObject::setReadAhead(bool enabled)
+{
+    mReadAhead = enabled;
+    if (!enabled)
+        mWindow.clear();
+}
+
+void ParserObject::limitSampleCount(qint64 firstItem, qint64 stride)
+{
+    if (firstItem >= mFileSize) {
+        mSampleCount = 0;
+        return;
+    }
+    const qint64 fitting = (mFileSize - firstItem + stride - 1) / stride;
+    if (fitting < qint64(mSampleCount))
+        mSampleCount = quint32(fitting);
+}
+
+quint32 ParserObject::walkMovieList(quint32 start, quint64 listSize, quint32 maxAudioChunks,
+                                    quint32 *lastAudioChunk, quint32 *nextPosition)
+{
+    quint32 pos = start;
+    quint64 consumed = 4; // the list's "movi" type
+    quint32 count = 0;
+    while (consumed < listSize && count < maxAudioChunks && qint64(pos) < mFileSize) {
+        char header[8];
+        readAt(pos, header, sizeof header);
+        const bool audio = std::memcmp(header, "01wb", 4) == 0;
+        quint64 size = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(header + 4));
+        if (audio) {
+            ++count;
+            if (lastAudioChunk)
+                *lastAudioChunk = pos;
+        } else {
+            size += size & 1; // other chunks are padded to an even length
+        }
+        const quint64 advance = 8 + size;
+        if (pos + advance > 0xFFFFFFFFu) {
+            // The next position would wrap the 32-bit offset back to the start of the file.
+            pos = 0xFFFFFFFFu;
+            break;
+        }
+        pos += quint32(advance);
+        consumed += advance;
+    }
+    if (nextPosition)
+        *nextPosition = pos;
+    return count;
+}
+
+bool ParserObject::locateAudioChunkRecord(quint32 i, qint64 *position)
+{
+    if (i < mAudioCursorCount || mAudioCursorCount == 0) {
+        mAudioCursorPos = quint32(mSampleTableOffset);
+        mAudioCursorCount = 0;
+    }
+    quint32 chunk = 0;
+    const quint32 wanted = i + 1 - mAudioCursorCount;
+    const quint32 found
+            = walkMovieList(mAudioCursorPos, ~quint64(0), wanted, &chunk, &mAudioCursorPos);
+    mAudioCursorCount += found;
+    if (found != wanted)
+        return false;
+    *position = quint32(chunk + AudioChunkRecordOffset);
+    return true;
+}
+
+bool ParserObject::locateRecord(quint32 i, qint64 *position)
+{
+    // Table entries are addressed in 64 bits, as the table itself may lie anywhere in the file;
+    // the offsets stored in the entries are 32-bit and so are the sums formed with them.
+    const qint64 table = mSampleTableOffset;
+    switch (mSampleSource) {
+    case ExtTrack:
+        *position = quint32(readU32BE(table + 4 * qint64(i)) + 2);
+        return true;
+    case GpsBox:
+        *position = quint32(readU32BE(table + 8 * qint64(i)) + 18);
+        return true;
+    case SoundTrack:
+        *position = quint32(readU32BE(table + 4 * qint64(i)) + mMarkerOffset + 14);
+        return true;
+    case GpsMetaTrack:
+        *position = readU32BE(table + 4 * qint64(i));
+        return true;
+    case Gps0Box:
+        *position = table + 311 * qint64(i);
+        return true;
+    case AviGpsList:
+        *position = table + RecordSize * qint64(i);
+        return true;
+    case AviAudioChunk:
+        return locateAudioChunkRecord(i, position);
+    case None:
+        break;
+    }
+    return false;
+}
+
+bool ParserObject::readSample(int i, GpsData &data)
+{
+    data = GpsData();
+    if (quint32(i) >= mSampleCount || mSampleSource == None)
+        return false;
+    qint64 position = 0;
+    if (!locateRecord(quint32(i), &position))
+        return false;
+    data.index = i;
+
+    // One spare NUL so that the text fields and sscanf stop inside the buffer.
+    char record[RecordSize + 1];
+    readAt(position, record, RecordSize);
+    record[RecordSize] = 0;
+    for (int k = 2; k < RecordSize; ++k)
+        record[k] = char(record[k] ^ ScrambleKey);
+    decodeSample(record, data);
+    return true;
+}
+
+void ParserObject::decodeSample(const char *record, GpsData &data)
+{
+    std::memcpy(data.dateTime, record + DateTimeField, 14);
+    data.dateTime[14] = 0;
+    std::memcpy(data.auxText, record + AuxTextField, 15);
+    data.auxText[15] = 0;
+    data.fixFlag = quint8(record[FixFlagField]);
+    data.latitudeRef = record[LatitudeRefField];
+    data.latitude = degreesFromField(record + LatitudeField, "%2d%6d");
+    if (data.latitudeRef == 'S')
+        data.latitude = -data.latitude;
+    data.longitudeRef = record[LongitudeRefField];
+    data.longitude = degreesFromField(record + LongitudeField, "%3d%6d");
+    if (data.longitudeRef == 'W')
+        data.longitude = -data.longitude;
+    data.auxValue = intFromField(record + AuxValueField, "%5d");
+    data.speed = intFromField(record + SpeedField, "%3d");
+    data.gsensorX = gsensorFromGroup(record + GsensorField);
+    data.gsensorY = gsensorFromGroup(record + GsensorField + 4);
+    data.gsensorZ = gsensorFromGroup(record + GsensorField + 8);
+
+    if (data.index > mLastIndex && std::fabs(mLastLongitude - data.longitude) > 1e-5
+        && std::fabs(mLastLatitude - data.latitude) > 1e-5) {
+        mLastHeading = courseBetween(mLastLongitude, mLastLatitude, data.longitude, data.latitude);
+    }
+    data.heading = mLastHeading;
+    mLastLatitude = data.latitude;
+    mLastLongitude = data.longitude;
+    mLastIndex = data.index;
+}
+
+double ParserObject::courseBetween(double lon1, double lat1, double lon2, double lat2)
+{
+    constexpr double DegreesToRadians = 0.017453292519943295;
+    constexpr double RadiansToDegrees = 57.29577951308232;
+    // Difference of meridional parts and of longitude, both in minutes of arc.
+    const double m = 7915.70447
+                     * (std::log10(std::tan((lat2 * 0.5 + 45) * DegreesToRadians))
+                        - std::log10(std::tan((lat1 * 0.5 + 45) * DegreesToRadians)));
+    const double d = (lon2 - lon1) * 60;
+    const double h = std::fabs(std::atan(d / m)) * RadiansToDegrees;
+    if (lon2 >= lon1)
+        return lat2 >= lat1 ? h : 180 - h;
+    return lat2 >= lat1 ? 360 - h : 180 + h;
+}
