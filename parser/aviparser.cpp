@@ -79,7 +79,7 @@ void AVIParser::findAudioChunks()
     // Offsets in the movie list are 32-bit; a list that starts beyond them cannot be addressed.
     if (!found || listSize <= 4 || position > 0xFFFFFFFF)
         return;
-    const quint32 count = walkMovieList(quint32(position), listSize, 0xFFFFFFFF, nullptr, nullptr);
+    const quint32 count = countAudioChunks(quint32(position), listSize);
     if (count == 0)
         return;
     mSampleSource = AviAudioChunk;

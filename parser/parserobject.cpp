@@ -4,6 +4,11 @@
 #include <QDebug>
 #include <QtEndian>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +16,7 @@
 namespace {
 
 constexpr qint64 ReadAheadBlock = 64 * 1024;
+constexpr int MaxRememberedChunks = 1 << 20;
 
 // An audio chunk carries its record this far after the chunk's identifier (8 bytes of chunk
 // header, then 0xFFFA bytes of sound).
@@ -90,7 +96,7 @@ void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
         if (pos < mWindowPos || pos + length > mWindowPos + mWindow.size()) {
             mWindowPos = pos;
             mWindow.resize(int(qMin(qMax(ReadAheadBlock, length), mFileSize - pos)));
-            const qint64 got = mFile.seek(pos) ? mFile.read(mWindow.data(), mWindow.size()) : 0;
+            const qint64 got = readFromFile(pos, mWindow.data(), mWindow.size());
             mWindow.resize(int(qMax<qint64>(got, 0)));
             mBytesRead += mWindow.size();
         }
@@ -99,11 +105,30 @@ void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
                     size_t(qMin(length, available)));
         return;
     }
-    if (!mFile.seek(pos))
-        return;
-    const qint64 got = mFile.read(buffer, length);
+    const qint64 got = readFromFile(pos, buffer, length);
     if (got > 0)
         mBytesRead += got;
+}
+
+qint64 ParserObject::readFromFile(qint64 pos, char *buffer, qint64 length)
+{
+#ifdef Q_OS_UNIX
+    // One system call per read: a movie-list walk makes one small read per chunk, and a seek
+    // followed by a read doubles its cost.
+    qint64 total = 0;
+    while (total < length) {
+        const ssize_t got = ::pread(mFile.handle(), buffer + total, size_t(length - total),
+                                    off_t(pos + total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        total += got;
+    }
+    return total;
+#else
+    return mFile.seek(pos) ? mFile.read(buffer, length) : 0;
+#endif
 }
 
 quint16 ParserObject::readU16BE(qint64 pos)
@@ -160,7 +185,8 @@ void ParserObject::limitSampleCount(qint64 firstItem, qint64 stride)
 }
 
 quint32 ParserObject::walkMovieList(quint32 start, quint64 listSize, quint32 maxAudioChunks,
-                                    quint32 *lastAudioChunk, quint32 *nextPosition)
+                                    quint32 *nextPosition,
+                                    const std::function<void(quint32)> &onAudioChunk)
 {
     quint32 pos = start;
     quint64 consumed = 4; // the list's "movi" type
@@ -172,8 +198,7 @@ quint32 ParserObject::walkMovieList(quint32 start, quint64 listSize, quint32 max
         quint64 size = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(header + 4));
         if (audio) {
             ++count;
-            if (lastAudioChunk)
-                *lastAudioChunk = pos;
+            onAudioChunk(pos);
         } else {
             size += size & 1; // other chunks are padded to an even length
         }
@@ -191,19 +216,35 @@ quint32 ParserObject::walkMovieList(quint32 start, quint64 listSize, quint32 max
     return count;
 }
 
+quint32 ParserObject::countAudioChunks(quint32 start, quint64 listSize)
+{
+    // Remember where the chunks are so that reading the samples costs no second walk; only a
+    // damaged file of tiny chunks has more than this, and those are found again by walking.
+    mAudioChunks.clear();
+    return walkMovieList(start, listSize, 0xFFFFFFFFu, nullptr, [this](quint32 chunk) {
+        if (mAudioChunks.size() < MaxRememberedChunks)
+            mAudioChunks.append(chunk);
+    });
+}
+
 bool ParserObject::locateAudioChunkRecord(quint32 i, qint64 *position)
 {
-    if (i < mAudioCursorCount || mAudioCursorCount == 0) {
-        mAudioCursorPos = quint32(mSampleTableOffset);
-        mAudioCursorCount = 0;
-    }
     quint32 chunk = 0;
-    const quint32 wanted = i + 1 - mAudioCursorCount;
-    const quint32 found
-            = walkMovieList(mAudioCursorPos, ~quint64(0), wanted, &chunk, &mAudioCursorPos);
-    mAudioCursorCount += found;
-    if (found != wanted)
-        return false;
+    if (i < quint32(mAudioChunks.size())) {
+        chunk = mAudioChunks.at(int(i));
+    } else {
+        // Samples are read in order, so the walk resumes where the previous one stopped.
+        if (i < mAudioCursorCount || mAudioCursorCount == 0) {
+            mAudioCursorPos = quint32(mSampleTableOffset);
+            mAudioCursorCount = 0;
+        }
+        const quint32 wanted = i + 1 - mAudioCursorCount;
+        const quint32 found = walkMovieList(mAudioCursorPos, ~quint64(0), wanted, &mAudioCursorPos,
+                                            [&chunk](quint32 c) { chunk = c; });
+        mAudioCursorCount += found;
+        if (found != wanted)
+            return false;
+    }
     *position = quint32(chunk + AudioChunkRecordOffset);
     return true;
 }

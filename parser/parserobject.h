@@ -7,6 +7,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QObject>
+#include <QVector>
+
+#include <functional>
 
 class ParserObject : public QObject
 {
@@ -72,12 +75,9 @@ protected:
     // run far past the data.
     void limitSampleCount(qint64 firstItem, qint64 stride);
 
-    // Walks the chunks of an AVI movie list from start, counting "01wb" chunks, until listSize
-    // bytes are consumed, maxAudioChunks were counted, the end of the file, or a chunk size that
-    // would wrap the 32-bit position. Returns the count; lastAudioChunk receives the position of
-    // the last chunk counted and nextPosition where the walk stopped.
-    quint32 walkMovieList(quint32 start, quint64 listSize, quint32 maxAudioChunks,
-                          quint32 *lastAudioChunk, quint32 *nextPosition);
+    // Counts the "01wb" chunks of an AVI movie list that starts at start (right after its
+    // "movi" type) and holds listSize bytes, remembering their positions for readSample.
+    quint32 countAudioChunks(quint32 start, quint64 listSize);
 
     QFile mFile;
     SampleSource mSampleSource = None;
@@ -92,6 +92,12 @@ protected:
     quint32 mMarkerOffset = 0;
 
 private:
+    qint64 readFromFile(qint64 pos, char *buffer, qint64 length);
+    // Walks movie-list chunks from start, counting "01wb" chunks, until listSize bytes are
+    // consumed, maxAudioChunks were counted, the end of the file, or a chunk size that would
+    // wrap the 32-bit position. nextPosition receives where the walk stopped.
+    quint32 walkMovieList(quint32 start, quint64 listSize, quint32 maxAudioChunks,
+                          quint32 *nextPosition, const std::function<void(quint32)> &onAudioChunk);
     bool locateRecord(quint32 i, qint64 *position);
     bool locateAudioChunkRecord(quint32 i, qint64 *position);
     void decodeSample(const char *record, GpsData &data);
@@ -102,8 +108,7 @@ private:
     QByteArray mWindow;
     qint64 mWindowPos = 0;
 
-    // Samples are read in order, so the audio-chunk walk resumes where the previous one stopped
-    // instead of starting over from the head of the movie list for every sample.
+    QVector<quint32> mAudioChunks;
     quint32 mAudioCursorPos = 0;
     quint32 mAudioCursorCount = 0;
 
