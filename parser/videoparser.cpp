@@ -1,0 +1,203 @@
+// Per-recording worker thread: parses one file once, then serves its per-second samples.
+#include "videoparser.h"
+
+#include "aviparser.h"
+#include "mp4parser.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDebug>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Polling periods of the serving loop: a wanted second is repeated every RepeatMs so that the
+// receivers can refresh their displays; with nothing wanted the worker looks again every IdleMs.
+constexpr int RepeatMs = 100;
+constexpr int IdleMs = 500;
+
+// A damaged header can claim a length of years; padding is limited to one day of seconds so that
+// such a file cannot exhaust the memory. Samples actually read are never dropped by this limit.
+constexpr int MaxPaddedLength = 24 * 3600 + 1;
+
+} // namespace
+
+VideoParser::VideoParser(QObject *parent)
+    : QThread(parent)
+{
+    registerRecordMetaTypes();
+    mStartTimer.setSingleShot(true);
+    connect(&mStartTimer, &QTimer::timeout, this, [this] { start(); });
+}
+
+VideoParser::~VideoParser()
+{
+    stopAndWait({this});
+}
+
+void VideoParser::parseFile(const QUrl &url, int id, int delayMs)
+{
+    stopAndWait({this});
+    mUrl = url;
+    mId = id;
+    mRunning = true;
+    mStartTimer.start(qMax(0, delayMs));
+}
+
+void VideoParser::stopParsing()
+{
+    mRunning = false;
+    wake();
+}
+
+void VideoParser::setCurrentSecond(int second)
+{
+    if (mCurrentSecond.exchange(second) != second) {
+        wake();
+    }
+}
+
+void VideoParser::requestAllGpsData()
+{
+    mSendAll = true;
+    wake();
+    if (!isRunning()) {
+        // The pending staggered start is taken over by this one.
+        mStartTimer.stop();
+        start();
+    }
+}
+
+void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
+{
+    for (VideoParser *parser : parsers) {
+        parser->mStartTimer.stop();
+        parser->stopParsing();
+    }
+
+    const auto anyRunning = [&parsers] {
+        return std::any_of(parsers.cbegin(), parsers.cend(),
+                           [](const VideoParser *parser) { return parser->isRunning(); });
+    };
+    if (QCoreApplication::instance() && QThread::currentThread()->eventDispatcher()) {
+        // The end of every thread posts an event to this object, so waiting for more events
+        // sleeps until something happens instead of spinning, and the queued signals of the
+        // ending runs are delivered in the meantime.
+        QObject waker;
+        for (VideoParser *parser : parsers) {
+            connect(
+                    parser, &QThread::finished, &waker, [] {}, Qt::QueuedConnection);
+        }
+        while (anyRunning()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    // A thread that has left run() may still be finishing; this returns within moments.
+    for (VideoParser *parser : parsers) {
+        parser->wait();
+    }
+}
+
+void VideoParser::run()
+{
+    const QString fileName = mUrl.toLocalFile();
+    std::unique_ptr<ParserObject> parser;
+    if (fileName.endsWith(QLatin1String(".AVI"), Qt::CaseInsensitive)) {
+        parser = std::make_unique<AVIParser>(fileName);
+    } else {
+        parser = std::make_unique<Mp4Parser>(fileName);
+    }
+
+    VideoInfo info;
+    info.width = parser->width();
+    info.height = parser->height();
+    info.duration = parser->duration();
+    info.frameRate = parser->frameRate();
+    info.creationTime = parser->creationTime();
+    info.videoCodec = parser->videoCodec();
+    emit videoInfoChanged(mId, info);
+
+    mGpsDataList.clear();
+    for (int i = 0; mRunning; ++i) {
+        GpsData sample;
+        if (!parser->readSample(i, sample)) {
+            break;
+        }
+        mGpsDataList.append(sample);
+    }
+    fitToDuration(info.duration);
+
+    serve();
+
+    mCurrentSecond = -1;
+    parser.reset();
+    qDebug() << "end run" << mId;
+}
+
+void VideoParser::fitToDuration(int duration)
+{
+    // An empty list has nothing to pad with, and a negative length is no length at all.
+    if (mGpsDataList.isEmpty() || duration < 0) {
+        return;
+    }
+    const qint64 wanted = qint64(duration) + 1;
+    if (mGpsDataList.size() > wanted) {
+        mGpsDataList.erase(mGpsDataList.begin() + int(wanted), mGpsDataList.end());
+        return;
+    }
+    const int target = int(qMin<qint64>(wanted, MaxPaddedLength));
+    const GpsData last = mGpsDataList.last();
+    mGpsDataList.reserve(target);
+    while (mGpsDataList.size() < target) {
+        mGpsDataList.append(last);
+    }
+}
+
+void VideoParser::serve()
+{
+    int lastSent = -1;
+    while (mRunning) {
+        const quint64 seen = generation();
+        if (mSendAll.exchange(false)) {
+            emit allGpsDataParserFinished(mId, mGpsDataList);
+        }
+        const int current = mCurrentSecond;
+        if (current != lastSent) {
+            if (current >= 0 && current < mGpsDataList.size()) {
+                emit gpsDataChanged(mId, mGpsDataList.at(current));
+                lastSent = current;
+                continue;
+            }
+            pause(current >= 0 ? RepeatMs : IdleMs, seen);
+        } else if (current >= 0) {
+            emit gpsDataChanged(mId, mGpsDataList.at(current));
+            pause(RepeatMs, seen);
+        } else {
+            pause(IdleMs, seen);
+        }
+    }
+}
+
+void VideoParser::pause(int ms, quint64 seenGeneration)
+{
+    QMutexLocker locker(&mWakeMutex);
+    QDeadlineTimer deadline(ms);
+    while (mWakeGeneration == seenGeneration && !deadline.hasExpired()) {
+        mWakeCondition.wait(&mWakeMutex, deadline);
+    }
+}
+
+quint64 VideoParser::generation()
+{
+    QMutexLocker locker(&mWakeMutex);
+    return mWakeGeneration;
+}
+
+void VideoParser::wake()
+{
+    QMutexLocker locker(&mWakeMutex);
+    ++mWakeGeneration;
+    mWakeCondition.wakeAll();
+}

@@ -1,0 +1,69 @@
+// Per-recording worker thread: parses one file once, then serves its per-second samples.
+#pragma once
+
+#include "gpsdata.h"
+#include "videoinfo.h"
+
+#include <QList>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QWaitCondition>
+
+#include <atomic>
+
+class VideoParser : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit VideoParser(QObject *parent = nullptr);
+    ~VideoParser() override;
+
+    // Ends a previous run (delivering its queued signals meanwhile), then starts parsing url
+    // after delayMs; every signal of the run carries id.
+    void parseFile(const QUrl &url, int id, int delayMs);
+    void stopParsing();
+    // The second whose sample is wanted; -1 for none.
+    void setCurrentSecond(int second);
+    // Asks for the whole list once; starts the thread at once when it is not running.
+    void requestAllGpsData();
+
+    // Clears the keep-running flag of every parser first and then waits for all of them
+    // together, delivering queued events meanwhile, so closing many rows costs one wait, not one
+    // per row.
+    static void stopAndWait(const QList<VideoParser *> &parsers);
+
+signals:
+    void videoInfoChanged(int mId, VideoInfo info);
+    void gpsDataChanged(int mId, GpsData data);
+    void allGpsDataParserFinished(int mId, QList<GpsData> dataList);
+
+protected:
+    void run() override;
+
+private:
+    void fitToDuration(int duration);
+    void serve();
+    // Sleeps up to ms unless a request or a stop arrives after the worker looked at the state
+    // numbered seenGeneration.
+    void pause(int ms, quint64 seenGeneration);
+    quint64 generation();
+    void wake();
+
+    std::atomic<bool> mRunning{false};
+    std::atomic<bool> mSendAll{false};
+    int mId = 0;
+    QUrl mUrl;
+    std::atomic<int> mCurrentSecond{-1};
+    QList<GpsData> mGpsDataList;
+
+    // Staggered start; a member timer so that a second parseFile replaces a pending start
+    // instead of adding one, and so that destruction cancels it.
+    QTimer mStartTimer;
+    // Wakes the sleeping worker on every change of its flags or wanted second.
+    QMutex mWakeMutex;
+    QWaitCondition mWakeCondition;
+    quint64 mWakeGeneration = 0;
+};
