@@ -1,0 +1,318 @@
+// Build-time tool: draws the control bar's button and dial images and lists them in a .qrc.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Every glyph is designed on a 32-unit grid and scaled to the image size, so the small buttons
+// keep the proportions of the large ones.
+constexpr qreal Grid = 32.0;
+
+struct Look
+{
+    QColor glyph;
+    QColor plate; // rounded background behind the glyph; transparent for none
+};
+
+const QColor Idle(182, 182, 194);
+const QColor Hover(0x45, 0xAD, 0xED);
+const QColor Pressed(0x2A, 0x8B, 0xDA);
+const QColor Disabled(84, 84, 96);
+const QColor Transparent(0, 0, 0, 0);
+
+const Look LookNormal{Idle, Transparent};
+const Look LookHover{Hover, Transparent};
+const Look LookPressed{Pressed, QColor(255, 255, 255, 22)};
+
+using Glyph = std::function<void(QPainter &, const QColor &)>;
+
+void strokeWith(QPainter &p, const QColor &color, qreal width)
+{
+    p.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+}
+
+void fillWith(QPainter &p, const QColor &color)
+{
+    // A thin outline in the fill colour rounds the corners of filled shapes.
+    p.setPen(QPen(color, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(color);
+}
+
+QPainterPath polygonPath(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QVector<QPointF>(points)));
+    path.closeSubpath();
+    return path;
+}
+
+// Letters of the view buttons, drawn as strokes inside a box of the given height.
+void letterF(QPainter &p, QPointF top, qreal h)
+{
+    const qreal w = h * 0.6;
+    QPainterPath path(top + QPointF(0, h));
+    path.lineTo(top);
+    path.lineTo(top + QPointF(w, 0));
+    path.moveTo(top + QPointF(0, h * 0.48));
+    path.lineTo(top + QPointF(w * 0.85, h * 0.48));
+    p.drawPath(path);
+}
+
+void letterR(QPainter &p, QPointF top, qreal h)
+{
+    const qreal w = h * 0.62;
+    const qreal mid = h * 0.52;
+    QPainterPath path(top + QPointF(0, h));
+    path.lineTo(top);
+    path.lineTo(top + QPointF(w * 0.55, 0));
+    path.cubicTo(top + QPointF(w * 1.1, 0), top + QPointF(w * 1.1, mid),
+                 top + QPointF(w * 0.55, mid));
+    path.lineTo(top + QPointF(0, mid));
+    path.moveTo(top + QPointF(w * 0.45, mid));
+    path.lineTo(top + QPointF(w, h));
+    p.drawPath(path);
+}
+
+void frontViewGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    p.drawRoundedRect(QRectF(6, 7, 20, 18), 2.5, 2.5);
+    letterF(p, QPointF(13.2, 11), 10);
+}
+
+void rearViewGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    p.drawRoundedRect(QRectF(6, 7, 20, 18), 2.5, 2.5);
+    letterR(p, QPointF(12.8, 11), 10);
+}
+
+void frontRearViewGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 1.8);
+    p.drawRoundedRect(QRectF(3.5, 8, 11.5, 16), 2, 2);
+    p.drawRoundedRect(QRectF(17, 8, 11.5, 16), 2, 2);
+    strokeWith(p, c, 1.6);
+    letterF(p, QPointF(7.6, 12.5), 7);
+    letterR(p, QPointF(21, 12.5), 7);
+}
+
+void fileGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    QPainterPath back(QPointF(5, 24));
+    back.lineTo(5, 8.5);
+    back.lineTo(12, 8.5);
+    back.lineTo(14.5, 11);
+    back.lineTo(25, 11);
+    back.lineTo(25, 14.5);
+    p.drawPath(back);
+    // The open front flap of the folder.
+    p.drawPath(polygonPath({{5, 24}, {9, 14.5}, {28.5, 14.5}, {24.5, 24}}));
+}
+
+void shotGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    QPainterPath body(QPointF(8, 11));
+    body.lineTo(11, 11);
+    body.lineTo(13, 8);
+    body.lineTo(19, 8);
+    body.lineTo(21, 11);
+    body.lineTo(26, 11);
+    body.quadTo(28, 11, 28, 13);
+    body.lineTo(28, 23);
+    body.quadTo(28, 25, 26, 25);
+    body.lineTo(6, 25);
+    body.quadTo(4, 25, 4, 23);
+    body.lineTo(4, 13);
+    body.quadTo(4, 11, 6, 11);
+    body.closeSubpath();
+    p.drawPath(body);
+    p.drawEllipse(QPointF(16, 18), 4.2, 4.2);
+    fillWith(p, c);
+    p.drawEllipse(QPointF(23.8, 14.4), 0.7, 0.7);
+}
+
+void playGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawPath(polygonPath({{10.5, 6.5}, {26, 16}, {10.5, 25.5}}));
+}
+
+void pauseGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawRoundedRect(QRectF(9.5, 7, 4.5, 18), 1, 1);
+    p.drawRoundedRect(QRectF(18, 7, 4.5, 18), 1, 1);
+}
+
+void stopGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawRoundedRect(QRectF(8.5, 8.5, 15, 15), 2, 2);
+}
+
+void previousGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawRoundedRect(QRectF(6.5, 7.5, 3.5, 17), 0.8, 0.8);
+    p.drawPath(polygonPath({{25.5, 7.5}, {12, 16}, {25.5, 24.5}}));
+}
+
+void nextGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawRoundedRect(QRectF(22, 7.5, 3.5, 17), 0.8, 0.8);
+    p.drawPath(polygonPath({{6.5, 7.5}, {20, 16}, {6.5, 24.5}}));
+}
+
+void speakerGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawPath(polygonPath({{4, 12}, {9.5, 12}, {16.5, 6}, {16.5, 26}, {9.5, 20}, {4, 20}}));
+}
+
+void volumeGlyph(QPainter &p, const QColor &c)
+{
+    speakerGlyph(p, c);
+    strokeWith(p, c, 2.2);
+    p.drawArc(QRectF(13, 10.5, 11, 11), -50 * 16, 100 * 16);
+    p.drawArc(QRectF(10.5, 5.5, 20, 21), -50 * 16, 100 * 16);
+}
+
+void muteGlyph(QPainter &p, const QColor &c)
+{
+    speakerGlyph(p, c);
+    strokeWith(p, c, 2.4);
+    p.drawLine(QPointF(20.5, 12), QPointF(28, 20));
+    p.drawLine(QPointF(28, 12), QPointF(20.5, 20));
+}
+
+void speedUpGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawPath(polygonPath({{5, 22}, {16, 9}, {27, 22}}));
+}
+
+void speedDownGlyph(QPainter &p, const QColor &c)
+{
+    fillWith(p, c);
+    p.drawPath(polygonPath({{5, 10}, {16, 23}, {27, 10}}));
+}
+
+QImage render(int size, const Look &look, const Glyph &glyph)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / Grid, size / Grid);
+    if (look.plate.alpha() > 0) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(look.plate);
+        p.drawRoundedRect(QRectF(0.5, 0.5, Grid - 1, Grid - 1), 5, 5);
+    }
+    glyph(p, look.glyph);
+    return image;
+}
+
+class ImageWriter
+{
+public:
+    explicit ImageWriter(const QString &outDir)
+        : mOutDir(outDir)
+    { }
+
+    bool write(const QString &name, int size, const Look &look, const Glyph &glyph)
+    {
+        const QString relative = QStringLiteral("image/%1.png").arg(name);
+        if (!render(size, look, glyph).save(mOutDir + QLatin1Char('/') + relative, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(relative));
+            return false;
+        }
+        mFiles << relative;
+        return true;
+    }
+
+    // The three states of a plain button.
+    bool writeButton(const QString &name, int size, const Glyph &glyph)
+    {
+        return write(name + "_normal", size, LookNormal, glyph)
+               && write(name + "_hover", size, LookHover, glyph)
+               && write(name + "_pressed", size, LookPressed, glyph);
+    }
+
+    // The seven states of a checkable view button.
+    bool writeViewButton(const QString &name, const Glyph &glyph)
+    {
+        const QColor white(255, 255, 255);
+        return writeButton(name, 32, glyph)
+               && write(name + "_checked_normal", 32, {white, QColor(38, 153, 238)}, glyph)
+               && write(name + "_checked_hover", 32, {white, Hover}, glyph)
+               && write(name + "_checked_pressed", 32, {QColor(222, 234, 246), Pressed}, glyph)
+               && write(name + "_disable", 32, {Disabled, Transparent}, glyph);
+    }
+
+    bool writeQrc(const QString &qrcName) const
+    {
+        QFile file(mOutDir + QLatin1Char('/') + qrcName);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+            return false;
+        }
+        QTextStream out(&file);
+        out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/image\">\n";
+        for (const QString &relative : mFiles)
+            out << "    <file alias=\"" << relative.mid(6) << "\">" << relative << "</file>\n";
+        out << "</qresource>\n</RCC>\n";
+        out.flush();
+        return file.error() == QFile::NoError;
+    }
+
+private:
+    QString mOutDir;
+    QStringList mFiles;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR QRC_NAME\n", argv[0]);
+        return 64;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(outDir + QStringLiteral("/image"))) {
+        std::fprintf(stderr, "cannot create %s/image\n", argv[1]);
+        return 1;
+    }
+
+    ImageWriter writer(outDir);
+    const bool written = writer.writeViewButton("front_view", frontViewGlyph)
+                         && writer.writeViewButton("rear_view", rearViewGlyph)
+                         && writer.writeViewButton("front_rear_view", frontRearViewGlyph)
+                         && writer.writeButton("file", 32, fileGlyph)
+                         && writer.writeButton("shot", 32, shotGlyph)
+                         && writer.writeButton("play", 32, playGlyph)
+                         && writer.writeButton("pause", 32, pauseGlyph)
+                         && writer.writeButton("stop", 32, stopGlyph)
+                         && writer.writeButton("prev", 24, previousGlyph)
+                         && writer.writeButton("next", 24, nextGlyph)
+                         && writer.write("volume_normal", 20, LookNormal, volumeGlyph)
+                         && writer.write("volume_hover", 20, LookHover, volumeGlyph)
+                         && writer.writeButton("mute", 20, muteGlyph)
+                         && writer.writeButton("speedup", 16, speedUpGlyph)
+                         && writer.writeButton("speeddown", 16, speedDownGlyph)
+                         && writer.writeQrc(QString::fromLocal8Bit(argv[2]));
+    return written ? 0 : 1;
+}
