@@ -5,9 +5,11 @@ if(VELQOR_WARNINGS_AS_ERRORS)
     target_compile_options(velqor_options INTERFACE -Werror)
 endif()
 if(VELQOR_SANITIZERS)
-    string(REPLACE "," ";" _velqor_san_list "${VELQOR_SANITIZERS}")
-    string(REPLACE ";" "," _velqor_san "${_velqor_san_list}")
-    target_compile_options(velqor_options INTERFACE -fsanitize=${_velqor_san}
+    target_compile_options(velqor_options INTERFACE -fsanitize=${VELQOR_SANITIZERS}
                                                     -fno-omit-frame-pointer -fno-sanitize-recover=all)
-    target_link_options(velqor_options INTERFACE -fsanitize=${_velqor_san})
+    target_link_options(velqor_options INTERFACE -fsanitize=${VELQOR_SANITIZERS})
+endif()
+if(VELQOR_FUZZ)
+    # Coverage feedback for everything the fuzz targets link; the targets add the fuzzer main.
+    target_compile_options(velqor_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()

@@ -3,11 +3,13 @@
 # ("test"). Safe to run again: it installs only missing packages and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ROOT=$PWD
 
 PACKAGES=(cmake make g++ git clang-format
     qtbase5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
-    libqt5charts5-dev qtwebengine5-dev libjs-leaflet ffmpeg xvfb xauth)
+    libqt5charts5-dev qtwebengine5-dev libjs-leaflet ffmpeg xvfb xauth
+    clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 
 install_packages() {
@@ -23,22 +25,50 @@ install_packages() {
 }
 
 build() {
-    cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$BUILD_DIR" -j"$(nproc)"
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+stage() {
+    echo
+    echo "==== $1 ($(date +%T))"
+}
+
+# Hardening stages: parsers and workers without the GUI, under the sanitizers, then fuzzed.
+hardening() {
+    stage "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    build "$BUILD_DIR-asan" -DVELQOR_GUI=OFF -DVELQOR_BENCH=OFF -DVELQOR_SANITIZERS=address,undefined
+    (cd "$BUILD_DIR-asan" && ctest --output-on-failure -j"$(nproc)" -L unit -E style_format)
+
+    stage "parsing thread and playlist tests under ThreadSanitizer"
+    build "$BUILD_DIR-tsan" -DVELQOR_GUI=OFF -DVELQOR_BENCH=OFF -DVELQOR_SANITIZERS=thread
+    (cd "$BUILD_DIR-tsan" && TSAN_OPTIONS="suppressions=$ROOT/scripts/tsan.supp halt_on_error=1" \
+        ctest --output-on-failure -j"$(nproc)" -R 'tst_videoparser|tst_playlistmodel')
+
+    stage "fuzzing the parsers"
+    CC=clang-14 CXX=clang++-14 build "$BUILD_DIR-fuzz" -DVELQOR_FUZZ=ON -DVELQOR_GUI=OFF \
+        -DVELQOR_TESTS=OFF -DVELQOR_BENCH=OFF -DVELQOR_SANITIZERS=address,undefined
+    bash scripts/fuzz.sh "$BUILD_DIR-fuzz" "${VELQOR_FUZZ_SECONDS:-60}" \
+        "$BUILD_DIR/tests/fixtures/velqor-samples"
 }
 
 case "${1:-}" in
 run)
     install_packages
-    build
+    build "$BUILD_DIR"
     "$BUILD_DIR"/tests/fixtures/velqor-samples "$BUILD_DIR"/samples
     "$BUILD_DIR"/extract/velqor-extract "$BUILD_DIR"/samples/*
     ;;
 test)
     install_packages
-    build
-    cd "$BUILD_DIR"
-    xvfb-run -a ctest --output-on-failure -j"$(nproc)"
+    stage "build"
+    build "$BUILD_DIR"
+    hardening
+    # Last, so that the run closes with the summary of the whole suite.
+    stage "all tests"
+    (cd "$BUILD_DIR" && xvfb-run -a ctest --output-on-failure -j"$(nproc)")
     ;;
 *)
     echo "usage: $0 run|test" >&2
