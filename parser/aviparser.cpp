@@ -65,8 +65,10 @@ void AVIParser::findAudioChunks()
     quint32 listSize = 0;
     bool found = false;
     while (position < fileSize()) {
+        // Chunks start on even offsets, and a header list whose stream format is 18 bytes long
+        // puts the movie list at 2 modulo 4, so every even offset is looked at.
         if (readFourCC(position) != "LIST") {
-            position += 4;
+            position += 2;
             continue;
         }
         listSize = readU32LE(position + 4);
