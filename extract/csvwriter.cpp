@@ -1,8 +1,8 @@
 // Rows follow RFC 4180: CRLF line ends, and a cell with a comma, quote or line break is quoted.
 #include "csvwriter.h"
 
+#include "extractedrecording.h"
 #include "fieldformat.h"
-#include "recording.h"
 
 #include <QIODevice>
 
@@ -22,7 +22,7 @@ CsvWriter::CsvWriter(QIODevice *device)
     writeRow(QStringList(QStringLiteral("file")) + FieldFormat::sampleFieldNames());
 }
 
-void CsvWriter::add(const Recording &recording)
+void CsvWriter::add(const ExtractedRecording &recording)
 {
     for (const GpsData &sample : recording.samples) {
         QStringList cells(recording.file);

@@ -8,7 +8,7 @@ class CsvWriter : public RecordingWriter
 public:
     explicit CsvWriter(QIODevice *device);
 
-    void add(const Recording &recording) override;
+    void add(const ExtractedRecording &recording) override;
     void finish() override;
 
 private:

@@ -1,8 +1,8 @@
 // Track points carry speed and course in the TrackPointExtension that common GPX readers know.
 #include "gpxwriter.h"
 
+#include "extractedrecording.h"
 #include "fieldformat.h"
-#include "recording.h"
 
 #include <cmath>
 
@@ -23,7 +23,7 @@ GpxWriter::GpxWriter(QIODevice *device)
     mXml.writeAttribute(QStringLiteral("creator"), QStringLiteral("velqor-extract"));
 }
 
-void GpxWriter::add(const Recording &recording)
+void GpxWriter::add(const ExtractedRecording &recording)
 {
     mXml.writeStartElement(GpxNamespace, QStringLiteral("trk"));
     mXml.writeTextElement(GpxNamespace, QStringLiteral("name"),

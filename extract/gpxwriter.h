@@ -10,7 +10,7 @@ class GpxWriter : public RecordingWriter
 public:
     explicit GpxWriter(QIODevice *device);
 
-    void add(const Recording &recording) override;
+    void add(const ExtractedRecording &recording) override;
     void finish() override;
 
 private:

@@ -1,13 +1,13 @@
 // Builds each file's object from the shared field list and prints the document at the end.
 #include "jsonwriter.h"
 
+#include "extractedrecording.h"
 #include "fieldformat.h"
-#include "recording.h"
 
 #include <QIODevice>
 #include <QJsonDocument>
 
-void JsonWriter::add(const Recording &recording)
+void JsonWriter::add(const ExtractedRecording &recording)
 {
     QJsonArray samples;
     for (const GpsData &sample : recording.samples) {

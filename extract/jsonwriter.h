@@ -10,7 +10,7 @@ class JsonWriter : public RecordingWriter
 public:
     using RecordingWriter::RecordingWriter;
 
-    void add(const Recording &recording) override;
+    void add(const ExtractedRecording &recording) override;
     void finish() override;
 
 private:

@@ -1,8 +1,8 @@
 // A gx:Track lists all its times first and then all its coordinates, pairing them by position.
 #include "kmlwriter.h"
 
+#include "extractedrecording.h"
 #include "fieldformat.h"
-#include "recording.h"
 
 static const QString KmlNamespace = QStringLiteral("http://www.opengis.net/kml/2.2");
 static const QString ExtNamespace = QStringLiteral("http://www.google.com/kml/ext/2.2");
@@ -19,7 +19,7 @@ KmlWriter::KmlWriter(QIODevice *device)
     mXml.writeStartElement(KmlNamespace, QStringLiteral("Document"));
 }
 
-void KmlWriter::add(const Recording &recording)
+void KmlWriter::add(const ExtractedRecording &recording)
 {
     // Every coordinate needs its time, so a point whose stored time does not parse is left out.
     QStringList whens;

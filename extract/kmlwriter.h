@@ -10,7 +10,7 @@ class KmlWriter : public RecordingWriter
 public:
     explicit KmlWriter(QIODevice *device);
 
-    void add(const Recording &recording) override;
+    void add(const ExtractedRecording &recording) override;
     void finish() override;
 
 private:

@@ -1,5 +1,5 @@
 // Entry of velqor-extract: reads the command line, then feeds each recording to the chosen writer.
-#include "recording.h"
+#include "extractedrecording.h"
 #include "recordingwriter.h"
 
 #include <QCommandLineParser>
@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
     int status = Success;
     const std::unique_ptr<RecordingWriter> writer = RecordingWriter::create(format, output);
     for (const QString &file : files) {
-        Recording recording;
+        ExtractedRecording recording;
         QString problem;
         if (!recording.load(file, &problem)) {
             printError(QStringLiteral("cannot open %1: %2").arg(file, problem));

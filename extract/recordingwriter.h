@@ -7,7 +7,7 @@
 #include <memory>
 
 class QIODevice;
-struct Recording;
+struct ExtractedRecording;
 
 class RecordingWriter
 {
@@ -19,7 +19,7 @@ public:
     RecordingWriter(const RecordingWriter &) = delete;
     RecordingWriter &operator=(const RecordingWriter &) = delete;
 
-    virtual void add(const Recording &recording) = 0;
+    virtual void add(const ExtractedRecording &recording) = 0;
     virtual void finish() = 0;
 
     static QStringList formats();

@@ -1,5 +1,5 @@
 // Reads a recording with the parser its name calls for, the same choice the viewer makes.
-#include "recording.h"
+#include "extractedrecording.h"
 
 #include "parser/aviparser.h"
 #include "parser/mp4parser.h"
@@ -9,7 +9,7 @@
 #include <limits>
 #include <memory>
 
-bool Recording::load(const QString &path, QString *problem)
+bool ExtractedRecording::load(const QString &path, QString *problem)
 {
     file = path;
     // Only regular files are handed to a parser: opening a FIFO for reading would block until a

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QVector>
 
-struct Recording
+struct ExtractedRecording
 {
     QString file; // the path as the user gave it
     VideoInfo info;

@@ -1,0 +1,449 @@
+// Runs velqor-extract on generated recordings and checks every output format field by field.
+#include "mp4writer.h"
+#include "recording.h"
+
+#include <parser/aviparser.h>
+#include <parser/mp4parser.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1; // -1 when the program crashed or did not finish
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runExtract(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QJsonArray parseJson(const QByteArray &text)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        qWarning() << "not a JSON array:" << error.errorString();
+    return document.array();
+}
+
+QString refText(char reference)
+{
+    return reference ? QString(QLatin1Char(reference)) : QString();
+}
+
+// The records of the detailed recording, chosen for one rule each.
+QVector<SampleRecord> detailedRecords()
+{
+    QVector<SampleRecord> records(5);
+    // South and west, a negative G value, a text that CSV has to quote.
+    records[0].dateTime = "20240315083005";
+    records[0].auxText = "cam,\"1\"";
+    records[0].setPosition(-33.5, -70.25);
+    records[0].speed = 72;
+    records[0].auxValue = 12345;
+    records[0].gsensor[0] = "-0.98";
+    records[0].gsensor[1] = "+0.05";
+    records[0].gsensor[2] = "+1.00";
+    // A position without a fix, and a Latin-1 letter in the text.
+    records[1].dateTime = "20240315083006";
+    records[1].auxText = "caf\xe9";
+    records[1].fixFlag = 0;
+    records[1].setPosition(35.0, 139.0);
+    // A fix without a position, and no hemisphere letters.
+    records[2].dateTime = "20240315083007";
+    records[2].latitudeRef = 0;
+    records[2].longitudeRef = 0;
+    records[3].dateTime = "20240315083008";
+    records[3].setPosition(-33.501, -70.251);
+    records[3].speed = 36;
+    // A month 13: a valid position whose time cannot be read.
+    records[4].dateTime = "20241315083009";
+    records[4].setPosition(-33.502, -70.252);
+    return records;
+}
+
+} // namespace
+
+class TestExtract : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void jsonMatchesParser_data();
+    void jsonMatchesParser();
+    void jsonFieldsOfOneRecord();
+    void fileWithoutTelemetry();
+    void unopenedFilesAreNamedAndLeftOut();
+    void usageErrors_data();
+    void usageErrors();
+    void outputFile();
+    void csvRows();
+    void gpxTrack();
+    void kmlTrack();
+
+private:
+    QString path(const QString &name) const { return mDir.filePath(name); }
+
+    QTemporaryDir mDir;
+    QString mDetailed;
+    QString mPlain;
+};
+
+void TestExtract::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+
+    Recording detailed;
+    detailed.source = ParserObject::Gps0Box;
+    detailed.records = detailedRecords();
+    mDetailed = path(QStringLiteral("detailed.mp4"));
+    QVERIFY(detailed.write(mDetailed));
+
+    // No telemetry, H.265, 5990 frames in 100 s: a frame rate of 59.9 that a float cannot hold.
+    mPlain = path(QStringLiteral("plain.mov"));
+    Mp4Writer w(mPlain);
+    w.ftyp("qt  ");
+    w.begin("moov");
+    w.mvhd(1000, 100000);
+    Mp4Track video;
+    video.width = 1280;
+    video.height = 720;
+    video.sampleEntry = "hvc1";
+    video.sampleCount = 5990;
+    video.creationTime = Mp4Writer::timestamp(QDateTime(QDate(2021, 6, 30), QTime(7, 8, 9)));
+    w.track(video);
+    w.end();
+    QVERIFY(w.close());
+}
+
+void TestExtract::jsonMatchesParser_data()
+{
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sourceName");
+    QTest::newRow("ext track") << int(ParserObject::ExtTrack) << "ext.mp4"
+                               << "ExtTrack";
+    QTest::newRow("gps box") << int(ParserObject::GpsBox) << "gpsbox.MOV"
+                             << "GpsBox";
+    QTest::newRow("sound track") << int(ParserObject::SoundTrack) << "sound.mp4"
+                                 << "SoundTrack";
+    QTest::newRow("gps0 box") << int(ParserObject::Gps0Box) << "gps0.mp4"
+                              << "Gps0Box";
+    QTest::newRow("meta track") << int(ParserObject::GpsMetaTrack) << "meta.mp4"
+                                << "GpsMetaTrack";
+    // The upper-case extension must still pick the AVI reader.
+    QTest::newRow("avi list") << int(ParserObject::AviGpsList) << "list.AVI"
+                              << "AviGpsList";
+    QTest::newRow("avi audio") << int(ParserObject::AviAudioChunk) << "audio.avi"
+                               << "AviAudioChunk";
+}
+
+// Every field of every sample and of the information is what the parser itself yields.
+void TestExtract::jsonMatchesParser()
+{
+    QFETCH(int, source);
+    QFETCH(QString, name);
+    QFETCH(QString, sourceName);
+
+    Drive drive;
+    drive.seconds = 6;
+    drive.noFixSeconds = 1;
+    drive.latitude = -12.5; // south and west, so signs are checked too
+    drive.longitude = -45.25;
+    Recording recording;
+    recording.source = ParserObject::SampleSource(source);
+    recording.records = drive.records();
+    recording.seconds = 8; // longer video: samples stay the raw records, not padded
+    recording.creationTime = 3600;
+    const QString file = path(name);
+    QVERIFY(recording.write(file));
+
+    std::unique_ptr<ParserObject> parser;
+    if (name.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive))
+        parser = std::make_unique<AVIParser>(file);
+    else
+        parser = std::make_unique<Mp4Parser>(file);
+    const QVector<GpsData> expected = readAllSamples(*parser);
+    // Sources that hold a record in every audio chunk count the chunks of the whole video.
+    QVERIFY(expected.size() >= drive.seconds);
+
+    const Run run = runExtract({file});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray files = parseJson(run.out);
+    QCOMPARE(files.size(), 1);
+    const QJsonObject object = files.at(0).toObject();
+    QCOMPARE(object.value("file").toString(), file);
+    QCOMPARE(object.value("source").toString(), sourceName);
+
+    const QJsonObject info = object.value("info").toObject();
+    QCOMPARE(info.size(), 6);
+    QCOMPARE(info.value("width").toInt(), parser->width());
+    QCOMPARE(info.value("height").toInt(), parser->height());
+    QCOMPARE(info.value("duration").toInt(), parser->duration());
+    QCOMPARE(float(info.value("frameRate").toDouble()), parser->frameRate());
+    QCOMPARE(info.value("videoCodec").toInt(), parser->videoCodec());
+    const QJsonValue creation = info.value("creationTime");
+    if (parser->creationTime().isValid())
+        QCOMPARE(creation.toString(), parser->creationTime().toString("yyyy-MM-dd'T'HH:mm:ss"));
+    else
+        QVERIFY(creation.isNull());
+
+    const QJsonArray samples = object.value("samples").toArray();
+    QCOMPARE(samples.size(), expected.size());
+    for (int i = 0; i < samples.size(); ++i) {
+        const QJsonObject s = samples.at(i).toObject();
+        const GpsData &d = expected.at(i);
+        QCOMPARE(s.size(), 14);
+        QCOMPARE(s.value("index").toInt(), d.index);
+        QCOMPARE(s.value("dateTime").toString(), QString::fromLatin1(d.dateTime));
+        QCOMPARE(s.value("auxText").toString(), QString::fromLatin1(d.auxText));
+        QCOMPARE(s.value("fixFlag").toInt(), int(d.fixFlag));
+        QCOMPARE(s.value("latitudeRef").toString(), refText(d.latitudeRef));
+        QCOMPARE(s.value("latitude").toDouble(), d.latitude);
+        QCOMPARE(s.value("longitudeRef").toString(), refText(d.longitudeRef));
+        QCOMPARE(s.value("longitude").toDouble(), d.longitude);
+        QCOMPARE(s.value("auxValue").toInt(), d.auxValue);
+        QCOMPARE(s.value("speed").toInt(), d.speed);
+        QCOMPARE(float(s.value("gsensorX").toDouble()), d.gsensorX);
+        QCOMPARE(float(s.value("gsensorY").toDouble()), d.gsensorY);
+        QCOMPARE(float(s.value("gsensorZ").toDouble()), d.gsensorZ);
+        QCOMPARE(s.value("heading").toDouble(), d.heading);
+    }
+}
+
+void TestExtract::jsonFieldsOfOneRecord()
+{
+    const Run run = runExtract({mDetailed});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.err.isEmpty());
+    const QJsonArray samples = parseJson(run.out).at(0).toObject().value("samples").toArray();
+    QCOMPARE(samples.size(), 5);
+
+    const QJsonObject first = samples.at(0).toObject();
+    QCOMPARE(first.value("index").toInt(), 0);
+    QCOMPARE(first.value("dateTime").toString(), QString("20240315083005"));
+    QCOMPARE(first.value("auxText").toString(), QString("cam,\"1\""));
+    QCOMPARE(first.value("fixFlag").toInt(), int('A'));
+    QCOMPARE(first.value("latitudeRef").toString(), QString("S"));
+    QCOMPARE(first.value("latitude").toDouble(), -33.5);
+    QCOMPARE(first.value("longitudeRef").toString(), QString("W"));
+    QCOMPARE(first.value("longitude").toDouble(), -70.25);
+    QCOMPARE(first.value("auxValue").toInt(), 12345);
+    QCOMPARE(first.value("speed").toInt(), 72);
+    QCOMPARE(first.value("heading").toDouble(), 0.0);
+
+    // Floats print in their shortest form, not as their binary double value.
+    const QString text = QString::fromUtf8(run.out);
+    QVERIFY(text.contains(QLatin1String("\"gsensorX\": -0.98,")));
+    QVERIFY(text.contains(QLatin1String("\"gsensorY\": 0.05,")));
+    QVERIFY(text.contains(QLatin1String("\"gsensorZ\": 1,")));
+
+    QCOMPARE(samples.at(1).toObject().value("auxText").toString(), QString::fromUtf8("caf\u00e9"));
+    QCOMPARE(samples.at(1).toObject().value("fixFlag").toInt(), 0);
+    QCOMPARE(samples.at(2).toObject().value("latitudeRef").toString(), QString(""));
+    QCOMPARE(samples.at(2).toObject().value("longitudeRef").toString(), QString(""));
+}
+
+void TestExtract::fileWithoutTelemetry()
+{
+    const Run run = runExtract({mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject object = parseJson(run.out).at(0).toObject();
+    QCOMPARE(object.value("source").toString(), QString("None"));
+    QVERIFY(object.value("samples").isArray());
+    QVERIFY(object.value("samples").toArray().isEmpty());
+    const QJsonObject info = object.value("info").toObject();
+    QCOMPARE(info.value("width").toInt(), 1280);
+    QCOMPARE(info.value("height").toInt(), 720);
+    QCOMPARE(info.value("duration").toInt(), 100);
+    QCOMPARE(info.value("videoCodec").toInt(), 2);
+    QCOMPARE(info.value("creationTime").toString(), QString("2021-06-30T07:08:09"));
+    QVERIFY(QString::fromUtf8(run.out).contains(QLatin1String("\"frameRate\": 59.9,")));
+}
+
+void TestExtract::unopenedFilesAreNamedAndLeftOut()
+{
+    const QString missing = path(QStringLiteral("missing.mp4"));
+    const QString folder = path(QStringLiteral("folder.mp4"));
+    QVERIFY(QDir().mkpath(folder));
+
+    const Run run = runExtract({mDetailed, missing, folder, mPlain});
+    QCOMPARE(run.exitCode, 2);
+    const QJsonArray files = parseJson(run.out);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.at(0).toObject().value("file").toString(), mDetailed);
+    QCOMPARE(files.at(1).toObject().value("file").toString(), mPlain);
+    QCOMPARE(files.at(0).toObject().value("samples").toArray().size(), 5);
+
+    const QList<QByteArray> lines = run.err.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(0).contains(missing.toUtf8()));
+    QVERIFY(lines.at(1).contains(folder.toUtf8()));
+
+    // The other formats leave the unopened file out as well.
+    const Run gpx = runExtract({"--format", "gpx", missing, mDetailed});
+    QCOMPARE(gpx.exitCode, 2);
+    QCOMPARE(gpx.out.count("<trk>"), 1);
+}
+
+void TestExtract::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no file") << QStringList();
+    QTest::newRow("options only") << QStringList{"--format", "csv"};
+    QTest::newRow("unknown format") << QStringList{"--format", "xml", "x.mp4"};
+    QTest::newRow("format without value") << QStringList{"x.mp4", "--format"};
+    QTest::newRow("unknown option") << QStringList{"--speed", "x.mp4"};
+}
+
+void TestExtract::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const Run run = runExtract(arguments);
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(!run.err.isEmpty());
+}
+
+void TestExtract::outputFile()
+{
+    const QString target = path(QStringLiteral("out.json"));
+    const Run run = runExtract({"--output", target, mDetailed});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.isEmpty());
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(parseJson(file.readAll()).size(), 1);
+
+    // An output that cannot be created is its own failure, and nothing is printed instead.
+    const QString unwritable = path(QStringLiteral("no/such/folder/out.json"));
+    const Run failed = runExtract({"--output", unwritable, mDetailed});
+    QCOMPARE(failed.exitCode, 73);
+    QVERIFY(failed.out.isEmpty());
+    QVERIFY(failed.err.contains(unwritable.toUtf8()));
+}
+
+void TestExtract::csvRows()
+{
+    const Run run = runExtract({"--format", "csv", mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> rows = run.out.split('\n');
+    QCOMPARE(rows.size(), 7); // header, five samples, nothing for the plain file, final CRLF
+    QVERIFY(rows.last().isEmpty());
+    QCOMPARE(rows.at(0),
+             QByteArray("file,index,dateTime,auxText,fixFlag,latitudeRef,latitude,longitudeRef,"
+                        "longitude,auxValue,speed,gsensorX,gsensorY,gsensorZ,heading\r"));
+    const QByteArray file = mDetailed.toUtf8();
+    QCOMPARE(rows.at(1),
+             file
+                     + ",0,20240315083005,\"cam,\"\"1\"\"\",65,S,-33.5,W,-70.25,12345,72,"
+                       "-0.98,0.05,1,0\r");
+    QVERIFY(rows.at(2).startsWith(file + ",1,20240315083006,caf\xc3\xa9,0,N,35,E,139,"));
+    QVERIFY(rows.at(3).startsWith(file + ",2,20240315083007,,65,,0,,0,"));
+}
+
+void TestExtract::gpxTrack()
+{
+    const Run run = runExtract({"--format", "gpx", mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QString gpx = QStringLiteral("http://www.topografix.com/GPX/1/1");
+    const QString tpx = QStringLiteral("http://www.garmin.com/xmlschemas/TrackPointExtension/v2");
+
+    QXmlStreamReader xml(run.out);
+    QStringList names;
+    QStringList points; // "lat lon", one per track point
+    QStringList times;
+    QStringList speeds;
+    QStringList courses;
+    QStringList order; // element order inside the first point
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringRef ns = xml.namespaceUri();
+        const QStringRef name = xml.name();
+        if (points.size() == 1 && order.size() < 5)
+            order.append(name.toString());
+        if (ns == gpx && name == QLatin1String("gpx")) {
+            QCOMPARE(xml.attributes().value("version").toString(), QString("1.1"));
+        } else if (ns == gpx && name == QLatin1String("name")) {
+            names.append(xml.readElementText());
+        } else if (ns == gpx && name == QLatin1String("trkpt")) {
+            points.append(xml.attributes().value("lat") + QLatin1Char(' ')
+                          + xml.attributes().value("lon"));
+        } else if (ns == gpx && name == QLatin1String("time")) {
+            times.append(xml.readElementText());
+        } else if (ns == tpx && name == QLatin1String("speed")) {
+            speeds.append(xml.readElementText());
+        } else if (ns == tpx && name == QLatin1String("course")) {
+            courses.append(xml.readElementText());
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(names, QStringList({mDetailed, mPlain}));
+    // No fix, or 0/0, makes no point; a time that does not parse leaves only the time out.
+    QCOMPARE(points.size(), 3);
+    QCOMPARE(points.at(0), QString("-33.5 -70.25"));
+    QCOMPARE(times, QStringList({"2024-03-15T08:30:05", "2024-03-15T08:30:08"}));
+    QCOMPARE(speeds, QStringList({"20", "10", "0"})); // 72 and 36 km/h in m/s
+    QCOMPARE(courses.size(), 3);
+    QCOMPARE(courses.at(0), QString("0"));
+    QCOMPARE(order, QStringList({"time", "extensions", "TrackPointExtension", "speed", "course"}));
+}
+
+void TestExtract::kmlTrack()
+{
+    const Run run = runExtract({"--format", "kml", mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QString kml = QStringLiteral("http://www.opengis.net/kml/2.2");
+    const QString gx = QStringLiteral("http://www.google.com/kml/ext/2.2");
+
+    QXmlStreamReader xml(run.out);
+    int placemarks = 0;
+    QStringList sequence; // whens and coords in document order, for the first track
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.namespaceUri() == kml && xml.name() == QLatin1String("Placemark"))
+            ++placemarks;
+        if (placemarks != 1)
+            continue;
+        if (xml.namespaceUri() == kml && xml.name() == QLatin1String("when"))
+            sequence.append(QStringLiteral("when ") + xml.readElementText());
+        else if (xml.namespaceUri() == gx && xml.name() == QLatin1String("coord"))
+            sequence.append(QStringLiteral("coord ") + xml.readElementText());
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(placemarks, 2);
+    // Every coordinate needs a time in a gx:Track, so the sample without one is left out.
+    QCOMPARE(sequence, QStringList({"when 2024-03-15T08:30:05", "when 2024-03-15T08:30:08",
+                                    "coord -70.25 -33.5 0", "coord -70.251 -33.501 0"}));
+}
+
+QTEST_GUILESS_MAIN(TestExtract)
+#include "tst_extract.moc"
