@@ -42,7 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Mp4Parser parser(path);
 #endif
     GpsData sample;
-    for (int i = 0; parser.readSample(i, sample); ++i) {
-    }
+    for (int i = 0; parser.readSample(i, sample); ++i) { }
     return 0;
 }
