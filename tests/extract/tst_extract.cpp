@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Run
@@ -100,6 +102,7 @@ private slots:
     void jsonFieldsOfOneRecord();
     void fileWithoutTelemetry();
     void unopenedFilesAreNamedAndLeftOut();
+    void damagedValues();
     void usageErrors_data();
     void usageErrors();
     void outputFile();
@@ -292,8 +295,11 @@ void TestExtract::unopenedFilesAreNamedAndLeftOut()
     const QString missing = path(QStringLiteral("missing.mp4"));
     const QString folder = path(QStringLiteral("folder.mp4"));
     QVERIFY(QDir().mkpath(folder));
+    // Opening a pipe for reading would wait for a writer for ever.
+    const QString pipe = path(QStringLiteral("pipe.mp4"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
 
-    const Run run = runExtract({mDetailed, missing, folder, mPlain});
+    const Run run = runExtract({mDetailed, missing, folder, pipe, mPlain});
     QCOMPARE(run.exitCode, 2);
     const QJsonArray files = parseJson(run.out);
     QCOMPARE(files.size(), 2);
@@ -302,14 +308,48 @@ void TestExtract::unopenedFilesAreNamedAndLeftOut()
     QCOMPARE(files.at(0).toObject().value("samples").toArray().size(), 5);
 
     const QList<QByteArray> lines = run.err.trimmed().split('\n');
-    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.size(), 3);
     QVERIFY(lines.at(0).contains(missing.toUtf8()));
     QVERIFY(lines.at(1).contains(folder.toUtf8()));
+    QVERIFY(lines.at(2).contains(pipe.toUtf8()));
 
     // The other formats leave the unopened file out as well.
     const Run gpx = runExtract({"--format", "gpx", missing, mDetailed});
     QCOMPARE(gpx.exitCode, 2);
     QCOMPARE(gpx.out.count("<trk>"), 1);
+}
+
+// A damaged record can hold a latitude beyond the pole, which makes the heading not a number.
+void TestExtract::damagedValues()
+{
+    QVector<SampleRecord> records(3);
+    records[0].setPosition(10.0, 10.0);
+    records[1].latitudeDegrees = 99;
+    records[1].longitudeDegrees = 11;
+    records[2].setPosition(10.001, 10.001); // its heading starts from the damaged position
+    Recording recording;
+    recording.source = ParserObject::Gps0Box;
+    recording.records = records;
+    const QString file = path(QStringLiteral("damaged.mp4"));
+    QVERIFY(recording.write(file));
+
+    const Run json = runExtract({file});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray samples = parseJson(json.out).at(0).toObject().value("samples").toArray();
+    QCOMPARE(samples.size(), 3);
+    QCOMPARE(samples.at(1).toObject().value("latitude").toDouble(), 99.0);
+    QVERIFY(samples.at(1).toObject().value("heading").isNull());
+
+    const Run csv = runExtract({"--format", "csv", file});
+    QCOMPARE(csv.exitCode, 0);
+    QVERIFY(csv.out.split('\n').at(2).endsWith(",\r"));
+
+    // No point off the globe, and no course that is not a number.
+    const Run gpx = runExtract({"--format", "gpx", file});
+    QCOMPARE(gpx.exitCode, 0);
+    QCOMPARE(gpx.out.count("<trkpt "), 2);
+    QCOMPARE(gpx.out.count("<gpxtpx:course>"), 1);
+    QVERIFY(!gpx.out.contains("nan"));
 }
 
 void TestExtract::usageErrors_data()
