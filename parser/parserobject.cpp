@@ -2,6 +2,7 @@
 #include "parserobject.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QtEndian>
 
 #ifdef Q_OS_UNIX
@@ -73,7 +74,8 @@ ParserObject::ParserObject(const QString &fileName, QObject *parent)
 {
     // Unbuffered: every read is positioned and small, so a buffer would only read bytes (often
     // video payload) that are never looked at.
-    if (mFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    // Only regular files: opening a named pipe would block the reader until someone writes.
+    if (QFileInfo(fileName).isFile() && mFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         mFileSize = mFile.size();
     } else {
         qDebug() << "Mp4Parser open file error, file:" << fileName;
