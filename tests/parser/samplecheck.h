@@ -1,4 +1,5 @@
-// Comparisons of decoded samples with the records that a fixture wrote, shared by parser tests.
+// Helpers shared by the parser tests: records told apart by their speed, and comparisons of
+// decoded samples with the records that a fixture wrote.
 #pragma once
 
 #include "samplerecord.h"
@@ -11,6 +12,26 @@
 #include <algorithm>
 
 namespace samplecheck {
+
+// Records of a short drive that all carry the same speed, so a test sees which of several
+// places in a file a parser read.
+inline QVector<SampleRecord> recordsAt(int speed, int count = 3)
+{
+    Drive drive;
+    drive.seconds = count;
+    QVector<SampleRecord> records = drive.records();
+    for (SampleRecord &record : records)
+        record.speed = speed;
+    return records;
+}
+
+inline QVector<int> speeds(const QVector<GpsData> &samples)
+{
+    QVector<int> result;
+    for (const GpsData &sample : samples)
+        result.append(sample.speed);
+    return result;
+}
 
 inline double expectedDegrees(char ref, int degrees, int minutes, char negativeRef)
 {

@@ -10,34 +10,15 @@
 
 #include <functional>
 
+using samplecheck::recordsAt;
+
 namespace {
 
 using Fill = std::function<void(AviWriter &)>;
 
-QVector<SampleRecord> recordsAt(int speed, int count = 3)
-{
-    Drive drive;
-    drive.seconds = count;
-    QVector<SampleRecord> records = drive.records();
-    for (SampleRecord &record : records)
-        record.speed = speed;
-    return records;
-}
-
-QByteArray stored(const QVector<SampleRecord> &records)
-{
-    QByteArray data;
-    for (const SampleRecord &record : records)
-        data += record.scrambled();
-    return data;
-}
-
 QVector<int> speeds(AVIParser &parser)
 {
-    QVector<int> result;
-    for (const GpsData &sample : readAllSamples(parser))
-        result.append(sample.speed);
-    return result;
+    return samplecheck::speeds(readAllSamples(parser));
 }
 
 } // namespace
@@ -232,7 +213,7 @@ void TestAviParser::tailOffset()
             },
             [&](AviWriter &w) {
                 if (tail == QLatin1String("gpsl")) {
-                    w.tail(quint32(w.gpsList(3, stored(recordsAt(77)))));
+                    w.tail(quint32(w.gpsList(recordsAt(77), 3)));
                 } else {
                     const qint64 end = w.pos() + 4;
                     w.tail(tail == QLatin1String("size")     ? quint32(end)
@@ -259,10 +240,9 @@ void TestAviParser::notAnAvi()
     QFETCH(QByteArray, form);
     QFETCH(bool, zeroSize);
     // Audio chunks and a "GPSL" block are there, but the file is not an AVI recording.
-    const QString path
-            = writeAvi([](AviWriter &w) { w.recordChunk(recordsAt(3, 1).first()); },
-                       [](AviWriter &w) { w.tail(quint32(w.gpsList(1, stored(recordsAt(4, 1))))); },
-                       form.constData());
+    const QString path = writeAvi(
+            [](AviWriter &w) { w.recordChunk(recordsAt(3, 1).first()); },
+            [](AviWriter &w) { w.tail(quint32(w.gpsList(recordsAt(4, 1), 1))); }, form.constData());
     if (zeroSize) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));

@@ -3,6 +3,7 @@
 #include "aviwriter.h"
 #include "mp4writer.h"
 #include "recording.h"
+#include "samplecheck.h"
 
 #include <parser/aviparser.h>
 #include <parser/mp4parser.h>
@@ -16,6 +17,9 @@
 
 using Source = ParserObject::SampleSource;
 
+using samplecheck::recordsAt;
+using samplecheck::speeds;
+
 namespace {
 
 struct Outcome
@@ -27,24 +31,6 @@ struct Outcome
     quint32 count = 0;
     QVector<GpsData> samples;
 };
-
-QVector<SampleRecord> recordsAt(int speed, int count = 3)
-{
-    Drive drive;
-    drive.seconds = count;
-    QVector<SampleRecord> records = drive.records();
-    for (SampleRecord &record : records)
-        record.speed = speed;
-    return records;
-}
-
-QVector<int> speeds(const QVector<GpsData> &samples)
-{
-    QVector<int> result;
-    for (const GpsData &sample : samples)
-        result.append(sample.speed);
-    return result;
-}
 
 bool isAvi(Source source)
 {
@@ -362,10 +348,7 @@ void TestHostileInput::impossibleCounts()
         AviWriter w(name);
         w.begin("RIFF", "AVI ");
         w.end();
-        QByteArray list;
-        for (const SampleRecord &record : records)
-            list += record.scrambled();
-        const qint64 block = w.gpsList(0xffffffff, list);
+        const qint64 block = w.gpsList(records, 0xffffffff);
         w.tail(quint32(block));
         table = block + 8;
         QVERIFY(w.close());

@@ -12,18 +12,10 @@ using Source = ParserObject::SampleSource;
 Q_DECLARE_METATYPE(QVector<ParserObject::SampleSource>)
 Q_DECLARE_METATYPE(QVector<Mp4Track>)
 
-namespace {
+using samplecheck::recordsAt;
+using samplecheck::speeds;
 
-// Records told apart by their speed, so a test sees which place a parser read.
-QVector<SampleRecord> recordsAt(int speed, int count = 3)
-{
-    Drive drive;
-    drive.seconds = count;
-    QVector<SampleRecord> records = drive.records();
-    for (SampleRecord &record : records)
-        record.speed = speed;
-    return records;
-}
+namespace {
 
 QVector<quint32> writeChunks(Mp4Writer &w, Source source, const QVector<SampleRecord> &records,
                              quint32 markerOffset = 0x10004)
@@ -65,7 +57,6 @@ private:
     // Places in file order, each with three records of its own speed (10, 20, ...); a "gps0"
     // box first in the list goes before the movie box, elsewhere after it.
     QString writePlaces(const QVector<Source> &places);
-    static QVector<int> speeds(Mp4Parser &parser);
 
     QTemporaryDir mDir;
 
@@ -108,14 +99,6 @@ QString TestMp4Parser::writeMovie(const QVector<Mp4Track> &tracks, quint32 times
         w.track(track);
     w.end();
     return w.close() ? name : QString();
-}
-
-QVector<int> TestMp4Parser::speeds(Mp4Parser &parser)
-{
-    QVector<int> result;
-    for (const GpsData &sample : readAllSamples(parser))
-        result.append(sample.speed);
-    return result;
 }
 
 void TestMp4Parser::storagePlaces_data()
@@ -183,7 +166,7 @@ void TestMp4Parser::soundMarker()
     Mp4Parser parser(path(QStringLiteral("sound.MP4")));
     QCOMPARE(parser.sampleSource(), ParserObject::SoundTrack);
     // Records are read this far into each chunk, so a wrong marker offset reads no speeds.
-    QCOMPARE(speeds(parser), QVector<int>({47, 47, 47, 47}));
+    QCOMPARE(speeds(readAllSamples(parser)), QVector<int>({47, 47, 47, 47}));
 }
 
 void TestMp4Parser::soundMarkerOnlyInFirstChunk()
@@ -359,7 +342,7 @@ void TestMp4Parser::largeBoxSizes()
     QCOMPARE(parser.width(), 1920);
     QCOMPARE(parser.duration(), 60);
     QCOMPARE(parser.sampleSource(), ParserObject::ExtTrack);
-    QCOMPARE(speeds(parser), QVector<int>({64, 64, 64}));
+    QCOMPARE(speeds(readAllSamples(parser)), QVector<int>({64, 64, 64}));
 }
 
 QString TestMp4Parser::writePlaces(const QVector<Source> &places)
@@ -416,7 +399,7 @@ void TestMp4Parser::lastMatchWins()
     Mp4Parser parser(writePlaces(places));
     QCOMPARE(parser.sampleSource(), places.last());
     const int speed = 10 * places.size();
-    QCOMPARE(speeds(parser), QVector<int>({speed, speed, speed}));
+    QCOMPARE(speeds(readAllSamples(parser)), QVector<int>({speed, speed, speed}));
     // The movie box is walked whatever comes before or after it.
     QCOMPARE(parser.width(), 1920);
 }
@@ -451,7 +434,7 @@ void TestMp4Parser::gps0Size()
     QCOMPARE(parser.sampleSource(), ParserObject::Gps0Box);
     QTEST(parser.sampleCount(), "count");
     QCOMPARE(parser.width(), 1920);
-    QCOMPARE(speeds(parser).mid(0, 3), QVector<int>({33, 33, 33}));
+    QCOMPARE(speeds(readAllSamples(parser)).mid(0, 3), QVector<int>({33, 33, 33}));
 }
 
 void TestMp4Parser::handlerName_data()
@@ -494,7 +477,7 @@ void TestMp4Parser::handlerName()
     QVERIFY(w.close());
     Mp4Parser parser(path(QStringLiteral("handler.MP4")));
     QCOMPARE(int(parser.sampleSource()), source);
-    QCOMPARE(speeds(parser), source ? QVector<int>({71, 71, 71}) : QVector<int>());
+    QCOMPARE(speeds(readAllSamples(parser)), source ? QVector<int>({71, 71, 71}) : QVector<int>());
 }
 
 QTEST_GUILESS_MAIN(TestMp4Parser)
