@@ -9,7 +9,7 @@ samples=$3
 corpus="$build/corpus"
 rm -rf "$corpus/seeds"
 mkdir -p "$corpus/seeds" "$corpus/mp4" "$corpus/avi"
-"$samples" "$corpus/seeds" >/dev/null
+"$samples" --seconds 3 "$corpus/seeds" >/dev/null
 for f in "$corpus/seeds"/*; do
     case "${f,,}" in
     *.avi) cp "$f" "$corpus/avi/" ;;
@@ -17,8 +17,8 @@ for f in "$corpus/seeds"/*; do
     esac
 done
 
-# An AVI record sits 64 KiB into its audio chunk, so AVI inputs must be allowed to be larger.
-declare -A maxlen=([mp4]=65536 [avi]=262144)
+# Records sit 64 KiB or more into audio chunks, so inputs must be allowed to be that large.
+declare -A maxlen=([mp4]=262144 [avi]=262144)
 for kind in mp4 avi; do
     echo "== fuzz_${kind}parser for ${seconds}s"
     "$build/fuzz/fuzz_${kind}parser" -max_total_time="$seconds" -max_len="${maxlen[$kind]}" \
