@@ -1,0 +1,501 @@
+// Play area manager: display modes, two real players driven together, restarts and drops.
+#include "player/playareamanager.h"
+
+#include "config/configuration.h"
+#include "playbacktestutil.h"
+#include "player/playerwidget.h"
+#include "playlist/playlistitem.h"
+#include "testrecordings.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using PlaybackTest::missingBackendReason;
+
+namespace {
+
+const int kTimeout = 30000;
+
+bool isPlaying(QMediaPlayer *player)
+{
+    return player->state() == QMediaPlayer::PlayingState;
+}
+
+} // namespace
+
+class TestPlayAreaManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void wholeSecondsRoundsHalvesUp_data();
+    void wholeSecondsRoundsHalvesUp();
+    void acceptableRecordingNames_data();
+    void acceptableRecordingNames();
+    void singlePlayerShowModes();
+    void twoPlayerShowModes();
+    void frontPlayerReportsStateDurationAndPosition();
+    void rearFollowsMutedAtFrontRate();
+    void seekAndSliderMoveBothPlayers();
+    void sliderWhileStoppedOnlyReportsZero();
+    void volumeZeroKeepsStoredVolume();
+    void resizeRestartsPlayback();
+    void fullScreenFrontHoldsRear();
+    void resourceErrorRestartsExistingRecording();
+    void resourceErrorStopsWhenFileHasGone();
+    void missingRecordingStopsWithoutRestart();
+    void screenshotCapturesBothRecordings();
+    void dropKeepsOnlyRecordingFiles();
+    void dragEnterAcceptsRecordings();
+
+private:
+    // Loads the item (and the rear recording when given) the way the main window does.
+    void load(const QString &front, const QString &rear = QString());
+    bool startBoth();
+    PlayerWidget *frontWidget() const;
+    PlayerWidget *rearWidget() const;
+    QMediaPlayer *front() const { return frontWidget()->mediaPlayer(); }
+    QMediaPlayer *rear() const { return rearWidget() ? rearWidget()->mediaPlayer() : nullptr; }
+
+    QTemporaryDir mTemp;
+    QString mFront;
+    QString mRear;
+    QString mShotDir;
+    PlayAreaManager *mManager = nullptr;
+    PlaylistItem *mItem = nullptr;
+};
+
+void TestPlayAreaManager::initTestCase()
+{
+    QVERIFY(mTemp.isValid());
+    qRegisterMetaType<ShowMode>();
+    qRegisterMetaType<QMediaPlayer::State>();
+    mShotDir = mTemp.filePath(QStringLiteral("shots"));
+    PlaybackTest::isolateSettings(mShotDir);
+    mFront = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_120000F.MP4"));
+    mRear = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_120000R.MP4"),
+                                 TestRecordings::Codec::H265);
+    QVERIFY(!mFront.isEmpty());
+    QVERIFY(!mRear.isEmpty());
+}
+
+void TestPlayAreaManager::init()
+{
+    mManager = new PlayAreaManager;
+    mManager->resize(640, 240);
+    mManager->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mManager));
+    mItem = new PlaylistItem;
+    mItem->id = 7;
+    mItem->resolution = QSize(320, 240);
+}
+
+void TestPlayAreaManager::cleanup()
+{
+    delete mManager;
+    mManager = nullptr;
+    delete mItem;
+    mItem = nullptr;
+    QDir(mShotDir).removeRecursively();
+}
+
+void TestPlayAreaManager::load(const QString &frontFile, const QString &rearFile)
+{
+    const QUrl rearUrl = rearFile.isEmpty() ? QUrl() : QUrl::fromLocalFile(rearFile);
+    mItem->url = QUrl::fromLocalFile(frontFile);
+    mManager->stop();
+    mManager->setPlayFrontOrRear(true, !rearUrl.isEmpty());
+    mManager->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
+    mManager->setMedia(mItem, rearUrl);
+}
+
+bool TestPlayAreaManager::startBoth()
+{
+    mManager->play();
+    const bool started = QTest::qWaitFor(
+            [this] {
+                if (front()->error() != QMediaPlayer::NoError
+                    || (rear() && rear()->error() != QMediaPlayer::NoError))
+                    return true;
+                return isPlaying(front()) && front()->position() > 0
+                       && (!rear() || (isPlaying(rear()) && rear()->position() > 0));
+            },
+            kTimeout);
+    return started && front()->error() == QMediaPlayer::NoError
+           && (!rear() || rear()->error() == QMediaPlayer::NoError);
+}
+
+PlayerWidget *TestPlayAreaManager::frontWidget() const
+{
+    // The front player is created first and is never replaced.
+    return mManager->findChildren<PlayerWidget *>().value(0);
+}
+
+PlayerWidget *TestPlayAreaManager::rearWidget() const
+{
+    return mManager->findChildren<PlayerWidget *>().value(1);
+}
+
+#define START_BOTH_OR_SKIP() \
+    do { \
+        if (!startBoth()) { \
+            QString reason = missingBackendReason(*front()); \
+            if (reason.isEmpty() && rear()) \
+                reason = missingBackendReason(*rear()); \
+            if (!reason.isEmpty()) \
+                QSKIP(qPrintable(reason)); \
+            QFAIL("playback did not start"); \
+        } \
+    } while (false)
+
+void TestPlayAreaManager::wholeSecondsRoundsHalvesUp_data()
+{
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("second");
+    QTest::newRow("start") << qint64(0) << qint64(0);
+    QTest::newRow("below half") << qint64(499) << qint64(0);
+    QTest::newRow("half") << qint64(500) << qint64(1);
+    QTest::newRow("1499") << qint64(1499) << qint64(1);
+    QTest::newRow("1500") << qint64(1500) << qint64(2);
+    QTest::newRow("long") << qint64(3599999) << qint64(3600);
+}
+
+void TestPlayAreaManager::wholeSecondsRoundsHalvesUp()
+{
+    QFETCH(qint64, position);
+    QFETCH(qint64, second);
+    QCOMPARE(PlayAreaManager::wholeSeconds(position), second);
+}
+
+void TestPlayAreaManager::acceptableRecordingNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("acceptable");
+    QTest::newRow("upper-case MOV") << "/cards/clip.MOV" << true;
+    QTest::newRow("mp4") << "/cards/clip.mp4" << true;
+    QTest::newRow("avi") << "/cards/clip.Avi" << true;
+    QTest::newRow("no dot needed") << "/cards/clipmp4" << true;
+    QTest::newRow("url text") << "file:///cards/a%20b.mp4" << true;
+    QTest::newRow("other file") << "/cards/notes.txt" << false;
+    QTest::newRow("directory") << mTemp.path() << false;
+}
+
+void TestPlayAreaManager::acceptableRecordingNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, acceptable);
+    QCOMPARE(PlayAreaManager::isAcceptableRecording(name), acceptable);
+}
+
+void TestPlayAreaManager::singlePlayerShowModes()
+{
+    QSignalSpy modes(mManager, &PlayAreaManager::showModeChanged);
+    load(mFront);
+    QVERIFY(!rearWidget());
+    for (ShowMode requested : {FrontRear, Rear, Front})
+        mManager->setShowMode(requested);
+    QCOMPARE(modes.count(), 3);
+    for (const QList<QVariant> &mode : modes)
+        QCOMPARE(mode.first().value<ShowMode>(), Front);
+    QVERIFY(frontWidget()->isVisible());
+
+    // A recording with only a rear camera plays in the front player and is shown as the rear.
+    mManager->setPlayFrontOrRear(false, true);
+    mManager->setShowMode(FrontRear);
+    QCOMPARE(modes.last().first().value<ShowMode>(), Rear);
+    QVERIFY(frontWidget()->isVisible());
+    // Neither camera offered: the previous choice stays.
+    mManager->setPlayFrontOrRear(false, false);
+    mManager->setShowMode(Front);
+    QCOMPARE(modes.last().first().value<ShowMode>(), Rear);
+}
+
+void TestPlayAreaManager::twoPlayerShowModes()
+{
+    QSignalSpy modes(mManager, &PlayAreaManager::showModeChanged);
+    load(mFront, mRear);
+    QVERIFY(rearWidget());
+
+    mManager->setShowMode(Rear);
+    QVERIFY(!frontWidget()->isVisible());
+    QVERIFY(rearWidget()->isVisible());
+    mManager->setShowMode(Front);
+    QVERIFY(frontWidget()->isVisible());
+    QVERIFY(!rearWidget()->isVisible());
+    mManager->setShowMode(FrontRear);
+    QVERIFY(frontWidget()->isVisible());
+    QVERIFY(rearWidget()->isVisible());
+    QCOMPARE(modes.count(), 3);
+    QCOMPARE(modes.at(0).first().value<ShowMode>(), Rear);
+    QCOMPARE(modes.at(1).first().value<ShowMode>(), Front);
+    QCOMPARE(modes.at(2).first().value<ShowMode>(), FrontRear);
+
+    mManager->hidePlayers();
+    QVERIFY(!frontWidget()->isVisible());
+    QVERIFY(!rearWidget()->isVisible());
+
+    // Back to one player: the rear one is gone, and a later play() re-applies the mode.
+    mManager->setPlayerCount(1);
+    QCOMPARE(mManager->findChildren<PlayerWidget *>().size(), 1);
+    mManager->setShowMode(Rear);
+    QCOMPARE(modes.last().first().value<ShowMode>(), Front);
+}
+
+void TestPlayAreaManager::frontPlayerReportsStateDurationAndPosition()
+{
+    QList<QMediaPlayer::State> states;
+    connect(mManager, &PlayAreaManager::stateChanged, this,
+            [&states](QMediaPlayer::State state) { states << state; });
+    QSignalSpy durations(mManager, &PlayAreaManager::durationChanged);
+    QSignalSpy positions(mManager, &PlayAreaManager::positionChanged);
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+
+    QCOMPARE(mManager->state(), QMediaPlayer::PlayingState);
+    QCOMPARE(mManager->media().request().url(), mItem->url);
+    QTRY_VERIFY_WITH_TIMEOUT(!durations.isEmpty() && durations.last().first().toLongLong() == 3000,
+                             kTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(positions.count() >= 2, kTimeout);
+    for (const QList<QVariant> &report : positions) {
+        QVERIFY(report.at(0).toLongLong() >= 0 && report.at(0).toLongLong() <= 3);
+        QCOMPARE(report.at(1).toInt(), 7);
+    }
+
+    // Played to the end, both players stop by themselves; only the front one is reported.
+    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::StoppedState, kTimeout);
+    QCOMPARE(positions.last().at(0).toLongLong(), qint64(3));
+    QCOMPARE(states.first(), QMediaPlayer::PlayingState);
+    QCOMPARE(states.last(), QMediaPlayer::StoppedState);
+    QCOMPARE(states.count(QMediaPlayer::StoppedState), 1);
+}
+
+void TestPlayAreaManager::rearFollowsMutedAtFrontRate()
+{
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+    QVERIFY(rear()->isMuted());
+    QVERIFY(!front()->isMuted());
+
+    mManager->setPlaybackRate(2.0);
+    QCOMPARE(front()->playbackRate(), 2.0);
+    QCOMPARE(rear()->playbackRate(), 2.0);
+
+    // Unmuting reaches the rear player too, but only until the next play().
+    QSignalSpy muted(mManager, &PlayAreaManager::mutedChanged);
+    mManager->setMuted(true);
+    mManager->setMuted(false);
+    QVERIFY(!rear()->isMuted());
+    QCOMPARE(muted.count(), 2);
+    front()->setPlaybackRate(0.5);
+    mManager->play();
+    QVERIFY(rear()->isMuted());
+    QVERIFY(!front()->isMuted());
+    QCOMPARE(rear()->playbackRate(), 0.5);
+    QVERIFY(!Configuration::instance()->isMute());
+}
+
+void TestPlayAreaManager::seekAndSliderMoveBothPlayers()
+{
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+    mManager->pause();
+    QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
+
+    mManager->seek(2);
+    QTRY_VERIFY_WITH_TIMEOUT(front()->position() / 1000 == 2 && rear()->position() / 1000 == 2,
+                             kTimeout);
+
+    // Press pauses; releasing on the second the players stand at resumes without a seek.
+    mManager->onSliderStatusChanged(true, 2);
+    QCOMPARE(front()->state(), QMediaPlayer::PausedState);
+    mManager->onSliderStatusChanged(false, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
+
+    // Released elsewhere: each player goes there.
+    mManager->onSliderStatusChanged(true, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
+    mManager->onSliderStatusChanged(false, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
+    QVERIFY(front()->position() < 2000);
+    QVERIFY(rear()->position() < 2000);
+}
+
+void TestPlayAreaManager::sliderWhileStoppedOnlyReportsZero()
+{
+    QSignalSpy positions(mManager, &PlayAreaManager::positionChanged);
+    mManager->onSliderStatusChanged(false, 5);
+    QCOMPARE(positions.count(), 0); // no current recording yet
+
+    load(mFront, mRear);
+    mManager->onSliderStatusChanged(true, 5);
+    mManager->onSliderStatusChanged(false, 5);
+    QCOMPARE(positions.count(), 2);
+    QCOMPARE(positions.first(), QList<QVariant>({qint64(0), 7}));
+    QCOMPARE(front()->state(), QMediaPlayer::StoppedState);
+    QCOMPARE(rear()->state(), QMediaPlayer::StoppedState);
+    QCOMPARE(front()->position(), qint64(0));
+}
+
+void TestPlayAreaManager::volumeZeroKeepsStoredVolume()
+{
+    load(mFront, mRear);
+    QSignalSpy volumes(mManager, &PlayAreaManager::volumeChanged);
+    mManager->setVolume(40);
+    QCOMPARE(Configuration::instance()->volume(), 40);
+    mManager->setVolume(0);
+    QCOMPARE(front()->volume(), 0);
+    QCOMPARE(rear()->volume(), 0);
+    QCOMPARE(Configuration::instance()->volume(), 40);
+    QCOMPARE(volumes.count(), 2);
+
+    mManager->setMuted(true);
+    QVERIFY(front()->isMuted());
+    QVERIFY(Configuration::instance()->isMute());
+    mManager->setMuted(false);
+    QVERIFY(!Configuration::instance()->isMute());
+}
+
+void TestPlayAreaManager::resizeRestartsPlayback()
+{
+    load(mFront);
+    START_BOTH_OR_SKIP();
+    QList<QMediaPlayer::State> states;
+    connect(mManager, &PlayAreaManager::stateChanged, this,
+            [&states](QMediaPlayer::State state) { states << state; });
+    mManager->resize(800, 300);
+    QTRY_VERIFY_WITH_TIMEOUT(states.contains(QMediaPlayer::PausedState), kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::PlayingState, kTimeout);
+}
+
+void TestPlayAreaManager::fullScreenFrontHoldsRear()
+{
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+
+    QTest::mouseDClick(frontWidget(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::PausedState, kTimeout);
+    QVERIFY(isPlaying(front()));
+    // play() keeps holding the rear while the front is full screen.
+    mManager->play();
+    QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::PausedState, kTimeout);
+
+    QTest::mouseDClick(frontWidget(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isPlaying(rear()), kTimeout);
+    QVERIFY(qAbs(rear()->position() - front()->position()) < 1000);
+}
+
+void TestPlayAreaManager::resourceErrorRestartsExistingRecording()
+{
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+    emit frontWidget()->videoPlayError(QMediaPlayer::ResourceError);
+    emit rearWidget()->videoPlayError(QMediaPlayer::ResourceError);
+    QVERIFY(isPlaying(front()));
+    QVERIFY(isPlaying(rear()));
+    QVERIFY(rear()->isMuted());
+    // Other errors are not handled here.
+    emit frontWidget()->videoPlayError(QMediaPlayer::FormatError);
+    QVERIFY(isPlaying(front()));
+}
+
+void TestPlayAreaManager::resourceErrorStopsWhenFileHasGone()
+{
+    const QString copy = mTemp.filePath(QStringLiteral("copy F.mp4"));
+    QVERIFY(QFile::copy(mFront, copy));
+    load(copy, mRear);
+    START_BOTH_OR_SKIP();
+    QVERIFY(QFile::remove(copy));
+    emit frontWidget()->videoPlayError(QMediaPlayer::ResourceError);
+    QCOMPARE(front()->state(), QMediaPlayer::StoppedState);
+    QCOMPARE(rear()->state(), QMediaPlayer::StoppedState);
+}
+
+void TestPlayAreaManager::missingRecordingStopsWithoutRestart()
+{
+    QList<QMediaPlayer::State> states;
+    connect(mManager, &PlayAreaManager::stateChanged, this,
+            [&states](QMediaPlayer::State state) { states << state; });
+    load(mTemp.filePath(QStringLiteral("never written F.mp4")), mRear);
+    mManager->play();
+    QTRY_VERIFY_WITH_TIMEOUT(front()->error() == QMediaPlayer::ResourceError, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::StoppedState, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::StoppedState, kTimeout);
+    QTest::qWait(1000);
+    QCOMPARE(mManager->state(), QMediaPlayer::StoppedState);
+    // No restart attempt: playback was reported as started at most once.
+    QVERIFY(states.count(QMediaPlayer::PlayingState) <= 1);
+}
+
+void TestPlayAreaManager::screenshotCapturesBothRecordings()
+{
+    mManager->screenshot(); // nothing loaded: nothing to capture
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+    mManager->pause();
+    QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
+    mManager->screenshot();
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(mShotDir).entryList(QDir::Files).size(), 2, 120000);
+    const QStringList files = QDir(mShotDir).entryList(QDir::Files, QDir::Name);
+    QVERIFY(files.at(0).startsWith(QLatin1String("ScreenShot_20200101_120000F__")));
+    QVERIFY(files.at(1).startsWith(QLatin1String("ScreenShot_20200101_120000R__")));
+}
+
+void TestPlayAreaManager::dropKeepsOnlyRecordingFiles()
+{
+    QVERIFY(QDir(mTemp.path()).mkpath(QStringLiteral("folder.mp4")));
+    const QString movie = mTemp.filePath(QStringLiteral("CLIP0001.MOV"));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(mTemp.filePath(QStringLiteral("folder.mp4"))),
+                  QUrl::fromLocalFile(movie),
+                  QUrl::fromLocalFile(mTemp.filePath(QStringLiteral("notes.txt")))});
+    QList<QFileInfoList> dropped;
+    connect(mManager, &PlayAreaManager::dropFile, this,
+            [&dropped](const QFileInfoList &files) { dropped << files; });
+    // The application delivers drops only during a real drag, so the event goes straight in.
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject *>(mManager)->event(&drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(dropped.count(), 1);
+    const QFileInfoList files = dropped.first();
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(files.first().absoluteFilePath(), movie);
+
+    // Nothing acceptable: nothing reported.
+    QMimeData folderOnly;
+    folderOnly.setUrls({QUrl::fromLocalFile(mTemp.filePath(QStringLiteral("folder.mp4")))});
+    QDropEvent folderDrop(QPointF(10, 10), Qt::CopyAction, &folderOnly, Qt::LeftButton,
+                          Qt::NoModifier);
+    static_cast<QObject *>(mManager)->event(&folderDrop);
+    QVERIFY(!folderDrop.isAccepted());
+    QCOMPARE(dropped.count(), 1);
+}
+
+void TestPlayAreaManager::dragEnterAcceptsRecordings()
+{
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile(QStringLiteral("/cards/notes.txt"))});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.ignore();
+    QApplication::sendEvent(mManager, &refused);
+    QVERIFY(!refused.isAccepted());
+
+    QMimeData recordings;
+    recordings.setUrls({QUrl::fromLocalFile(QStringLiteral("/cards/notes.txt")),
+                        QUrl::fromLocalFile(QStringLiteral("/cards/a.AVI"))});
+    QDragEnterEvent accepted(QPoint(10, 10), Qt::CopyAction, &recordings, Qt::LeftButton,
+                             Qt::NoModifier);
+    accepted.ignore();
+    QApplication::sendEvent(mManager, &accepted);
+    QVERIFY(accepted.isAccepted());
+}
+
+QTEST_MAIN(TestPlayAreaManager)
+#include "tst_playareamanager.moc"
