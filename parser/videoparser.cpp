@@ -5,10 +5,10 @@
 #include "mp4parser.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDebug>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -97,6 +97,7 @@ void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
     // A thread that has left run() may still be finishing; this returns within moments.
     for (VideoParser *parser : parsers) {
         parser->wait();
+        parser->mRunsEnded.load(std::memory_order_acquire);
     }
 }
 
@@ -134,6 +135,7 @@ void VideoParser::run()
     mCurrentSecond = -1;
     parser.reset();
     qDebug() << "end run" << mId;
+    mRunsEnded.fetch_add(1, std::memory_order_release);
 }
 
 void VideoParser::fitToDuration(int duration)
@@ -182,22 +184,20 @@ void VideoParser::serve()
 
 void VideoParser::pause(int ms, quint64 seenGeneration)
 {
-    QMutexLocker locker(&mWakeMutex);
-    QDeadlineTimer deadline(ms);
-    while (mWakeGeneration == seenGeneration && !deadline.hasExpired()) {
-        mWakeCondition.wait(&mWakeMutex, deadline);
-    }
+    std::unique_lock<std::mutex> lock(mWakeMutex);
+    mWakeCondition.wait_for(lock, std::chrono::milliseconds(ms),
+                            [this, seenGeneration] { return mWakeGeneration != seenGeneration; });
 }
 
 quint64 VideoParser::generation()
 {
-    QMutexLocker locker(&mWakeMutex);
+    std::lock_guard<std::mutex> lock(mWakeMutex);
     return mWakeGeneration;
 }
 
 void VideoParser::wake()
 {
-    QMutexLocker locker(&mWakeMutex);
+    std::lock_guard<std::mutex> lock(mWakeMutex);
     ++mWakeGeneration;
-    mWakeCondition.wakeAll();
+    mWakeCondition.notify_all();
 }

@@ -5,13 +5,13 @@
 #include "videoinfo.h"
 
 #include <QList>
-#include <QMutex>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class VideoParser : public QThread
 {
@@ -62,8 +62,13 @@ private:
     // Staggered start; a member timer so that a second parseFile replaces a pending start
     // instead of adding one, and so that destruction cancels it.
     QTimer mStartTimer;
-    // Wakes the sleeping worker on every change of its flags or wanted second.
-    QMutex mWakeMutex;
-    QWaitCondition mWakeCondition;
+    // Wakes the sleeping worker on every change of its flags or wanted second. Standard rather
+    // than Qt primitives, so that the thread sanitizer sees this synchronisation.
+    std::mutex mWakeMutex;
+    std::condition_variable mWakeCondition;
     quint64 mWakeGeneration = 0;
+    // Counted up as the last step of every run and read after waiting for the thread, so that
+    // the run's work is ordered before the waiter's next step by the memory model itself, not
+    // only by QThread's internal locking, which the thread sanitizer cannot see.
+    std::atomic<int> mRunsEnded{0};
 };
