@@ -3,6 +3,7 @@
 
 #include "recording.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -70,6 +71,7 @@ private slots:
     void neighbours();
     void outOfRangeIds();
     void forwardsParserResults();
+    void relativeFileIsParsed();
     void destroyedWhileParsing();
 
 private:
@@ -285,6 +287,19 @@ void TestPlaylistModel::forwardsParserResults()
     QCOMPARE(lists.at(0).at(0).toInt(), 1);
     QCOMPARE(lists.at(0).at(1).value<QList<GpsData>>().size(), 46);
     QCOMPARE(mModel->duration(1), 45);
+}
+
+void TestPlaylistModel::relativeFileIsParsed()
+{
+    const QString previous = QDir::currentPath();
+    const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
+    QVERIFY(QDir::setCurrent(mDir->path()));
+    writeRecording("relative.MP4", 20);
+    mModel->addFile(QFileInfo("relative.MP4"), 0, nullptr);
+    const QUrl url = mModel->item(0)->url;
+    QTRY_COMPARE_WITH_TIMEOUT(mModel->duration(0), 20, Patience);
+    QVERIFY(url.isLocalFile());
+    QCOMPARE(url.toLocalFile(), QString("relative.MP4"));
 }
 
 void TestPlaylistModel::destroyedWhileParsing()
