@@ -81,7 +81,10 @@ void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
         return std::any_of(parsers.cbegin(), parsers.cend(),
                            [](const VideoParser *parser) { return parser->isRunning(); });
     };
-    if (QCoreApplication::instance() && QThread::currentThread()->eventDispatcher()) {
+    // Without a run to wait for there is nothing of one to deliver either.
+    const bool dispatching = anyRunning() && QCoreApplication::instance()
+                             && QThread::currentThread()->eventDispatcher();
+    if (dispatching) {
         // The end of every thread posts an event to this object, so waiting for more events
         // sleeps until something happens instead of spinning, and the queued signals of the
         // ending runs are delivered in the meantime.
@@ -98,6 +101,11 @@ void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
     for (VideoParser *parser : parsers) {
         parser->wait();
         parser->mRunsEnded.load(std::memory_order_acquire);
+    }
+    if (dispatching) {
+        // What a run sent just before it ended is delivered now too, not after the caller has
+        // moved on (a row taken over by another file would get it under the same id).
+        QCoreApplication::processEvents();
     }
 }
 
