@@ -13,10 +13,12 @@
 
 namespace {
 
-// Polling periods of the serving loop: a wanted second is repeated every RepeatMs so that the
-// receivers can refresh their displays; with nothing wanted the worker looks again every IdleMs.
+// A wanted second is repeated every RepeatMs so that the receivers can refresh their displays.
+// With nothing wanted there is nothing to send until a request, a second or a stop arrives, and
+// each of those wakes the worker; so an idle row sleeps until then (UntilWoken) instead of
+// polling, which keeps a playlist of a thousand rows from waking thousands of times a second.
 constexpr int RepeatMs = 100;
-constexpr int IdleMs = 500;
+constexpr int UntilWoken = -1;
 
 // A damaged header can claim a length of years; padding is limited to one day of seconds so that
 // such a file cannot exhaust the memory. Samples actually read are never dropped by this limit.
@@ -180,12 +182,12 @@ void VideoParser::serve()
                 lastSent = current;
                 continue;
             }
-            pause(current >= 0 ? RepeatMs : IdleMs, seen);
+            pause(current >= 0 ? RepeatMs : UntilWoken, seen);
         } else if (current >= 0) {
             emit gpsDataChanged(mId, mGpsDataList.at(current));
             pause(RepeatMs, seen);
         } else {
-            pause(IdleMs, seen);
+            pause(UntilWoken, seen);
         }
     }
 }
@@ -193,8 +195,11 @@ void VideoParser::serve()
 void VideoParser::pause(int ms, quint64 seenGeneration)
 {
     std::unique_lock<std::mutex> lock(mWakeMutex);
-    mWakeCondition.wait_for(lock, std::chrono::milliseconds(ms),
-                            [this, seenGeneration] { return mWakeGeneration != seenGeneration; });
+    const auto woken = [this, seenGeneration] { return mWakeGeneration != seenGeneration; };
+    if (ms == UntilWoken)
+        mWakeCondition.wait(lock, woken);
+    else
+        mWakeCondition.wait_for(lock, std::chrono::milliseconds(ms), woken);
 }
 
 quint64 VideoParser::generation()

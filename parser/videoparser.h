@@ -46,8 +46,8 @@ protected:
 private:
     void fitToDuration(int duration);
     void serve();
-    // Sleeps up to ms unless a request or a stop arrives after the worker looked at the state
-    // numbered seenGeneration.
+    // Sleeps up to ms (or until woken, for a negative ms) unless a request or a stop arrives
+    // after the worker looked at the state numbered seenGeneration.
     void pause(int ms, quint64 seenGeneration);
     quint64 generation();
     void wake();
