@@ -44,7 +44,9 @@ hardening() {
 
     stage "parsing thread and playlist tests under ThreadSanitizer"
     build "$BUILD_DIR-tsan" -DVELQOR_GUI=OFF -DVELQOR_BENCH=OFF -DVELQOR_SANITIZERS=thread
-    (cd "$BUILD_DIR-tsan" && TSAN_OPTIONS="suppressions=$ROOT/scripts/tsan.supp halt_on_error=1" \
+    # Qt is not built with the sanitizer, so its own synchronisation is invisible to it; only
+    # accesses from our instrumented code are checked.
+    (cd "$BUILD_DIR-tsan" && TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
         ctest --output-on-failure -j"$(nproc)" -R 'tst_videoparser|tst_playlistmodel')
 
     stage "fuzzing the parsers"
