@@ -2,8 +2,7 @@
 // construction through reading every sample, with the bytes each parse read from the file.
 #include "recording.h"
 
-#include <parser/aviparser.h>
-#include <parser/mp4parser.h>
+#include <parser/recordingparser.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,18 +27,14 @@ struct Figures
     int samples = 0;
 };
 
-Figures measure(const QString &path, bool avi)
+Figures measure(const QString &path)
 {
     QVector<double> times;
     Figures figures;
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        std::unique_ptr<ParserObject> parser;
-        if (avi)
-            parser = std::make_unique<AVIParser>(path);
-        else
-            parser = std::make_unique<Mp4Parser>(path);
+        const std::unique_ptr<ParserObject> parser = createRecordingParser(path);
         figures.samples = readAllSamples(*parser).size();
         times.append(timer.nsecsElapsed() / 1e6);
         figures.bytesRead = parser->bytesRead();
@@ -92,7 +87,7 @@ int main(int argc, char *argv[])
             out << "cannot write " << path << '\n';
             return 1;
         }
-        const Figures figures = measure(path, avi);
+        const Figures figures = measure(path);
         out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                         .arg(QString::fromLatin1(sources.key(k)), -14)
                         .arg(QFileInfo(path).size() / 1e6, 9, 'f', 0)

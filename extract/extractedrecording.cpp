@@ -1,8 +1,7 @@
 // Reads a recording with the parser its name calls for, the same choice the viewer makes.
 #include "extractedrecording.h"
 
-#include "parser/aviparser.h"
-#include "parser/mp4parser.h"
+#include "parser/recordingparser.h"
 
 #include <QFileInfo>
 
@@ -28,22 +27,13 @@ bool ExtractedRecording::load(const QString &path, QString *problem)
         return false;
     }
 
-    std::unique_ptr<ParserObject> parser;
-    if (path.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive))
-        parser = std::make_unique<AVIParser>(path);
-    else
-        parser = std::make_unique<Mp4Parser>(path);
+    const std::unique_ptr<ParserObject> parser = createRecordingParser(path);
     if (!parser->isOpen()) {
         *problem = QStringLiteral("cannot be read");
         return false;
     }
 
-    info.width = parser->width();
-    info.height = parser->height();
-    info.duration = parser->duration();
-    info.frameRate = parser->frameRate();
-    info.creationTime = parser->creationTime();
-    info.videoCodec = parser->videoCodec();
+    info = parser->videoInfo();
     source = parser->sampleSource();
 
     samples.clear();

@@ -88,6 +88,18 @@ ParserObject::~ParserObject()
         mFile.close();
 }
 
+VideoInfo ParserObject::videoInfo() const
+{
+    VideoInfo info;
+    info.width = mWidth;
+    info.height = mHeight;
+    info.duration = mDuration;
+    info.frameRate = mFrameRate;
+    info.creationTime = mCreationTime;
+    info.videoCodec = mVideoCodec;
+    return info;
+}
+
 void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
 {
     std::memset(buffer, 0, size_t(length));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "gpsdata.h"
+#include "videoinfo.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -42,6 +43,7 @@ public:
     float frameRate() const { return mFrameRate; }
     QDateTime creationTime() const { return mCreationTime; }
     int videoCodec() const { return mVideoCodec; }
+    VideoInfo videoInfo() const;
     SampleSource sampleSource() const { return mSampleSource; }
     quint32 sampleCount() const { return mSampleCount; }
     // Bytes delivered by the file so far; lets benchmarks show that payloads are never read.

@@ -1,8 +1,7 @@
 // Per-recording worker thread: parses one file once, then serves its per-second samples.
 #include "videoparser.h"
 
-#include "aviparser.h"
-#include "mp4parser.h"
+#include "recordingparser.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -113,21 +112,8 @@ void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
 
 void VideoParser::run()
 {
-    const QString fileName = mUrl.toLocalFile();
-    std::unique_ptr<ParserObject> parser;
-    if (fileName.endsWith(QLatin1String(".AVI"), Qt::CaseInsensitive)) {
-        parser = std::make_unique<AVIParser>(fileName);
-    } else {
-        parser = std::make_unique<Mp4Parser>(fileName);
-    }
-
-    VideoInfo info;
-    info.width = parser->width();
-    info.height = parser->height();
-    info.duration = parser->duration();
-    info.frameRate = parser->frameRate();
-    info.creationTime = parser->creationTime();
-    info.videoCodec = parser->videoCodec();
+    std::unique_ptr<ParserObject> parser = createRecordingParser(mUrl.toLocalFile());
+    const VideoInfo info = parser->videoInfo();
     emit videoInfoChanged(mId, info);
 
     mGpsDataList.clear();

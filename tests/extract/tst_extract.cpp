@@ -2,8 +2,7 @@
 #include "mp4writer.h"
 #include "recording.h"
 
-#include <parser/aviparser.h>
-#include <parser/mp4parser.h>
+#include <parser/recordingparser.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -187,11 +186,7 @@ void TestExtract::jsonMatchesParser()
     const QString file = path(name);
     QVERIFY(recording.write(file));
 
-    std::unique_ptr<ParserObject> parser;
-    if (name.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive))
-        parser = std::make_unique<AVIParser>(file);
-    else
-        parser = std::make_unique<Mp4Parser>(file);
+    const std::unique_ptr<ParserObject> parser = createRecordingParser(file);
     const QVector<GpsData> expected = readAllSamples(*parser);
     // Sources that hold a record in every audio chunk count the chunks of the whole video.
     QVERIFY(expected.size() >= drive.seconds);

@@ -7,6 +7,7 @@
 
 #include <parser/aviparser.h>
 #include <parser/mp4parser.h>
+#include <parser/recordingparser.h>
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -83,11 +84,7 @@ private slots:
 
 Outcome TestHostileInput::parse(const QString &path)
 {
-    std::unique_ptr<ParserObject> parser;
-    if (path.endsWith(QLatin1String(".AVI")))
-        parser = std::make_unique<AVIParser>(path);
-    else
-        parser = std::make_unique<Mp4Parser>(path);
+    const std::unique_ptr<ParserObject> parser = createRecordingParser(path);
     Outcome outcome;
     outcome.source = parser->sampleSource();
     outcome.width = parser->width();
