@@ -24,7 +24,10 @@ CaptureThread::~CaptureThread()
 
 void CaptureThread::addTask(const QString &videoFile, qint64 position)
 {
+    // Read here, in the GUI thread: the settings object is not meant to be shared across threads.
+    const QString directory = Configuration::instance()->screenshotSavePath();
     QMutexLocker locker(&mMutex);
+    mDirectory = directory;
     qDebug() << "addTask" << videoFile;
     if (videoFile != mVideoFile) {
         qDebug() << "capture video file changed, clear all task" << mVideoFile << videoFile;
@@ -79,8 +82,13 @@ QStringList CaptureThread::ffmpegArguments(qint64 position, const QString &video
 
 void CaptureThread::run()
 {
-    const QString directory = Configuration::instance()->screenshotSavePath();
-    if (!QDir(directory).exists() && !QDir().mkpath(directory)) {
+    QString directory;
+    {
+        QMutexLocker locker(&mMutex);
+        directory = mDirectory;
+    }
+    // An empty setting would put the images at the root of the file system.
+    if (directory.isEmpty() || (!QDir(directory).exists() && !QDir().mkpath(directory))) {
         qDebug() << "mkpath error, capture failed";
         // Left queued, the tasks would make the owner start the worker again and again.
         QMutexLocker locker(&mMutex);

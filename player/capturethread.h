@@ -32,6 +32,7 @@ protected:
 
 private:
     mutable QMutex mMutex;
+    QString mDirectory;
     QString mVideoFile;
     QList<qint64> mTasks;
 };

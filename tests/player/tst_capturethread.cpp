@@ -27,6 +27,7 @@ private slots:
     void capturesFrameAtRecordingResolution();
     void queuedRequestsAreAllServedByOneRun();
     void requestForAnotherRecordingDropsQueuedTasks();
+    void unusableDirectoryEndsRunAndDropsTasks_data();
     void unusableDirectoryEndsRunAndDropsTasks();
     void destructionWhileRunningWaitsAndDropsTheRest();
 
@@ -153,12 +154,20 @@ void TestCaptureThread::requestForAnotherRecordingDropsQueuedTasks()
     QVERIFY(files.first().startsWith(QLatin1String("ScreenShot_other__")));
 }
 
+void TestCaptureThread::unusableDirectoryEndsRunAndDropsTasks_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("below a file") << false;
+    QTest::newRow("empty setting") << true;
+}
+
 void TestCaptureThread::unusableDirectoryEndsRunAndDropsTasks()
 {
+    QFETCH(bool, empty);
     QFile blocker(mTemp.filePath(QStringLiteral("not a directory")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    mShotDir = blocker.fileName() + QStringLiteral("/shots");
+    mShotDir = empty ? QString() : blocker.fileName() + QStringLiteral("/shots");
     PlaybackTest::isolateSettings(mShotDir);
 
     CaptureThread worker;
@@ -167,7 +176,8 @@ void TestCaptureThread::unusableDirectoryEndsRunAndDropsTasks()
     QVERIFY(worker.wait(120000));
     // Left queued, the tasks would have the owner restart the worker without end.
     QVERIFY(!worker.hasTasks());
-    QVERIFY(!QFileInfo::exists(mShotDir));
+    QVERIFY(empty || !QFileInfo::exists(mShotDir));
+    QVERIFY(QDir(QStringLiteral("/")).entryList({QStringLiteral("ScreenShot_*")}).isEmpty());
 }
 
 void TestCaptureThread::destructionWhileRunningWaitsAndDropsTheRest()

@@ -60,10 +60,11 @@ private:
     // Loads the item (and the rear recording when given) the way the main window does.
     void load(const QString &front, const QString &rear = QString());
     bool startBoth();
-    PlayerWidget *frontWidget() const;
-    PlayerWidget *rearWidget() const;
-    QMediaPlayer *front() const { return frontWidget()->mediaPlayer(); }
-    QMediaPlayer *rear() const { return rearWidget() ? rearWidget()->mediaPlayer() : nullptr; }
+    PlayAreaManager *manager();
+    PlayerWidget *frontWidget();
+    PlayerWidget *rearWidget();
+    QMediaPlayer *front() { return frontWidget()->mediaPlayer(); }
+    QMediaPlayer *rear() { return rearWidget() ? rearWidget()->mediaPlayer() : nullptr; }
 
     QTemporaryDir mTemp;
     QString mFront;
@@ -89,10 +90,6 @@ void TestPlayAreaManager::initTestCase()
 
 void TestPlayAreaManager::init()
 {
-    mManager = new PlayAreaManager;
-    mManager->resize(640, 240);
-    mManager->show();
-    QVERIFY(QTest::qWaitForWindowExposed(mManager));
     mItem = new PlaylistItem;
     mItem->id = 7;
     mItem->resolution = QSize(320, 240);
@@ -107,19 +104,32 @@ void TestPlayAreaManager::cleanup()
     QDir(mShotDir).removeRecursively();
 }
 
+PlayAreaManager *TestPlayAreaManager::manager()
+{
+    // Made on first use: every media player costs seconds of video-sink probing.
+    if (!mManager) {
+        mManager = new PlayAreaManager;
+        mManager->resize(640, 240);
+        mManager->show();
+        if (!QTest::qWaitForWindowExposed(mManager))
+            qWarning("play area not exposed");
+    }
+    return mManager;
+}
+
 void TestPlayAreaManager::load(const QString &frontFile, const QString &rearFile)
 {
     const QUrl rearUrl = rearFile.isEmpty() ? QUrl() : QUrl::fromLocalFile(rearFile);
     mItem->url = QUrl::fromLocalFile(frontFile);
-    mManager->stop();
-    mManager->setPlayFrontOrRear(true, !rearUrl.isEmpty());
-    mManager->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
-    mManager->setMedia(mItem, rearUrl);
+    manager()->stop();
+    manager()->setPlayFrontOrRear(true, !rearUrl.isEmpty());
+    manager()->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
+    manager()->setMedia(mItem, rearUrl);
 }
 
 bool TestPlayAreaManager::startBoth()
 {
-    mManager->play();
+    manager()->play();
     const bool started = QTest::qWaitFor(
             [this] {
                 if (front()->error() != QMediaPlayer::NoError
@@ -133,15 +143,15 @@ bool TestPlayAreaManager::startBoth()
            && (!rear() || rear()->error() == QMediaPlayer::NoError);
 }
 
-PlayerWidget *TestPlayAreaManager::frontWidget() const
+PlayerWidget *TestPlayAreaManager::frontWidget()
 {
     // The front player is created first and is never replaced.
-    return mManager->findChildren<PlayerWidget *>().value(0);
+    return manager()->findChildren<PlayerWidget *>().value(0);
 }
 
-PlayerWidget *TestPlayAreaManager::rearWidget() const
+PlayerWidget *TestPlayAreaManager::rearWidget()
 {
-    return mManager->findChildren<PlayerWidget *>().value(1);
+    return manager()->findChildren<PlayerWidget *>().value(1);
 }
 
 #define START_BOTH_OR_SKIP() \
@@ -197,40 +207,40 @@ void TestPlayAreaManager::acceptableRecordingNames()
 
 void TestPlayAreaManager::singlePlayerShowModes()
 {
-    QSignalSpy modes(mManager, &PlayAreaManager::showModeChanged);
+    QSignalSpy modes(manager(), &PlayAreaManager::showModeChanged);
     load(mFront);
     QVERIFY(!rearWidget());
     for (ShowMode requested : {FrontRear, Rear, Front})
-        mManager->setShowMode(requested);
+        manager()->setShowMode(requested);
     QCOMPARE(modes.count(), 3);
     for (const QList<QVariant> &mode : modes)
         QCOMPARE(mode.first().value<ShowMode>(), Front);
     QVERIFY(frontWidget()->isVisible());
 
     // A recording with only a rear camera plays in the front player and is shown as the rear.
-    mManager->setPlayFrontOrRear(false, true);
-    mManager->setShowMode(FrontRear);
+    manager()->setPlayFrontOrRear(false, true);
+    manager()->setShowMode(FrontRear);
     QCOMPARE(modes.last().first().value<ShowMode>(), Rear);
     QVERIFY(frontWidget()->isVisible());
     // Neither camera offered: the previous choice stays.
-    mManager->setPlayFrontOrRear(false, false);
-    mManager->setShowMode(Front);
+    manager()->setPlayFrontOrRear(false, false);
+    manager()->setShowMode(Front);
     QCOMPARE(modes.last().first().value<ShowMode>(), Rear);
 }
 
 void TestPlayAreaManager::twoPlayerShowModes()
 {
-    QSignalSpy modes(mManager, &PlayAreaManager::showModeChanged);
+    QSignalSpy modes(manager(), &PlayAreaManager::showModeChanged);
     load(mFront, mRear);
     QVERIFY(rearWidget());
 
-    mManager->setShowMode(Rear);
+    manager()->setShowMode(Rear);
     QVERIFY(!frontWidget()->isVisible());
     QVERIFY(rearWidget()->isVisible());
-    mManager->setShowMode(Front);
+    manager()->setShowMode(Front);
     QVERIFY(frontWidget()->isVisible());
     QVERIFY(!rearWidget()->isVisible());
-    mManager->setShowMode(FrontRear);
+    manager()->setShowMode(FrontRear);
     QVERIFY(frontWidget()->isVisible());
     QVERIFY(rearWidget()->isVisible());
     QCOMPARE(modes.count(), 3);
@@ -238,29 +248,29 @@ void TestPlayAreaManager::twoPlayerShowModes()
     QCOMPARE(modes.at(1).first().value<ShowMode>(), Front);
     QCOMPARE(modes.at(2).first().value<ShowMode>(), FrontRear);
 
-    mManager->hidePlayers();
+    manager()->hidePlayers();
     QVERIFY(!frontWidget()->isVisible());
     QVERIFY(!rearWidget()->isVisible());
 
     // Back to one player: the rear one is gone, and a later play() re-applies the mode.
-    mManager->setPlayerCount(1);
-    QCOMPARE(mManager->findChildren<PlayerWidget *>().size(), 1);
-    mManager->setShowMode(Rear);
+    manager()->setPlayerCount(1);
+    QCOMPARE(manager()->findChildren<PlayerWidget *>().size(), 1);
+    manager()->setShowMode(Rear);
     QCOMPARE(modes.last().first().value<ShowMode>(), Front);
 }
 
 void TestPlayAreaManager::frontPlayerReportsStateDurationAndPosition()
 {
     QList<QMediaPlayer::State> states;
-    connect(mManager, &PlayAreaManager::stateChanged, this,
+    connect(manager(), &PlayAreaManager::stateChanged, this,
             [&states](QMediaPlayer::State state) { states << state; });
-    QSignalSpy durations(mManager, &PlayAreaManager::durationChanged);
-    QSignalSpy positions(mManager, &PlayAreaManager::positionChanged);
+    QSignalSpy durations(manager(), &PlayAreaManager::durationChanged);
+    QSignalSpy positions(manager(), &PlayAreaManager::positionChanged);
     load(mFront, mRear);
     START_BOTH_OR_SKIP();
 
-    QCOMPARE(mManager->state(), QMediaPlayer::PlayingState);
-    QCOMPARE(mManager->media().request().url(), mItem->url);
+    QCOMPARE(manager()->state(), QMediaPlayer::PlayingState);
+    QCOMPARE(manager()->media().request().url(), mItem->url);
     QTRY_VERIFY_WITH_TIMEOUT(!durations.isEmpty() && durations.last().first().toLongLong() == 3000,
                              kTimeout);
     QTRY_VERIFY_WITH_TIMEOUT(positions.count() >= 2, kTimeout);
@@ -270,7 +280,7 @@ void TestPlayAreaManager::frontPlayerReportsStateDurationAndPosition()
     }
 
     // Played to the end, both players stop by themselves; only the front one is reported.
-    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::StoppedState, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(manager()->state(), QMediaPlayer::StoppedState, kTimeout);
     QCOMPARE(positions.last().at(0).toLongLong(), qint64(3));
     QCOMPARE(states.first(), QMediaPlayer::PlayingState);
     QCOMPARE(states.last(), QMediaPlayer::StoppedState);
@@ -284,18 +294,18 @@ void TestPlayAreaManager::rearFollowsMutedAtFrontRate()
     QVERIFY(rear()->isMuted());
     QVERIFY(!front()->isMuted());
 
-    mManager->setPlaybackRate(2.0);
+    manager()->setPlaybackRate(2.0);
     QCOMPARE(front()->playbackRate(), 2.0);
     QCOMPARE(rear()->playbackRate(), 2.0);
 
     // Unmuting reaches the rear player too, but only until the next play().
-    QSignalSpy muted(mManager, &PlayAreaManager::mutedChanged);
-    mManager->setMuted(true);
-    mManager->setMuted(false);
+    QSignalSpy muted(manager(), &PlayAreaManager::mutedChanged);
+    manager()->setMuted(true);
+    manager()->setMuted(false);
     QVERIFY(!rear()->isMuted());
     QCOMPARE(muted.count(), 2);
     front()->setPlaybackRate(0.5);
-    mManager->play();
+    manager()->play();
     QVERIFY(rear()->isMuted());
     QVERIFY(!front()->isMuted());
     QCOMPARE(rear()->playbackRate(), 0.5);
@@ -306,23 +316,23 @@ void TestPlayAreaManager::seekAndSliderMoveBothPlayers()
 {
     load(mFront, mRear);
     START_BOTH_OR_SKIP();
-    mManager->pause();
+    manager()->pause();
     QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
 
-    mManager->seek(2);
+    manager()->seek(2);
     QTRY_VERIFY_WITH_TIMEOUT(front()->position() / 1000 == 2 && rear()->position() / 1000 == 2,
                              kTimeout);
 
     // Press pauses; releasing on the second the players stand at resumes without a seek.
-    mManager->onSliderStatusChanged(true, 2);
+    manager()->onSliderStatusChanged(true, 2);
     QCOMPARE(front()->state(), QMediaPlayer::PausedState);
-    mManager->onSliderStatusChanged(false, 2);
+    manager()->onSliderStatusChanged(false, 2);
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
 
     // Released elsewhere: each player goes there.
-    mManager->onSliderStatusChanged(true, 2);
+    manager()->onSliderStatusChanged(true, 2);
     QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
-    mManager->onSliderStatusChanged(false, 0);
+    manager()->onSliderStatusChanged(false, 0);
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
     QVERIFY(front()->position() < 2000);
     QVERIFY(rear()->position() < 2000);
@@ -330,13 +340,13 @@ void TestPlayAreaManager::seekAndSliderMoveBothPlayers()
 
 void TestPlayAreaManager::sliderWhileStoppedOnlyReportsZero()
 {
-    QSignalSpy positions(mManager, &PlayAreaManager::positionChanged);
-    mManager->onSliderStatusChanged(false, 5);
+    QSignalSpy positions(manager(), &PlayAreaManager::positionChanged);
+    manager()->onSliderStatusChanged(false, 5);
     QCOMPARE(positions.count(), 0); // no current recording yet
 
     load(mFront, mRear);
-    mManager->onSliderStatusChanged(true, 5);
-    mManager->onSliderStatusChanged(false, 5);
+    manager()->onSliderStatusChanged(true, 5);
+    manager()->onSliderStatusChanged(false, 5);
     QCOMPARE(positions.count(), 2);
     QCOMPARE(positions.first(), QList<QVariant>({qint64(0), 7}));
     QCOMPARE(front()->state(), QMediaPlayer::StoppedState);
@@ -347,19 +357,19 @@ void TestPlayAreaManager::sliderWhileStoppedOnlyReportsZero()
 void TestPlayAreaManager::volumeZeroKeepsStoredVolume()
 {
     load(mFront, mRear);
-    QSignalSpy volumes(mManager, &PlayAreaManager::volumeChanged);
-    mManager->setVolume(40);
+    QSignalSpy volumes(manager(), &PlayAreaManager::volumeChanged);
+    manager()->setVolume(40);
     QCOMPARE(Configuration::instance()->volume(), 40);
-    mManager->setVolume(0);
+    manager()->setVolume(0);
     QCOMPARE(front()->volume(), 0);
     QCOMPARE(rear()->volume(), 0);
     QCOMPARE(Configuration::instance()->volume(), 40);
     QCOMPARE(volumes.count(), 2);
 
-    mManager->setMuted(true);
+    manager()->setMuted(true);
     QVERIFY(front()->isMuted());
     QVERIFY(Configuration::instance()->isMute());
-    mManager->setMuted(false);
+    manager()->setMuted(false);
     QVERIFY(!Configuration::instance()->isMute());
 }
 
@@ -368,11 +378,11 @@ void TestPlayAreaManager::resizeRestartsPlayback()
     load(mFront);
     START_BOTH_OR_SKIP();
     QList<QMediaPlayer::State> states;
-    connect(mManager, &PlayAreaManager::stateChanged, this,
+    connect(manager(), &PlayAreaManager::stateChanged, this,
             [&states](QMediaPlayer::State state) { states << state; });
-    mManager->resize(800, 300);
+    manager()->resize(800, 300);
     QTRY_VERIFY_WITH_TIMEOUT(states.contains(QMediaPlayer::PausedState), kTimeout);
-    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::PlayingState, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(manager()->state(), QMediaPlayer::PlayingState, kTimeout);
 }
 
 void TestPlayAreaManager::fullScreenFrontHoldsRear()
@@ -384,7 +394,7 @@ void TestPlayAreaManager::fullScreenFrontHoldsRear()
     QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::PausedState, kTimeout);
     QVERIFY(isPlaying(front()));
     // play() keeps holding the rear while the front is full screen.
-    mManager->play();
+    manager()->play();
     QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::PausedState, kTimeout);
 
     QTest::mouseDClick(frontWidget(), Qt::LeftButton);
@@ -421,27 +431,27 @@ void TestPlayAreaManager::resourceErrorStopsWhenFileHasGone()
 void TestPlayAreaManager::missingRecordingStopsWithoutRestart()
 {
     QList<QMediaPlayer::State> states;
-    connect(mManager, &PlayAreaManager::stateChanged, this,
+    connect(manager(), &PlayAreaManager::stateChanged, this,
             [&states](QMediaPlayer::State state) { states << state; });
     load(mTemp.filePath(QStringLiteral("never written F.mp4")), mRear);
-    mManager->play();
+    manager()->play();
     QTRY_VERIFY_WITH_TIMEOUT(front()->error() == QMediaPlayer::ResourceError, kTimeout);
-    QTRY_COMPARE_WITH_TIMEOUT(mManager->state(), QMediaPlayer::StoppedState, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(manager()->state(), QMediaPlayer::StoppedState, kTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(rear()->state(), QMediaPlayer::StoppedState, kTimeout);
     QTest::qWait(1000);
-    QCOMPARE(mManager->state(), QMediaPlayer::StoppedState);
+    QCOMPARE(manager()->state(), QMediaPlayer::StoppedState);
     // No restart attempt: playback was reported as started at most once.
     QVERIFY(states.count(QMediaPlayer::PlayingState) <= 1);
 }
 
 void TestPlayAreaManager::screenshotCapturesBothRecordings()
 {
-    mManager->screenshot(); // nothing loaded: nothing to capture
+    manager()->screenshot(); // nothing loaded: nothing to capture
     load(mFront, mRear);
     START_BOTH_OR_SKIP();
-    mManager->pause();
+    manager()->pause();
     QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
-    mManager->screenshot();
+    manager()->screenshot();
     QTRY_COMPARE_WITH_TIMEOUT(QDir(mShotDir).entryList(QDir::Files).size(), 2, 120000);
     const QStringList files = QDir(mShotDir).entryList(QDir::Files, QDir::Name);
     QVERIFY(files.at(0).startsWith(QLatin1String("ScreenShot_20200101_120000F__")));
@@ -457,11 +467,11 @@ void TestPlayAreaManager::dropKeepsOnlyRecordingFiles()
                   QUrl::fromLocalFile(movie),
                   QUrl::fromLocalFile(mTemp.filePath(QStringLiteral("notes.txt")))});
     QList<QFileInfoList> dropped;
-    connect(mManager, &PlayAreaManager::dropFile, this,
+    connect(manager(), &PlayAreaManager::dropFile, this,
             [&dropped](const QFileInfoList &files) { dropped << files; });
     // The application delivers drops only during a real drag, so the event goes straight in.
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    static_cast<QObject *>(mManager)->event(&drop);
+    static_cast<QObject *>(manager())->event(&drop);
     QVERIFY(drop.isAccepted());
     QCOMPARE(dropped.count(), 1);
     const QFileInfoList files = dropped.first();
@@ -473,7 +483,7 @@ void TestPlayAreaManager::dropKeepsOnlyRecordingFiles()
     folderOnly.setUrls({QUrl::fromLocalFile(mTemp.filePath(QStringLiteral("folder.mp4")))});
     QDropEvent folderDrop(QPointF(10, 10), Qt::CopyAction, &folderOnly, Qt::LeftButton,
                           Qt::NoModifier);
-    static_cast<QObject *>(mManager)->event(&folderDrop);
+    static_cast<QObject *>(manager())->event(&folderDrop);
     QVERIFY(!folderDrop.isAccepted());
     QCOMPARE(dropped.count(), 1);
 }
@@ -484,7 +494,7 @@ void TestPlayAreaManager::dragEnterAcceptsRecordings()
     text.setUrls({QUrl::fromLocalFile(QStringLiteral("/cards/notes.txt"))});
     QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     refused.ignore();
-    QApplication::sendEvent(mManager, &refused);
+    QApplication::sendEvent(manager(), &refused);
     QVERIFY(!refused.isAccepted());
 
     QMimeData recordings;
@@ -493,7 +503,7 @@ void TestPlayAreaManager::dragEnterAcceptsRecordings()
     QDragEnterEvent accepted(QPoint(10, 10), Qt::CopyAction, &recordings, Qt::LeftButton,
                              Qt::NoModifier);
     accepted.ignore();
-    QApplication::sendEvent(mManager, &accepted);
+    QApplication::sendEvent(manager(), &accepted);
     QVERIFY(accepted.isAccepted());
 }
 
