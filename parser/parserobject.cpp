@@ -145,34 +145,6 @@ qint64 ParserObject::readFromFile(qint64 pos, char *buffer, qint64 length)
 #endif
 }
 
-quint16 ParserObject::readU16BE(qint64 pos)
-{
-    uchar bytes[2];
-    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
-    return qFromBigEndian<quint16>(bytes);
-}
-
-quint32 ParserObject::readU32BE(qint64 pos)
-{
-    uchar bytes[4];
-    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
-    return qFromBigEndian<quint32>(bytes);
-}
-
-quint64 ParserObject::readU64BE(qint64 pos)
-{
-    uchar bytes[8];
-    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
-    return qFromBigEndian<quint64>(bytes);
-}
-
-quint32 ParserObject::readU32LE(qint64 pos)
-{
-    uchar bytes[4];
-    readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
-    return qFromLittleEndian<quint32>(bytes);
-}
-
 QByteArray ParserObject::readFourCC(qint64 pos)
 {
     char bytes[4];

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QObject>
 #include <QVector>
+#include <QtEndian>
 
 #include <functional>
 
@@ -62,10 +63,16 @@ protected:
     // Positioned reads: whatever lies beyond the end of the file (or of a file that could not be
     // opened) reads as zero bytes, so callers never see a short read.
     void readAt(qint64 pos, char *buffer, qint64 length);
-    quint16 readU16BE(qint64 pos);
-    quint32 readU32BE(qint64 pos);
-    quint64 readU64BE(qint64 pos);
-    quint32 readU32LE(qint64 pos);
+    template<typename T, bool BigEndian>
+    T readNumber(qint64 pos)
+    {
+        uchar bytes[sizeof(T)];
+        readAt(pos, reinterpret_cast<char *>(bytes), sizeof bytes);
+        return BigEndian ? qFromBigEndian<T>(bytes) : qFromLittleEndian<T>(bytes);
+    }
+    quint32 readU32BE(qint64 pos) { return readNumber<quint32, true>(pos); }
+    quint64 readU64BE(qint64 pos) { return readNumber<quint64, true>(pos); }
+    quint32 readU32LE(qint64 pos) { return readNumber<quint32, false>(pos); }
     // Four characters as a type or chunk identifier, ending at the first NUL.
     QByteArray readFourCC(qint64 pos);
 
