@@ -69,6 +69,7 @@ private:
     QTemporaryDir mTemp;
     QString mFront;
     QString mRear;
+    QString mShort;
     QString mShotDir;
     PlayAreaManager *mManager = nullptr;
     PlaylistItem *mItem = nullptr;
@@ -81,9 +82,13 @@ void TestPlayAreaManager::initTestCase()
     qRegisterMetaType<QMediaPlayer::State>();
     mShotDir = mTemp.filePath(QStringLiteral("shots"));
     PlaybackTest::isolateSettings(mShotDir);
-    mFront = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_120000F.MP4"));
+    // Long enough that a loaded machine does not reach the end in the middle of a test.
+    mFront = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_120000F.MP4"),
+                                  TestRecordings::Codec::H264, 10);
     mRear = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_120000R.MP4"),
-                                 TestRecordings::Codec::H265);
+                                 TestRecordings::Codec::H265, 10);
+    mShort = TestRecordings::make(mTemp.path(), QStringLiteral("20200101_130000F.MOV"));
+    QVERIFY(!mShort.isEmpty());
     QVERIFY(!mFront.isEmpty());
     QVERIFY(!mRear.isEmpty());
 }
@@ -266,7 +271,7 @@ void TestPlayAreaManager::frontPlayerReportsStateDurationAndPosition()
             [&states](QMediaPlayer::State state) { states << state; });
     QSignalSpy durations(manager(), &PlayAreaManager::durationChanged);
     QSignalSpy positions(manager(), &PlayAreaManager::positionChanged);
-    load(mFront, mRear);
+    load(mShort, mRear);
     START_BOTH_OR_SKIP();
 
     QCOMPARE(manager()->state(), QMediaPlayer::PlayingState);
@@ -279,8 +284,9 @@ void TestPlayAreaManager::frontPlayerReportsStateDurationAndPosition()
         QCOMPARE(report.at(1).toInt(), 7);
     }
 
-    // Played to the end, both players stop by themselves; only the front one is reported.
+    // The short front recording ends first; the longer rear one plays on unreported.
     QTRY_COMPARE_WITH_TIMEOUT(manager()->state(), QMediaPlayer::StoppedState, kTimeout);
+    QVERIFY(isPlaying(rear()));
     QCOMPARE(positions.last().at(0).toLongLong(), qint64(3));
     QCOMPARE(states.first(), QMediaPlayer::PlayingState);
     QCOMPARE(states.last(), QMediaPlayer::StoppedState);
@@ -320,22 +326,30 @@ void TestPlayAreaManager::seekAndSliderMoveBothPlayers()
     QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
 
     manager()->seek(2);
-    QTRY_VERIFY_WITH_TIMEOUT(front()->position() / 1000 == 2 && rear()->position() / 1000 == 2,
-                             kTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(front()->position() == 2000 && rear()->position() == 2000, kTimeout);
 
     // Press pauses; releasing on the second the players stand at resumes without a seek.
+    front()->setPosition(2600);
+    rear()->setPosition(2600);
+    QTRY_VERIFY_WITH_TIMEOUT(front()->position() >= 2600 && rear()->position() >= 2600, kTimeout);
     manager()->onSliderStatusChanged(true, 2);
     QCOMPARE(front()->state(), QMediaPlayer::PausedState);
     manager()->onSliderStatusChanged(false, 2);
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
+    QVERIFY(front()->position() >= 2600);
+    QVERIFY(rear()->position() >= 2600);
 
-    // Released elsewhere: each player goes there.
-    manager()->onSliderStatusChanged(true, 2);
+    // Released on another second: each player goes there, and the first position either
+    // reports afterwards is from there.
+    manager()->onSliderStatusChanged(true, 3);
     QTRY_VERIFY_WITH_TIMEOUT(!isPlaying(front()) && !isPlaying(rear()), kTimeout);
+    QSignalSpy frontPositions(front(), &QMediaPlayer::positionChanged);
+    QSignalSpy rearPositions(rear(), &QMediaPlayer::positionChanged);
     manager()->onSliderStatusChanged(false, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!frontPositions.isEmpty() && !rearPositions.isEmpty(), kTimeout);
+    QVERIFY(frontPositions.first().first().toLongLong() < 2000);
+    QVERIFY(rearPositions.first().first().toLongLong() < 2000);
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()) && isPlaying(rear()), kTimeout);
-    QVERIFY(front()->position() < 2000);
-    QVERIFY(rear()->position() < 2000);
 }
 
 void TestPlayAreaManager::sliderWhileStoppedOnlyReportsZero()
