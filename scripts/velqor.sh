@@ -8,6 +8,7 @@ ROOT=$PWD
 PACKAGES=(cmake make g++ git clang-format
     qtbase5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+    gstreamer1.0-x
     libqt5charts5-dev qtwebengine5-dev libjs-leaflet ffmpeg xvfb xauth
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
