@@ -17,9 +17,6 @@ AVIParser::AVIParser(const QString &fileName, QObject *parent)
 
 void AVIParser::findMainHeader()
 {
-    // The search steps through the bytes rather than skipping chunks by their sizes, so it is
-    // read in blocks.
-    setReadAhead(true);
     qint64 position = 12;
     while (position < fileSize()) {
         const QByteArray id = readFourCC(position);
@@ -43,7 +40,6 @@ void AVIParser::findMainHeader()
         mDuration = int(qMin<quint64>(microsecondsPerFrame * totalFrames / 1000000, INT_MAX));
         break;
     }
-    setReadAhead(false);
 }
 
 bool AVIParser::findGpsList()
@@ -60,7 +56,6 @@ bool AVIParser::findGpsList()
 
 void AVIParser::findAudioChunks()
 {
-    setReadAhead(true);
     qint64 position = 12;
     quint32 listSize = 0;
     bool found = false;
@@ -77,7 +72,6 @@ void AVIParser::findAudioChunks()
         if (found)
             break;
     }
-    setReadAhead(false);
     // Offsets in the movie list are 32-bit; a list that starts beyond them cannot be addressed.
     if (!found || listSize <= 4 || position > 0xFFFFFFFF)
         return;

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr qint64 ReadAheadBlock = 64 * 1024;
+// A read that starts less than this after the end of the previous one counts as sequential.
+constexpr qint64 NearStep = 512;
 constexpr int MaxRememberedChunks = 1 << 20;
 
 // An audio chunk carries its record this far after the chunk's identifier (8 bytes of chunk
@@ -106,17 +108,21 @@ void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
     if (pos < 0 || pos >= mFileSize || length <= 0)
         return;
     length = qMin(length, mFileSize - pos);
-    if (mReadAhead) {
-        if (pos < mWindowPos || pos + length > mWindowPos + mWindow.size()) {
-            mWindowPos = pos;
-            mWindow.resize(int(qMin(qMax(ReadAheadBlock, length), mFileSize - pos)));
-            const qint64 got = readFromFile(pos, mWindow.data(), mWindow.size());
-            mWindow.resize(int(qMax<qint64>(got, 0)));
-            mBytesRead += mWindow.size();
-        }
-        const qint64 available = qMax<qint64>(0, mWindowPos + mWindow.size() - pos);
-        std::memcpy(buffer, mWindow.constData() + (pos - mWindowPos),
-                    size_t(qMin(length, available)));
+    const qint64 step = pos - mLastReadEnd;
+    mLastReadEnd = pos + length;
+    const auto inWindow
+            = [&] { return pos >= mWindowPos && pos + length <= mWindowPos + mWindow.size(); };
+    // Small reads that closely follow each other (a byte scan, a run of empty boxes in a damaged
+    // file, packed records) are served from one large read; reads that jump, such as chunk
+    // headers a frame apart, go to the file directly, so no video payload is read.
+    if (!inWindow() && length < ReadAheadBlock && step >= 0 && step < NearStep) {
+        mWindowPos = pos;
+        mWindow.resize(int(qMin(ReadAheadBlock, mFileSize - pos)));
+        mWindow.resize(int(qMax<qint64>(0, readFromFile(pos, mWindow.data(), mWindow.size()))));
+        mBytesRead += mWindow.size();
+    }
+    if (inWindow()) {
+        std::memcpy(buffer, mWindow.constData() + (pos - mWindowPos), size_t(length));
         return;
     }
     const qint64 got = readFromFile(pos, buffer, length);
@@ -150,13 +156,6 @@ QByteArray ParserObject::readFourCC(qint64 pos)
     char bytes[4];
     readAt(pos, bytes, sizeof bytes);
     return QByteArray(bytes, int(qstrnlen(bytes, sizeof bytes)));
-}
-
-void ParserObject::setReadAhead(bool enabled)
-{
-    mReadAhead = enabled;
-    if (!enabled)
-        mWindow.clear();
 }
 
 void ParserObject::limitSampleCount(qint64 firstItem, qint64 stride)

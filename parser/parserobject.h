@@ -76,9 +76,6 @@ protected:
     // Four characters as a type or chunk identifier, ending at the first NUL.
     QByteArray readFourCC(qint64 pos);
 
-    // Sequential scans through a file read it in large blocks instead of many small reads.
-    void setReadAhead(bool enabled);
-
     // Limits mSampleCount to the items (table entries or records, stride bytes apart from
     // firstItem) whose first byte lies inside the file, so a damaged count cannot make a reader
     // run far past the data.
@@ -113,9 +110,9 @@ private:
 
     qint64 mFileSize = 0;
     qint64 mBytesRead = 0;
-    bool mReadAhead = false;
     QByteArray mWindow;
     qint64 mWindowPos = 0;
+    qint64 mLastReadEnd = 0;
 
     QVector<quint32> mAudioChunks;
     quint32 mAudioCursorPos = 0;
