@@ -69,6 +69,7 @@ private slots:
     void damagedTopLevelBox_data();
     void damagedTopLevelBox();
     void zeroSizeBoxPassedOver();
+    void longZeroFilledRegion();
     void impossibleCounts_data();
     void impossibleCounts();
     void undefinedRates_data();
@@ -321,6 +322,27 @@ void TestHostileInput::zeroSizeBoxPassedOver()
     const Outcome outcome = parse(path(QStringLiteral("zero.MP4")));
     QCOMPARE(outcome.duration, 60);
     QCOMPARE(outcome.width, 1280);
+}
+
+void TestHostileInput::longZeroFilledRegion()
+{
+    // A card that lost a stretch of data reads back zeros: megabytes of empty box headers before
+    // the real boxes. The walk passes over all of them and still finds every record; the
+    // partial block reads at the region's end must not garble the boxes that follow.
+    const QString original = writeSource(ParserObject::Gps0Box, true, nullptr);
+    QFile in(original);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray boxes = in.readAll();
+    for (const int zeros : {3 * 1024 * 1024 + 8, 64 * 1024 - 8, 64 * 1024 + 504}) {
+        const QString name = path(QStringLiteral("zeros%1.MP4").arg(zeros));
+        QFile out(name);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray(zeros, '\0') + boxes);
+        out.close();
+        const Outcome shifted = parse(name);
+        QCOMPARE(shifted.source, ParserObject::Gps0Box);
+        QCOMPARE(speeds(shifted.samples), speeds(parse(original).samples));
+    }
 }
 
 void TestHostileInput::impossibleCounts_data()
