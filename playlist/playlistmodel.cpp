@@ -304,13 +304,17 @@ QUrl PlaylistModel::urlOf(const QFileInfo &info)
 
 void PlaylistModel::takeOver(PlaylistItem *row, const QFileInfo &info, int delayMs)
 {
+    // The previous file's run is ended before the row changes: what it sent is delivered while
+    // waiting for it, and must not overwrite the fields of the new file. The new run cannot start
+    // before this returns to the event loop.
+    const QUrl url = urlOf(info);
+    row->parser->parseFile(url, row->id, delayMs);
     row->fileName = info.fileName();
     row->duration = 0;
     row->dateTime = info.birthTime();
     row->size = info.size();
     row->resolution = QSize(0, 0);
-    row->url = urlOf(info);
-    row->parser->parseFile(row->url, row->id, delayMs);
+    row->url = url;
     emitRowChanged(row->id);
 }
 

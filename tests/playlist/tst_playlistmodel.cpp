@@ -61,6 +61,7 @@ private slots:
     void cleanup();
     void frontThenRearShareRow();
     void rearThenFrontTakesOverRow();
+    void takeOverIgnoresEarlierFileInformation();
     void sameNameIsAddedOnce();
     void shortNameIsItsOwnBase();
     void directoryIsRefused();
@@ -126,6 +127,31 @@ void TestPlaylistModel::rearThenFrontTakesOverRow()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 1);
     QCOMPARE(mModel->rearFileUrl(row), QUrl::fromLocalFile(path(Rear)));
+}
+
+void TestPlaylistModel::takeOverIgnoresEarlierFileInformation()
+{
+    // The rear file's run has sent its information, still undelivered, when the front file
+    // takes the row over; the wait for that run delivers it, and it must not stick to the row.
+    writeRecording(path(Rear), 20);
+    QCOMPARE(mModel->addFile(QFileInfo(path(Rear)), Later, nullptr), 0);
+    VideoParser *parser = mModel->item(0)->parser;
+    QAtomicInt sent;
+    connect(
+            parser, &VideoParser::videoInfoChanged, parser, [&sent] { sent.ref(); },
+            Qt::DirectConnection);
+    mModel->requestAllGpsData(0);
+    QDeadlineTimer deadline(Patience);
+    while (sent.loadAcquire() == 0 && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+    QVERIFY(sent.loadAcquire() > 0);
+
+    QCOMPARE(mModel->addFile(touch(path(Front)), Later, nullptr), 0);
+    QCOMPARE(mModel->item(0)->fileName, Front);
+    QCOMPARE(mModel->duration(0), 0);
+    QCOMPARE(mModel->resolution(0), QSize(0, 0));
+    QCOMPARE(mModel->index(0, 4).data().toString(), QString("0 x 0"));
 }
 
 void TestPlaylistModel::sameNameIsAddedOnce()
