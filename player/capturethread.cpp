@@ -63,7 +63,9 @@ QStringList CaptureThread::ffmpegArguments(qint64 position, const QString &video
 {
     // Every path is one argument of its own, so quotes or spaces in a name cannot turn into
     // options. ffmpeg must never wait on its standard input, which nobody feeds here: an output
-    // name that already exists is then refused instead of asked about.
+    // name that already exists is then refused instead of asked about. The image writer takes
+    // the output name literally only in update mode; otherwise a "%d" or "%%" in a recording's
+    // or directory's name is read as a frame-number pattern and the image lands elsewhere.
     return {QStringLiteral("-nostdin"),
             QStringLiteral("-ss"),
             seekTime(position),
@@ -77,6 +79,8 @@ QStringList CaptureThread::ffmpegArguments(qint64 position, const QString &video
             QStringLiteral("2"),
             QStringLiteral("-f"),
             QStringLiteral("image2"),
+            QStringLiteral("-update"),
+            QStringLiteral("1"),
             outputFile};
 }
 

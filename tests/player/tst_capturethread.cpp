@@ -90,8 +90,9 @@ void TestCaptureThread::pathsStayWholeArguments()
     const QString input = QStringLiteral("/media/a \"b\" -y c.mp4");
     const QString output = QStringLiteral("/shots/x \" y.jpeg");
     const QStringList arguments = CaptureThread::ffmpegArguments(3723456, input, output);
-    QCOMPARE(arguments, QStringList({"-nostdin", "-ss", "01:02:03.456", "-i", input, "-t", "1",
-                                     "-r", "1", "-q:v", "2", "-f", "image2", output}));
+    QCOMPARE(arguments,
+             QStringList({"-nostdin", "-ss", "01:02:03.456", "-i", input, "-t", "1", "-r", "1",
+                          "-q:v", "2", "-f", "image2", "-update", "1", output}));
 }
 
 void TestCaptureThread::capturesFrameAtRecordingResolution_data()
@@ -99,13 +100,16 @@ void TestCaptureThread::capturesFrameAtRecordingResolution_data()
     QTest::addColumn<QString>("recording");
     QTest::newRow("quote and spaces") << mRecording;
     QTest::newRow("plain") << QString();
+    // ffmpeg's image writer would read these as a frame-number pattern and rename the image.
+    QTest::newRow("percent signs") << QStringLiteral("clip%d 100%%.mp4");
 }
 
 void TestCaptureThread::capturesFrameAtRecordingResolution()
 {
     QFETCH(QString, recording);
-    if (recording.isEmpty()) {
-        recording = TestRecordings::make(mTemp.path(), QStringLiteral("plain.mp4"));
+    if (!QFileInfo(recording).isAbsolute()) {
+        const QString name = recording.isEmpty() ? QStringLiteral("plain.mp4") : recording;
+        recording = TestRecordings::make(mTemp.path(), name);
         QVERIFY(!recording.isEmpty());
     }
     CaptureThread worker;
