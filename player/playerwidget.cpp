@@ -51,8 +51,10 @@ PlayerWidget::~PlayerWidget()
 
 QRect PlayerWidget::screenGeometryOf(const QWidget *widget)
 {
-    const QScreen *screen
-            = QGuiApplication::screens().value(QApplication::desktop()->screenNumber(widget));
+    // A widget on no screen at all has number -1; the desktop's own numbering then means the
+    // first screen, not an empty rectangle that would shrink the video to nothing.
+    const int number = qMax(QApplication::desktop()->screenNumber(widget), 0);
+    const QScreen *screen = QGuiApplication::screens().value(number);
     return screen ? screen->geometry() : QRect();
 }
 

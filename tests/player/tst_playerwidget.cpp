@@ -52,6 +52,7 @@ private slots:
     void keysWhileFullScreen();
     void altEnterEntersFullScreen();
     void screenChangeReattachesOutput();
+    void windowOffAllScreensFitsTheFirstScreen();
     void onlyResourceErrorsAreForwarded();
     void missingFileReportsResourceError();
     void screenshotWhileStoppedIsDropped();
@@ -245,6 +246,18 @@ void TestPlayerWidget::screenChangeReattachesOutput()
     QCOMPARE(fontSize.first().first().toBool(), false);
     QCOMPARE(mWidget->geometry(), before);
     QVERIFY(!mWidget->isWindow());
+}
+
+void TestPlayerWidget::windowOffAllScreensFitsTheFirstScreen()
+{
+    // A window left where no screen is any more (a screen was removed) has no screen number;
+    // full screen must still cover a real screen instead of collapsing to nothing.
+    QWidget away;
+    away.setGeometry(-100000, -100000, 200, 100);
+    const QRect first = QGuiApplication::screens().first()->geometry();
+    QVERIFY(!first.isEmpty());
+    QCOMPARE(PlayerWidget::screenGeometryOf(&away), first);
+    QCOMPARE(PlayerWidget::screenGeometryOf(mWidget), first);
 }
 
 void TestPlayerWidget::onlyResourceErrorsAreForwarded()
