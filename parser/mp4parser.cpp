@@ -58,7 +58,6 @@ Mp4Parser::Mp4Parser(const QString &fileName, QObject *parent)
 Mp4Parser::BoxHeader Mp4Parser::readBoxHeader(qint64 position)
 {
     BoxHeader box;
-    box.start = position;
     const quint32 size = readU32BE(position);
     box.type = readFourCC(position + 4);
     box.payloadStart = position + 8;

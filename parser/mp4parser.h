@@ -13,7 +13,6 @@ public:
 private:
     struct BoxHeader
     {
-        qint64 start = 0; // position of the size field
         quint64 size = 0;
         qint64 payloadStart = 0;
         qint64 payloadSize = 0;
