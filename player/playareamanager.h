@@ -28,6 +28,7 @@ public:
     void setShowMode(ShowMode mode);
     QMediaPlayer::State state() const;
     QMediaContent media() const;
+    PlaylistItem *currentItem() const { return mCurrentItem; }
     void hidePlayers();
 
     // Whole seconds of a player position in milliseconds, halves rounded up.

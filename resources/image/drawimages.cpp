@@ -1,4 +1,4 @@
-// Build-time tool: draws the control bar's button and dial images and lists them in a .qrc.
+// Build-time tool: draws the button, title-bar and logo images and lists them in a .qrc.
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -30,6 +30,7 @@ const QColor Transparent(0, 0, 0, 0);
 const Look LookNormal{Idle, Transparent};
 const Look LookHover{Hover, Transparent};
 const Look LookPressed{Pressed, QColor(255, 255, 255, 22)};
+const Look LookLogo{QColor(240, 240, 240), Transparent};
 
 using Glyph = std::function<void(QPainter &, const QColor &)>;
 
@@ -209,6 +210,69 @@ void speedDownGlyph(QPainter &p, const QColor &c)
     p.drawPath(polygonPath({{5, 10}, {16, 23}, {27, 10}}));
 }
 
+void setupGlyph(QPainter &p, const QColor &c)
+{
+    // A gear: eight teeth around a ring.
+    fillWith(p, c);
+    for (int tooth = 0; tooth < 8; ++tooth) {
+        p.save();
+        p.translate(16, 16);
+        p.rotate(tooth * 45.0);
+        p.drawRoundedRect(QRectF(-2.2, -12.5, 4.4, 6), 1, 1);
+        p.restore();
+    }
+    strokeWith(p, c, 3.2);
+    p.drawEllipse(QPointF(16, 16), 6.8, 6.8);
+}
+
+void minimizeGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.2);
+    p.drawLine(QPointF(9, 21), QPointF(23, 21));
+}
+
+void maximizeGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.2);
+    p.drawRect(QRectF(9, 9, 14, 14));
+}
+
+void restoreGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    p.drawRect(QRectF(8, 12, 12, 12));
+    QPainterPath behind(QPointF(12, 12));
+    behind.lineTo(12, 8);
+    behind.lineTo(24, 8);
+    behind.lineTo(24, 20);
+    behind.lineTo(20, 20);
+    p.drawPath(behind);
+}
+
+void closeGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.2);
+    p.drawLine(QPointF(9.5, 9.5), QPointF(22.5, 22.5));
+    p.drawLine(QPointF(22.5, 9.5), QPointF(9.5, 22.5));
+}
+
+// The program's mark: a camera lens over a road running to the horizon.
+void logoGlyph(QPainter &p, const QColor &c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(38, 153, 238));
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 7, 7);
+    fillWith(p, QColor(28, 32, 44));
+    p.drawPath(polygonPath({{12.5, 17}, {19.5, 17}, {27, 30}, {5, 30}}));
+    strokeWith(p, c, 1.4);
+    p.drawLine(QPointF(16, 19), QPointF(16, 21.5));
+    p.drawLine(QPointF(16, 24), QPointF(16, 27.5));
+    strokeWith(p, c, 2.2);
+    p.drawEllipse(QPointF(16, 10), 5.5, 5.5);
+    fillWith(p, c);
+    p.drawEllipse(QPointF(16, 10), 2, 2);
+}
+
 QImage render(int size, const Look &look, const Glyph &glyph)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -313,6 +377,13 @@ int main(int argc, char *argv[])
                          && writer.writeButton("mute", 20, muteGlyph)
                          && writer.writeButton("speedup", 16, speedUpGlyph)
                          && writer.writeButton("speeddown", 16, speedDownGlyph)
+                         && writer.writeButton("setup", 24, setupGlyph)
+                         && writer.writeButton("min", 24, minimizeGlyph)
+                         && writer.writeButton("max", 24, maximizeGlyph)
+                         && writer.writeButton("restore", 24, restoreGlyph)
+                         && writer.writeButton("close", 24, closeGlyph)
+                         && writer.write("logo", 36, LookLogo, logoGlyph)
+                         && writer.write("velqor", 256, LookLogo, logoGlyph)
                          && writer.writeQrc(QString::fromLocal8Bit(argv[2]));
     return written ? 0 : 1;
 }

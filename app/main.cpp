@@ -1,0 +1,49 @@
+// Entry point of the viewer: process-wide set-up, the main window and the event loop.
+#include "config/configuration.h"
+#include "mainwindows.h"
+#include "platform.h"
+#include "windowgeometry.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QScreen>
+#include <QTextCodec>
+
+namespace {
+
+// The size follows the density of the screen the window is likely to open on, before any
+// window exists to ask.
+QFont startupFont()
+{
+    int pointSize = 12;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (!screens.isEmpty()) {
+        QScreen *probe = QGuiApplication::screenAt(screens.first()->availableGeometry().center());
+        if (probe)
+            pointSize = WindowGeometry::startupFontSize(probe->logicalDotsPerInch() / 96.0);
+    }
+    return QFont(QStringLiteral("Calibri"), pointSize);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // The desktop's session services answer only once the application exists.
+    Platform::keepDisplayAwake();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    const QFont font = startupFont();
+    QApplication::setFont(font);
+    QCoreApplication::setApplicationName(QObject::tr("Velqor"));
+    QCoreApplication::setOrganizationName(QObject::tr("Tamrix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.090311"));
+
+    Configuration *config = Configuration::instance();
+    config->setLanguage(config->targetLanguage());
+
+    MainWindows window;
+    window.show();
+    app.installNativeEventFilter(&window);
+    return app.exec();
+}

@@ -1,0 +1,429 @@
+// The main window's road: open recordings, start one once its telemetry is parsed, follow it.
+#include "mainwindows.h"
+#include "ui_mainwindows.h"
+
+#include "config/configuration.h"
+#include "edgeresizer.h"
+#include "movefilter.h"
+#include "platform.h"
+#include "playlist/playlistmodel.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QThread>
+
+namespace {
+
+const char HorizontalScrollBarStyle[]
+        = "QScrollBar:horizontal{height:8px;background:transparent;background-color:rgb(40, 40, "
+          "48);margin:0px,0px,0px,0px;padding-left:0px;padding-right:0px;}QScrollBar::handle:"
+          "horizontal{height:8px;background:rgb(160, 160, "
+          "160);border-radius:5px;/*min-height:20;*/}QScrollBar::handle:horizontal:hover{height:"
+          "8px;background:lightgray;border-radius:5px;/*min-height:20;*/}QScrollBar::add-line:"
+          "horizontal{height:0px;width:0px;}QScrollBar::sub-line:horizontal{height:0px;width:0px;}"
+          "QScrollBar::add-page:horizontal,QScrollBar::sub-page:horizontal{background:transparent;"
+          "border-radius:5px;}";
+const char VerticalScrollBarStyle[]
+        = "QScrollBar:vertical{width:8px;background:transparent;background-color:rgb(40, 40, "
+          "48);margin:0px,0px,0px,0px;padding-top:0px;padding-bottom:0px;}QScrollBar::handle:"
+          "vertical{width:8px;background:rgb(160, 160, "
+          "160);border-radius:5px;/*min-width:20;*/}QScrollBar::handle:vertical:hover{width:8px;"
+          "background:lightgray;border-radius:5px;/*min-width:20;*/}QScrollBar::add-line:vertical{"
+          "height:0px;width:0px;}QScrollBar::sub-line:vertical{height:0px;width:0px;}QScrollBar::"
+          "add-page:vertical,QScrollBar::sub-page:vertical{background:transparent;border-radius:"
+          "5px;}";
+
+constexpr int ParseStagger = 500; // ms between the parse starts of one batch of files
+
+QString coordinateText(char ref, double value)
+{
+    return QLatin1Char(ref) + QString::number(qAbs(value), 'f', 6);
+}
+
+} // namespace
+
+// Outside any namespace, where the resource's registration function is declared.
+static void initImageResources()
+{
+    Q_INIT_RESOURCE(velqor_images);
+}
+
+MainWindows::MainWindows(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::MainWindows)
+{
+    // The form's style sheets name the images, so they must be registered before it is built.
+    initImageResources();
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/image/velqor.png")));
+    setWindowTitle(QCoreApplication::applicationName());
+    ui->wgt_Direction->hide();
+    ui->wgt_Speed->hide();
+    ui->wgt_MapView->setAttribute(Qt::WA_DeleteOnClose);
+
+    mMoveFilter = new MoveFilter(this);
+    connect(mMoveFilter, &MoveFilter::doubleClicked, this, &MainWindows::on_pBtn_Maximize_clicked);
+    mMoveFilter->setDragCallback(
+            [this](QObject *, bool finished) { setMovingWindowFlag(finished); });
+    if (!Platform::consumesNativeEdgeEvents()) {
+        mEdgeResizer = new EdgeResizer(this, [this] { return hitTest(); });
+    }
+
+    ui->wgt_Grip->setEnabled(false);
+    setSizeGripEnabled(true);
+    ui->wgt_PlayCtrl->setFocusPolicy(Qt::StrongFocus);
+
+    mModel = new PlaylistModel(this);
+    setUpPlaylistTable();
+    connectParts();
+
+    Configuration *config = Configuration::instance();
+    ControlPanel *panel = ui->wgt_PlayCtrl;
+    panel->setState(ui->wgt_PlayArea->state());
+    panel->setVolume(config->volume());
+    panel->setMuted(config->isMute());
+    panel->setLastVolume(config->volume());
+    qDebug() << "** vol:" << config->volume() << ", mute:" << config->isMute();
+
+    setSystemFontSize(true);
+    restoreWindowGeometry();
+    applyMapSize();
+    mTimerId = startTimer(50);
+    onStop();
+}
+
+MainWindows::~MainWindows()
+{
+    // The play area points at a row of the model; it must let go before the rows go.
+    ui->wgt_PlayArea->setMedia(nullptr, QUrl());
+    delete mModel;
+    delete ui;
+}
+
+void MainWindows::setUpPlaylistTable()
+{
+    QTableView *table = ui->tbl_PlayListView;
+    table->setModel(mModel);
+    table->setAlternatingRowColors(true);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(38);
+    table->setShowGrid(false);
+    table->horizontalHeader()->setHighlightSections(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {260, 80, 180, 80};
+    for (int column = 0; column < 4; ++column)
+        table->setColumnWidth(column, widths[column]);
+    table->horizontalScrollBar()->setStyleSheet(QLatin1String(HorizontalScrollBarStyle));
+    table->verticalScrollBar()->setStyleSheet(QLatin1String(VerticalScrollBarStyle));
+}
+
+void MainWindows::connectParts()
+{
+    ControlPanel *panel = ui->wgt_PlayCtrl;
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    connect(panel, &ControlPanel::pause, area, &PlayAreaManager::pause);
+    connect(panel, &ControlPanel::changeVolume, area, &PlayAreaManager::setVolume);
+    connect(panel, &ControlPanel::changeMuting, area, &PlayAreaManager::setMuted);
+    connect(panel, &ControlPanel::changeRate, area, &PlayAreaManager::setPlaybackRate);
+    connect(panel, &ControlPanel::screenshot, area, &PlayAreaManager::screenshot);
+    connect(panel, &ControlPanel::sliderMoved, area, &PlayAreaManager::seek);
+    connect(panel, &ControlPanel::sliderStatusChanged, area,
+            &PlayAreaManager::onSliderStatusChanged);
+    connect(panel, &ControlPanel::stop, this, &MainWindows::onStop);
+    connect(panel, &ControlPanel::openFile, this, &MainWindows::openFile);
+    connect(panel, &ControlPanel::play, this, &MainWindows::playClicked);
+    connect(panel, &ControlPanel::previous, this, &MainWindows::previousClicked);
+    connect(panel, &ControlPanel::next, this, &MainWindows::nextClicked);
+    connect(panel, &ControlPanel::frontView, this, &MainWindows::onFrontView);
+    connect(panel, &ControlPanel::rearView, this, &MainWindows::onRearView);
+    connect(panel, &ControlPanel::frontRearView, this, &MainWindows::onFrontRearView);
+    connect(area, &PlayAreaManager::stateChanged, panel, &ControlPanel::setState);
+    connect(area, &PlayAreaManager::volumeChanged, panel, &ControlPanel::setVolume);
+    connect(area, &PlayAreaManager::mutedChanged, panel, &ControlPanel::setMuted);
+    connect(area, &PlayAreaManager::durationChanged, this, &MainWindows::durationChanged);
+    connect(area, &PlayAreaManager::positionChanged, this, &MainWindows::positionChanged);
+    connect(area, &PlayAreaManager::keyPressSignals, this, &MainWindows::onKeyPressEvent);
+    connect(area, &PlayAreaManager::changeFontSizeAll, this, &MainWindows::setSystemFontSize);
+    connect(area, &PlayAreaManager::dropFile, this, &MainWindows::onDropFile);
+    connect(area, &PlayAreaManager::showModeChanged, panel, &ControlPanel::onShowModeChanged);
+    connect(ui->tbl_PlayListView, &QTableView::doubleClicked, this,
+            &MainWindows::onTableDoubleClicked);
+    connect(mModel, &PlaylistModel::gpsDataChanged, this, &MainWindows::onGpsDataChanged);
+    connect(mModel, &PlaylistModel::allGpsDataParserFinished, this,
+            &MainWindows::onAllGpsDataParserFinished);
+    connect(Configuration::instance(), &Configuration::updateLanguage, this,
+            &MainWindows::onUpdateLanguage, Qt::DirectConnection);
+}
+
+void MainWindows::onUpdateLanguage()
+{
+    ui->retranslateUi(this);
+    QCoreApplication::setApplicationName(tr("Velqor"));
+    QCoreApplication::setOrganizationName(tr("Tamrix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.090311"));
+    setWindowTitle(QCoreApplication::applicationName());
+    // The form's own text is the normal state's; a maximized window keeps saying "Restore Down".
+    updateMaximizeButton();
+}
+
+void MainWindows::openFile()
+{
+    QFileDialog dialog(this, QString(), QString(), QString());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setWindowTitle(tr("Open Files"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setDirectory(Configuration::instance()->videoFilePath());
+    if (dialog.exec() == QDialog::Accepted)
+        openUrls(dialog.selectedUrls());
+}
+
+void MainWindows::openUrls(const QList<QUrl> &urls)
+{
+    int row = -1;
+    QString folder;
+    for (const QUrl &url : urls) {
+        folder = QDir::cleanPath(url.toLocalFile());
+        const QFileInfoList files = QDir(folder).entryInfoList(
+                {QStringLiteral("*.mov"), QStringLiteral("*.mp4"), QStringLiteral("*.avi")},
+                QDir::Files, QDir::Name);
+        row = addFiles(files);
+    }
+    if (row < 0)
+        return;
+    // The next dialog opens one level above, where the camera's other folders are.
+    Configuration::instance()->setVideoFilePath(QFileInfo(folder).absolutePath());
+    ui->tbl_PlayListView->selectRow(row);
+    playCurrentTableRow();
+}
+
+void MainWindows::onDropFile(QFileInfoList fileInfoList)
+{
+    const int row = addFiles(fileInfoList);
+    if (row < 0)
+        return;
+    ui->tbl_PlayListView->selectRow(row);
+    playCurrentTableRow();
+}
+
+int MainWindows::addFiles(const QFileInfoList &files)
+{
+    int first = -1;
+    int delay = 0;
+    for (const QFileInfo &info : files) {
+        bool isNew = false;
+        const int id = mModel->addFile(info, delay, &isNew);
+        if (first < 0 && id >= 0)
+            first = id;
+        if (isNew)
+            delay += ParseStagger;
+        QCoreApplication::processEvents();
+    }
+    return first;
+}
+
+void MainWindows::playCurrentTableRow()
+{
+    playRecord(mModel->item(ui->tbl_PlayListView->currentIndex().row()));
+}
+
+void MainWindows::playRecord(PlaylistItem *item)
+{
+    if (!item || !item->url.isValid())
+        return;
+    ui->tbl_PlayListView->selectRow(item->id);
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    area->stop();
+
+    const QUrl rearUrl = mModel->rearFileUrl(item);
+    const bool hasFront = item->fileName.contains(QLatin1String("F."), Qt::CaseInsensitive);
+    const bool hasRear = !rearUrl.isEmpty()
+                         || item->fileName.contains(QLatin1String("R."), Qt::CaseInsensitive);
+    ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
+    area->setPlayFrontOrRear(hasFront, hasRear);
+    area->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
+    area->setMedia(item, rearUrl);
+
+    ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
+                                           QStringLiteral("E000.000000"));
+    // Playback starts when the row's whole sample list arrives.
+    mModel->requestAllGpsData(item->id);
+}
+
+int MainWindows::currentRowId() const
+{
+    const PlaylistItem *item = ui->wgt_PlayArea->currentItem();
+    return item ? item->id : -1;
+}
+
+void MainWindows::onStop()
+{
+    ui->wgt_PlayArea->stop();
+    ui->wgt_PlayCtrl->reset();
+    ui->lbl_FileName->clear();
+}
+
+void MainWindows::playClicked()
+{
+    const QModelIndexList selected = ui->tbl_PlayListView->selectionModel()->selectedRows(0);
+    if (selected.isEmpty()) {
+        ui->wgt_PlayCtrl->setPlayChecked(false);
+        qDebug() << " not load files...";
+        return;
+    }
+    if (ui->wgt_PlayCtrl->state() == QMediaPlayer::PausedState)
+        ui->wgt_PlayArea->play();
+    else
+        onTableDoubleClicked(selected.first());
+}
+
+void MainWindows::previousClicked()
+{
+    playRecord(mModel->previousItem(ui->wgt_PlayArea->media().request().url()));
+}
+
+void MainWindows::nextClicked()
+{
+    PlaylistItem *next = mModel->nextItem(ui->wgt_PlayArea->media().request().url());
+    if (next) {
+        playRecord(next);
+        return;
+    }
+    ui->wgt_PlayArea->hidePlayers();
+    ui->wgt_PlayCtrl->stopPlayback();
+}
+
+void MainWindows::durationChanged(qint64 duration)
+{
+    ui->wgt_PlayCtrl->setDuration(int(float(duration) / 1000.0f + 0.5f));
+}
+
+void MainWindows::positionChanged(qint64 second, int rowId)
+{
+    ui->wgt_PlayCtrl->setPosition(int(second));
+    mModel->setCurrentSecond(rowId, int(second));
+}
+
+void MainWindows::on_pBtn_Step_clicked()
+{
+    // The settings dialog comes later; the checkable button must not stay pressed meanwhile.
+    ui->pBtn_Step->setChecked(false);
+}
+
+void MainWindows::on_pBtn_Minimize_clicked()
+{
+    showMinimized();
+}
+
+void MainWindows::on_pBtn_Maximize_clicked()
+{
+    toggleMaximize(false);
+}
+
+void MainWindows::on_pBtn_Close_clicked()
+{
+    close();
+}
+
+void MainWindows::onTableDoubleClicked(QModelIndex index)
+{
+    if (index.isValid())
+        playRecord(mModel->item(index.row()));
+}
+
+void MainWindows::onGpsDataChanged(int rowId, GpsData data)
+{
+    if (ui->wgt_PlayCtrl->state() != QMediaPlayer::PlayingState || rowId != currentRowId())
+        return;
+    ControlPanel *panel = ui->wgt_PlayCtrl;
+    if (data.fixFlag) {
+        panel->setLatitudeLongitude(coordinateText(data.latitudeRef, data.latitude),
+                                    coordinateText(data.longitudeRef, data.longitude));
+    } else {
+        panel->setLatitudeLongitude(QStringLiteral("N00.000000"), QStringLiteral("E000.000000"));
+    }
+    panel->setGpsDateTime(QDateTime::fromString(QString::fromLatin1(data.dateTime, 14),
+                                                QStringLiteral("yyyyMMddhhmmss")));
+    panel->setSpeed(data.speed);
+}
+
+void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
+{
+    Q_UNUSED(dataList)
+    if (id != currentRowId())
+        return;
+    ui->wgt_PlayArea->play();
+}
+
+void MainWindows::keyPressEvent(QKeyEvent *event)
+{
+    qDebug() << "MainWindows::keyPressEvent" << event->key();
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        onKeyPressEvent(event);
+        break;
+    case Qt::Key_Escape:
+        // A dialog closes on Escape; this one is the whole program.
+        event->accept();
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void MainWindows::onKeyPressEvent(QKeyEvent *e)
+{
+    switch (e->key()) {
+    case Qt::Key_Left:
+        ui->wgt_PlayCtrl->step(-1);
+        break;
+    case Qt::Key_Right:
+        ui->wgt_PlayCtrl->step(1);
+        break;
+    case Qt::Key_Space:
+        ui->wgt_PlayCtrl->playClicked();
+        break;
+    default:
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
+void MainWindows::onFrontView(bool checked)
+{
+    if (checked)
+        ui->wgt_PlayArea->setShowMode(Front);
+}
+
+void MainWindows::onRearView(bool checked)
+{
+    if (checked)
+        ui->wgt_PlayArea->setShowMode(Rear);
+}
+
+void MainWindows::onFrontRearView(bool checked)
+{
+    if (checked)
+        ui->wgt_PlayArea->setShowMode(FrontRear);
+}
+
+void MainWindows::closeEvent(QCloseEvent *event)
+{
+    onStop();
+    mModel->stopAllParsers();
+    QThread::msleep(100);
+    saveWindowGeometry();
+    QCoreApplication::quit();
+    event->accept();
+}

@@ -1,0 +1,104 @@
+// The one top-level window: wires the playlist, the players and the control bar together.
+#pragma once
+
+#include "parser/gpsdata.h"
+#include "windowgeometry.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QDialog>
+#include <QFileInfoList>
+#include <QList>
+#include <QMediaPlayer>
+#include <QModelIndex>
+#include <QRect>
+#include <QUrl>
+
+namespace Ui {
+class MainWindows;
+}
+
+class EdgeResizer;
+class MoveFilter;
+class PlaylistItem;
+class PlaylistModel;
+class QKeyEvent;
+
+class MainWindows : public QDialog, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindows(QWidget *parent = nullptr);
+    ~MainWindows() override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
+
+    // What the open dialog does once accepted: lists each folder's recordings into the playlist
+    // and starts the first of the last folder's.
+    void openUrls(const QList<QUrl> &urls);
+
+    // Where the window opens when the stored rectangle lies on no screen.
+    static const QRect DefaultRect;
+
+public slots:
+    void onUpdateLanguage();
+    void openFile();
+    void onDropFile(QFileInfoList fileInfoList);
+    void onStop();
+    void playClicked();
+    void previousClicked();
+    void nextClicked();
+    void durationChanged(qint64 duration);
+    void positionChanged(qint64 second, int rowId);
+    void on_pBtn_Step_clicked();
+    void on_pBtn_Minimize_clicked();
+    void on_pBtn_Maximize_clicked();
+    void on_pBtn_Close_clicked();
+    void onTableDoubleClicked(QModelIndex index);
+    void onGpsDataChanged(int rowId, GpsData data);
+    void onAllGpsDataParserFinished(int id, QList<GpsData> dataList);
+    void onKeyPressEvent(QKeyEvent *e);
+    void onFrontView(bool checked);
+    void onRearView(bool checked);
+    void onFrontRearView(bool checked);
+    void setSystemFontSize(bool changeOnce = false);
+    void setMovingWindowFlag(bool bIsStop);
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void setUpPlaylistTable();
+    void connectParts();
+    int addFiles(const QFileInfoList &files);
+    void playRecord(PlaylistItem *item);
+    void playCurrentTableRow();
+    int currentRowId() const;
+
+    // Window chrome.
+    void toggleMaximize(bool fromConstructor);
+    void updateMaximizeButton();
+    void restoreWindowGeometry();
+    void saveWindowGeometry();
+    void applyMapSize();
+    int currentScreenNumber() const;
+    WindowGeometry::Edge hitTest();
+
+    Ui::MainWindows *ui;
+    PlaylistModel *mModel = nullptr;
+    MoveFilter *mMoveFilter = nullptr;
+    EdgeResizer *mEdgeResizer = nullptr;
+
+    bool mIsNormal = true;
+    QRect mRestoreRect;
+    int mTimerId = -1;
+    int mPlayStateBeforeDrag = 2; // 1 when a drag paused playback
+    int mPressScreen = 0;
+    double mFontRate = 1.0;
+    WindowGeometry::Edge mEdge = WindowGeometry::NoEdge;
+};
