@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 namespace {
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velqor-demo"));
+    // The libraries' debug lines belong in the viewer's log, not in this command's output.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
             "Writes, once, a demo drive: front and rear camera clips (MP4, then an AVI pair) "
