@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs what Velqor needs on Debian 12, builds it, and runs the main job ("run") or every test
-# ("test"). Safe to run again: it installs only missing packages and rebuilds only what changed.
+# Installs what Velqor needs on Debian 12, builds it, and starts the viewer on a demo drive ("run"),
+# prints the sample recordings' telemetry ("extract") or runs every test ("test"). Safe to run
+# again: it installs only missing packages, rebuilds only what changed and writes the demo once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 PACKAGES=(cmake make g++ git clang-format
-    qtbase5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
+    qtbase5-dev qttools5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
     gstreamer1.0-x
-    libqt5charts5-dev qtwebengine5-dev libjs-leaflet ffmpeg xvfb xauth
+    libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 
@@ -61,6 +62,14 @@ case "${1:-}" in
 run)
     install_packages
     build "$BUILD_DIR"
+    # Written on the first run only; the open-folder dialog starts right above it unless the
+    # user already chose a folder.
+    "$BUILD_DIR"/demo/velqor-demo --store-path "$BUILD_DIR"/demo-drive
+    exec "$BUILD_DIR"/app/velqor
+    ;;
+extract)
+    install_packages
+    build "$BUILD_DIR"
     "$BUILD_DIR"/tests/fixtures/velqor-samples "$BUILD_DIR"/samples
     "$BUILD_DIR"/extract/velqor-extract "$BUILD_DIR"/samples/*
     ;;
@@ -74,7 +83,7 @@ test)
     (cd "$BUILD_DIR" && xvfb-run -a ctest --output-on-failure -j"$(nproc)")
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|extract|test" >&2
     exit 64
     ;;
 esac
