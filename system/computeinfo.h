@@ -1,0 +1,31 @@
+// Process-wide verdict on whether this computer can decode high-resolution H.264 and H.265 video.
+#pragma once
+
+#include "platformreader.h"
+
+#include <QObject>
+
+class ComputeInfo : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Created and detected with the platform's reader on the first call; never destroyed before
+    // the process ends.
+    static ComputeInfo *instance();
+
+    // Detects once from the reader's names; the flags stay fixed from then on.
+    explicit ComputeInfo(const PlatformReader &reader, QObject *parent = nullptr);
+
+    // Frames of up to this many pixels decode on any computer.
+    static constexpr qint64 MaxPixelsWithoutSupport = 4000000;
+
+    // Whether a recording of the given codec (1 H.264, 2 H.265, anything else unknown) and frame
+    // size can be played here.
+    bool canPlay(int videoCodec, int width, int height) const;
+
+    bool isHDDecodeH265 = false;
+    bool isHDDecodeH264 = false;
+    // At least a Core i3 of any generation, or any AMD processor.
+    bool mCpuLevelH = false;
+};

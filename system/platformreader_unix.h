@@ -1,0 +1,28 @@
+// Linux reads for the decoder check: the processor name and the names of the display adapters.
+#pragma once
+
+#include "platformreader.h"
+
+class UnixPlatformReader : public PlatformReader
+{
+public:
+    struct Paths
+    {
+        QString cpuInfo = QStringLiteral("/proc/cpuinfo");
+        QString pciDevices = QStringLiteral("/sys/bus/pci/devices");
+        // Distributions keep the PCI name database in one of these; the first readable one wins.
+        QStringList pciIds = {QStringLiteral("/usr/share/misc/pci.ids"),
+                              QStringLiteral("/usr/share/hwdata/pci.ids")};
+    };
+
+    UnixPlatformReader() = default;
+    explicit UnixPlatformReader(Paths paths);
+
+    QString processorName() const override;
+    // The names of the display-class PCI devices of the family's vendor, from the PCI name
+    // database; a device the database does not know is left out.
+    QStringList adapterDescriptions(AdapterFamily family) const override;
+
+private:
+    Paths mPaths;
+};
