@@ -1,0 +1,43 @@
+// Geometry rules of the frameless main window: edge hit zones, cursors, density fonts, maximizing.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <Qt>
+
+namespace WindowGeometry {
+
+// The values are stored and compared as plain numbers by the window, so they must not change.
+enum Edge {
+    Top = 0,
+    Bottom = 1,
+    Left = 2,
+    Right = 3,
+    TopLeft = 4,
+    BottomLeft = 5,
+    BottomRight = 6,
+    TopRight = 7,
+    NoEdge = 8
+};
+
+// Which resize handle the global cursor position is on; window is the global frame geometry.
+Edge hitTest(const QPoint &cursor, const QRect &window);
+Qt::CursorShape cursorFor(Edge edge);
+
+struct FontStep
+{
+    int pointSize;
+    double rate;
+};
+
+// ratio is the screen's logical dots per inch divided by 96.
+FontStep windowFontStep(double ratio);
+int startupFontSize(double ratio);
+// Points added to the title font for the G-sensor labels and the speed button at a density rate.
+int gaugeFontIncrease(double rate);
+
+// The window is never maximized by the window system. It stays one pixel short of the work
+// area, so that no desktop takes it for a full-screen window.
+QRect maximizedGeometry(const QRect &available);
+
+} // namespace WindowGeometry
