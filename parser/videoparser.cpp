@@ -25,6 +25,8 @@ constexpr int MaxPaddedLength = 24 * 3600 + 1;
 
 } // namespace
 
+std::function<void()> VideoParser::serveRoundHook;
+
 VideoParser::VideoParser(QObject *parent)
     : QThread(parent)
 {
@@ -157,6 +159,9 @@ void VideoParser::serve()
 {
     int lastSent = -1;
     while (mRunning) {
+        if (serveRoundHook) {
+            serveRoundHook();
+        }
         const quint64 seen = generation();
         if (mSendAll.exchange(false)) {
             emit allGpsDataParserFinished(mId, mGpsDataList);
@@ -181,7 +186,11 @@ void VideoParser::serve()
 void VideoParser::pause(int ms, quint64 seenGeneration)
 {
     std::unique_lock<std::mutex> lock(mWakeMutex);
-    const auto woken = [this, seenGeneration] { return mWakeGeneration != seenGeneration; };
+    // A stop that came after the worker looked at the keep-running flag but before it took
+    // seenGeneration is already counted in seenGeneration; the flag, which a stop clears before
+    // it takes this mutex, is what still tells of it.
+    const auto woken
+            = [this, seenGeneration] { return !mRunning || mWakeGeneration != seenGeneration; };
     if (ms == UntilWoken)
         mWakeCondition.wait(lock, woken);
     else

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 class VideoParser : public QThread
@@ -34,6 +35,10 @@ public:
     // together, delivering queued events meanwhile, so closing many rows costs one wait, not one
     // per row.
     static void stopAndWait(const QList<VideoParser *> &parsers);
+
+    // Null but in tests: called by the worker at the start of every serving round, after it saw
+    // the keep-running flag set, so that a test can land a stop right there.
+    static std::function<void()> serveRoundHook;
 
 signals:
     void videoInfoChanged(int mId, VideoInfo info);

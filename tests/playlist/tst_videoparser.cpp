@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -106,6 +107,51 @@ public:
     VideoParser parser;
 };
 
+// Once armed, holds the worker at the start of its next serving round until released.
+class RoundGate
+{
+public:
+    RoundGate()
+    {
+        VideoParser::serveRoundHook = [this] {
+            std::unique_lock<std::mutex> lock(mMutex);
+            if (mArmed) {
+                mArmed = false;
+                mHeld = true;
+                mChanged.notify_all();
+                mChanged.wait(lock, [this] { return mReleased; });
+            }
+        };
+    }
+    // Only once no worker can call the hook any more.
+    ~RoundGate() { VideoParser::serveRoundHook = nullptr; }
+
+    void arm()
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mArmed = true;
+    }
+    bool waitHeld()
+    {
+        std::unique_lock<std::mutex> lock(mMutex);
+        return mChanged.wait_for(lock, std::chrono::milliseconds(Patience),
+                                 [this] { return mHeld; });
+    }
+    void release()
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mReleased = true;
+        mChanged.notify_all();
+    }
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    bool mArmed = false;
+    bool mHeld = false;
+    bool mReleased = false;
+};
+
 } // namespace
 
 class TestVideoParser : public QObject
@@ -123,6 +169,7 @@ private slots:
     void secondBeyondListIsNotAnswered();
     void requestWhileReadingSendsCompleteListOnce();
     void parseFileAgainEndsFirstRun();
+    void stopAtStartOfServingRoundEndsRun();
 
 private:
     QTemporaryDir mDir;
@@ -309,6 +356,28 @@ void TestVideoParser::parseFileAgainEndsFirstRun()
     // The wanted second belonged to the first run.
     QTest::qWait(250);
     QCOMPARE(seen.sent(), 0);
+}
+
+void TestVideoParser::stopAtStartOfServingRoundEndsRun()
+{
+    RoundGate gate;
+    Harness seen;
+    const auto release = qScopeGuard([&gate] { gate.release(); });
+    VideoParser &parser = seen.parser;
+    QCOMPARE(seen.parseAndFetch(mMinute).size(), 61);
+
+    // The request starts a round that, with no second wanted, ends sleeping until woken.
+    gate.arm();
+    parser.requestAllGpsData();
+    QVERIFY(gate.waitHeld());
+    parser.stopParsing();
+    gate.release();
+    const bool ended = parser.wait(Patience);
+    if (!ended) {
+        // Frees the worker, so that the failure does not hang the rest of the run.
+        parser.stopParsing();
+    }
+    QVERIFY(ended);
 }
 
 QTEST_GUILESS_MAIN(TestVideoParser)
