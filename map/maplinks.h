@@ -1,0 +1,26 @@
+// Decides what becomes of a link that a map page opens in a new window.
+#pragma once
+
+#include <QUrl>
+
+namespace MapLinks {
+
+// The tile provider's own site: its pages are never handed to the desktop browser.
+extern const char kProviderSitePrefix[];
+
+enum class Verdict {
+    Open, // hand the URL to the desktop browser
+    Ignore, // a link that the map pages use internally
+    Refuse, // not a web address, so no browser gets it
+};
+
+struct Decision
+{
+    Verdict verdict;
+    QUrl url;
+};
+
+// language is the interface language code (1 English, anything else Japanese).
+Decision decide(const QUrl &url, int language);
+
+} // namespace MapLinks

@@ -1,0 +1,125 @@
+// Map view: page choice by provider and language, statements for the page, pop-up links.
+#include "mapwebview.h"
+
+#include "config/configuration.h"
+#include "maplinks.h"
+#include "maplog.h"
+#include "mapscript.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+
+MapWebView::MapWebView(QWidget *parent)
+    : QWebEngineView(parent)
+{
+    qRegisterMetaType<MapPoint>();
+    setAcceptDrops(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setMapType(static_cast<MapTypes>(Configuration::instance()->mapType()));
+    connect(this, &QWebEngineView::loadFinished, this, &MapWebView::mapLoadingFinish);
+    mPendingCenter.clear();
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    mPopupSink = new QWebEngineView(this);
+    mPopupSink->hide();
+    // Nobody sees or hears the sink, so a page that lands there must not play sound either.
+    mPopupSink->page()->setAudioMuted(true);
+    connect(mPopupSink, &QWebEngineView::urlChanged, this, &MapWebView::onUrlChanged);
+}
+
+void MapWebView::setMapType(MapTypes type)
+{
+    switch (type) {
+    case Baidu:
+        // Forgetting the Google language makes a later switch back load the Google page again.
+        mLoadedLanguage = 2;
+        loadPage(QStringLiteral("BaiduMapIndex.html"));
+        break;
+    case Google: {
+        const int language = Configuration::instance()->targetLanguage();
+        if (language == mLoadedLanguage)
+            return;
+        mLoadedLanguage = language;
+        loadPage(language == 0 ? QStringLiteral("GoogleMapIndex_ja.html")
+                               : QStringLiteral("GoogleMapIndex_en.html"));
+        break;
+    }
+    }
+}
+
+void MapWebView::addPoint(MapPoint point)
+{
+    runStatement(MapScript::addPoint(point));
+}
+
+void MapWebView::setCurrentPoint(MapPoint point)
+{
+    if (runStatement(MapScript::setCurrentPoint(point)))
+        mPendingCenter = MapScript::setCenter(point.longitude, point.latitude);
+}
+
+void MapWebView::clearAll()
+{
+    runStatement(MapScript::clearAll());
+}
+
+void MapWebView::setDefaultCenter()
+{
+    runStatement(mPendingCenter.isEmpty() ? MapScript::setCenter(0.0, 0.0) : mPendingCenter);
+}
+
+void MapWebView::mapLoadingFinish(bool ok)
+{
+    qDebug() << "mapLoadingFinish";
+    if (!ok)
+        qCWarning(lcMap) << "map page failed to load:" << url().toString();
+    setDefaultCenter();
+}
+
+QWebEngineView *MapWebView::createWindow(QWebEnginePage::WebWindowType type)
+{
+    qDebug() << "type:" << type;
+    qDebug() << "url:" << url().toString();
+    return mPopupSink;
+}
+
+void MapWebView::setWheelZoomValid()
+{
+    mWheelZoomValid = true;
+}
+
+void MapWebView::onUrlChanged(QUrl url)
+{
+    qDebug() << "goto :" << url.toString();
+    const MapLinks::Decision decision
+            = MapLinks::decide(url, Configuration::instance()->targetLanguage());
+    switch (decision.verdict) {
+    case MapLinks::Verdict::Open:
+        QDesktopServices::openUrl(decision.url);
+        break;
+    case MapLinks::Verdict::Refuse:
+        qCWarning(lcMap) << "map link not opened, its scheme is not http or https:"
+                         << decision.url.scheme();
+        break;
+    case MapLinks::Verdict::Ignore:
+        break;
+    }
+}
+
+void MapWebView::loadPage(const QString &fileName)
+{
+    const QString path
+            = QCoreApplication::applicationDirPath() + QStringLiteral("/maps/") + fileName;
+    page()->load(QUrl::fromLocalFile(path));
+}
+
+bool MapWebView::runStatement(const QString &statement)
+{
+    if (statement.isEmpty()) {
+        qCWarning(lcMap) << "map point dropped, a coordinate is not a finite number";
+        return false;
+    }
+    page()->runJavaScript(statement);
+    return true;
+}

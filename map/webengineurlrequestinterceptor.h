@@ -1,0 +1,16 @@
+// Hook on every network request of the embedded web engine; it lets each one through unchanged.
+#pragma once
+
+#include <QWebEngineUrlRequestInterceptor>
+
+class WebEngineUrlRequestInterceptor : public QWebEngineUrlRequestInterceptor
+{
+    Q_OBJECT
+
+public:
+    explicit WebEngineUrlRequestInterceptor(QObject *parent = nullptr);
+
+    // Called on a web engine thread for every request: it must return at once and touch nothing
+    // of the application.
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override;
+};
