@@ -1,0 +1,92 @@
+// Shared script of the local map pages: a Leaflet map on OpenStreetMap tiles that draws the
+// track and the current position when the viewer calls the four page functions.
+(function () {
+    'use strict';
+
+    var WORLD_ZOOM = 2;
+    var STREET_ZOOM = 16;
+
+    var element = document.getElementById('map');
+    // Visible texts come from the page, so that the pages differ only in their language.
+    var texts = element.dataset;
+    var blank = ' target="_blank" rel="noopener"';
+
+    var map = L.map(element, { worldCopyJump: true });
+    map.attributionControl.setPrefix('<a href="https://leafletjs.com"' + blank + ' title="'
+        + texts.libraryTitle + '">Leaflet</a>');
+    L.tileLayer('https://tile.openstreetmap.org/{z}/{x}/{y}.png', {
+        maxZoom: 19,
+        attribution: texts.mapData + ' &copy; <a href="https://www.openstreetmap.org/copyright"'
+            + blank + '>OpenStreetMap</a> ' + texts.contributors
+    }).addTo(map);
+    map.setView([0, 0], WORLD_ZOOM);
+
+    var track = L.polyline([], { color: '#e8402a', weight: 4, opacity: 0.85 }).addTo(map);
+    var trackIndexes = [];
+    var marker = null;
+    var markerIndex = null;
+    var centred = false;
+    // False while the map shows the whole world; the first real position zooms in to the street.
+    var located = false;
+
+    function finite(longitude, latitude) {
+        return isFinite(longitude) && isFinite(latitude);
+    }
+
+    window.mapAddPoint = function (longitude, latitude, index) {
+        if (!finite(longitude, latitude))
+            return;
+        track.addLatLng([latitude, longitude]);
+        trackIndexes.push(index);
+    };
+
+    window.mapSetCurrentPoint = function (longitude, latitude, index) {
+        if (!finite(longitude, latitude))
+            return;
+        var position = L.latLng(latitude, longitude);
+        if (marker)
+            marker.setLatLng(position);
+        else
+            marker = L.marker(position, { title: texts.currentPosition, keyboard: false }).addTo(map);
+        markerIndex = index;
+        // The viewer re-centres only after a page load, so the map follows the marker itself.
+        if (!located) {
+            map.setView(position, STREET_ZOOM, { animate: false });
+            located = true;
+        } else if (!map.getBounds().pad(-0.1).contains(position)) {
+            map.panTo(position);
+        }
+    };
+
+    window.mapClearAll = function () {
+        track.setLatLngs([]);
+        trackIndexes = [];
+        if (marker)
+            marker.remove();
+        marker = null;
+        markerIndex = null;
+    };
+
+    window.setCenter = function (longitude, latitude) {
+        if (!finite(longitude, latitude))
+            return;
+        centred = true;
+        located = longitude !== 0 || latitude !== 0;
+        map.setView([latitude, longitude], located ? Math.max(map.getZoom(), STREET_ZOOM) : WORLD_ZOOM,
+            { animate: false });
+    };
+
+    // Read-only view of what the page draws, for the viewer's tests.
+    window.mapState = function () {
+        var centre = map.getCenter();
+        return {
+            track: track.getLatLngs().map(function (point, i) {
+                return [point.lng, point.lat, trackIndexes[i]];
+            }),
+            current: marker ? [marker.getLatLng().lng, marker.getLatLng().lat, markerIndex] : null,
+            center: [centre.lng, centre.lat],
+            zoom: map.getZoom(),
+            centred: centred
+        };
+    };
+}());

@@ -1,0 +1,375 @@
+// The map view and its three pages in the real web engine, offline: the page contract, the centre
+// across page loads, page choice by provider and language, pop-up links, and a screenshot.
+#include "config/configuration.h"
+#include "map/mapwebview.h"
+#include "map/webengineurlrequestinterceptor.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QWebEngineProfile>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The web engine starts slowly under Xvfb on a busy machine.
+const int kTimeout = 30000;
+
+// Stands in for the desktop browser.
+class LinkRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+struct PageState
+{
+    QVariantList track;
+    QVariantList current;
+    QPointF center;
+    bool centred = false;
+};
+
+QVariant evaluate(QWebEnginePage *page, const QString &script)
+{
+    // Shared, so that an answer arriving after a timeout writes into live memory.
+    auto answer = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+    page->runJavaScript(script, [answer](const QVariant &value) { *answer = {true, value}; });
+    if (!QTest::qWaitFor([&] { return answer->first; }, kTimeout))
+        qWarning("no answer from the page to: %s", qPrintable(script));
+    return answer->second;
+}
+
+PageState pageState(QWebEngineView &view)
+{
+    const QVariantMap map = evaluate(view.page(), QStringLiteral("mapState()")).toMap();
+    const QVariantList center = map.value(QStringLiteral("center")).toList();
+    return {map.value(QStringLiteral("track")).toList(),
+            map.value(QStringLiteral("current")).toList(),
+            QPointF(center.value(0).toDouble(), center.value(1).toDouble()),
+            map.value(QStringLiteral("centred")).toBool()};
+}
+
+QVariantList asList(const MapPoint &point)
+{
+    return {point.longitude, point.latitude, point.index};
+}
+
+// Leaflet centres to whole pixels; a pixel at street zoom is about 2e-5 degrees.
+bool near(const QPointF &center, double longitude, double latitude)
+{
+    return qAbs(center.x() - longitude) < 1e-4 && qAbs(center.y() - latitude) < 1e-4;
+}
+
+bool waitForLoads(QSignalSpy &loads, int count)
+{
+    return QTest::qWaitFor([&] { return loads.count() >= count; }, kTimeout)
+           && loads.count() == count;
+}
+
+// At the size the main window gives the map.
+void showView(QWebEngineView &view)
+{
+    view.resize(800, 600);
+    view.show();
+}
+
+QString pagesDir()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/maps/");
+}
+
+// A short drive through central Tokyo.
+QList<MapPoint> drive()
+{
+    QList<MapPoint> points;
+    for (int second = 0; second < 12; ++second)
+        points.append({second, 139.7000 + 0.0004 * second, 35.6800 + 0.00002 * second * second});
+    return points;
+}
+
+} // namespace
+
+class TestMapWebView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void pageContract_data();
+    void pageContract();
+    void centreAcrossLoads();
+    void pageChoice();
+    void missingPage();
+    void popupLinks();
+    void screenshot();
+
+private:
+    void setStoredLanguage(int language);
+
+    QString mSettingsPath;
+    WebEngineUrlRequestInterceptor mInterceptor;
+};
+
+void TestMapWebView::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    mSettingsPath = QStandardPaths::writableLocation(QStandardPaths::DataLocation)
+                    + QStringLiteral("/configuration.ini");
+    // Installed as the viewer installs it, so every page here loads through it.
+    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&mInterceptor);
+    QVERIFY(QFile::exists(pagesDir() + QStringLiteral("leaflet.js")));
+}
+
+void TestMapWebView::init()
+{
+    setStoredLanguage(0);
+}
+
+void TestMapWebView::setStoredLanguage(int language)
+{
+    // Settings objects on one file share their state in a process: this reaches the store.
+    QSettings settings(mSettingsPath, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("language"), language);
+}
+
+void TestMapWebView::pageContract_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("provider");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("attribution");
+
+    QTest::newRow("Japanese") << 0 << int(Google) << "GoogleMapIndex_ja.html"
+                              << "地図"
+                              << "地図データ © OpenStreetMap 寄稿者";
+    QTest::newRow("English") << 1 << int(Google) << "GoogleMapIndex_en.html"
+                             << "Map"
+                             << "Map data © OpenStreetMap contributors";
+    QTest::newRow("Chinese") << 0 << int(Baidu) << "BaiduMapIndex.html"
+                             << "地图"
+                             << "地图数据 © OpenStreetMap 贡献者";
+}
+
+void TestMapWebView::pageContract()
+{
+    QFETCH(int, language);
+    QFETCH(int, provider);
+    QFETCH(QString, file);
+    QFETCH(QString, title);
+    QFETCH(QString, attribution);
+
+    setStoredLanguage(language);
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    view.setMapType(static_cast<MapTypes>(provider));
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(view.url().fileName(), file);
+    QVERIFY(loads.last().first().toBool());
+
+    PageState state = pageState(view);
+    QVERIFY(state.centred);
+    QVERIFY(near(state.center, 0, 0));
+
+    const QList<MapPoint> points = drive();
+    view.clearAll();
+    QVariantList expectedTrack;
+    for (const MapPoint &point : points) {
+        view.addPoint(point);
+        expectedTrack.append(QVariant(asList(point)));
+        QCOMPARE(pageState(view).track, expectedTrack);
+    }
+    QVERIFY(pageState(view).current.isEmpty());
+
+    view.setCurrentPoint(points.at(0));
+    QCOMPARE(pageState(view).current, asList(points.at(0)));
+    view.setCurrentPoint(points.at(7));
+    QCOMPARE(pageState(view).current, asList(points.at(7)));
+    view.setDefaultCenter();
+    QVERIFY(near(pageState(view).center, points.at(7).longitude, points.at(7).latitude));
+
+    // Drawn from local files alone: the marker image has loaded and the line has its path.
+    QTRY_VERIFY_WITH_TIMEOUT(
+            evaluate(view.page(),
+                     QStringLiteral("(function () { var icon = document.querySelector("
+                                    "'.leaflet-marker-icon'); return !!icon && icon.complete"
+                                    " && icon.naturalWidth > 0; })()"))
+                    .toBool(),
+            kTimeout);
+    QVERIFY(evaluate(view.page(),
+                     QStringLiteral("document.querySelector('.leaflet-overlay-pane path')"
+                                    ".getAttribute('d')"))
+                    .toString()
+                    .count(QLatin1Char('L'))
+            >= 2);
+    const QVariantList remote
+            = evaluate(view.page(), QStringLiteral("performance.getEntriesByType('resource')"
+                                                   ".map(function (e) { return e.name; })"
+                                                   ".filter(function (n) { return "
+                                                   "!n.startsWith('file:') && "
+                                                   "!n.startsWith('https://tile."
+                                                   "openstreetmap.org/'); })"))
+                      .toList();
+    QVERIFY2(remote.isEmpty(), qPrintable(QVariant(remote).toStringList().join(' ')));
+
+    QCOMPARE(evaluate(view.page(), QStringLiteral("document.title")).toString(), title);
+    const QString shown
+            = evaluate(view.page(), QStringLiteral("document.querySelector("
+                                                   "'.leaflet-control-attribution').textContent"))
+                      .toString();
+    QVERIFY2(shown.contains(attribution), qPrintable(shown));
+
+    view.clearAll();
+    state = pageState(view);
+    QVERIFY(state.track.isEmpty());
+    QVERIFY(state.current.isEmpty());
+}
+
+void TestMapWebView::centreAcrossLoads()
+{
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+
+    view.setCurrentPoint({5, -0.5, 51.25});
+    view.clearAll();
+    evaluate(view.page(), QStringLiteral("setCenter(0, 0)"));
+    QVERIFY(near(pageState(view).center, 0, 0));
+    view.setDefaultCenter();
+    QVERIFY(near(pageState(view).center, -0.5, 51.25));
+
+    // A reload comes back on the last position, without the track or the marker.
+    view.addPoint({5, -0.5, 51.25});
+    view.setMapType(Baidu);
+    QVERIFY(waitForLoads(loads, 2));
+    const PageState state = pageState(view);
+    QVERIFY(near(state.center, -0.5, 51.25));
+    QVERIFY(state.track.isEmpty());
+    QVERIFY(state.current.isEmpty());
+}
+
+void TestMapWebView::pageChoice()
+{
+    MapWebView view;
+    QSignalSpy starts(&view, &QWebEngineView::loadStarted);
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(view.url().fileName(), QStringLiteral("GoogleMapIndex_ja.html"));
+
+    Configuration::instance()->setLanguage(1);
+    view.setMapType(Google);
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(view.url().fileName(), QStringLiteral("GoogleMapIndex_en.html"));
+
+    // The same language again, and an unknown provider, leave the page alone.
+    view.setMapType(Google);
+    view.setMapType(static_cast<MapTypes>(7));
+    view.setMapType(Baidu);
+    QVERIFY(waitForLoads(loads, 3));
+    QCOMPARE(starts.count(), 3);
+    QCOMPARE(view.url().fileName(), QStringLiteral("BaiduMapIndex.html"));
+    view.setMapType(Baidu);
+    QVERIFY(waitForLoads(loads, 4));
+
+    // Back from the other provider in the language last shown.
+    view.setMapType(Google);
+    QVERIFY(waitForLoads(loads, 5));
+    QCOMPARE(view.url().fileName(), QStringLiteral("GoogleMapIndex_en.html"));
+}
+
+void TestMapWebView::missingPage()
+{
+    const QString page = pagesDir() + QStringLiteral("BaiduMapIndex.html");
+    QVERIFY(QFile::rename(page, page + QStringLiteral(".away")));
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("map page failed to load"));
+    view.setMapType(Baidu);
+    const bool loaded = waitForLoads(loads, 2);
+    QFile::rename(page + QStringLiteral(".away"), page);
+    QVERIFY(loaded);
+    QVERIFY(!loads.last().first().toBool());
+}
+
+void TestMapWebView::popupLinks()
+{
+    LinkRecorder browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+
+    // The page's own attribution link leaves through the hidden sink to the desktop browser.
+    evaluate(view.page(), QStringLiteral("document.querySelector('.leaflet-control-attribution "
+                                         "a[href^=\"https://leafletjs\"]').click()"));
+    QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 1, kTimeout);
+    QCOMPARE(browser.opened.at(0).host(), QStringLiteral("leafletjs.com"));
+
+    evaluate(view.page(),
+             QStringLiteral(
+                     "window.open('https://maps.example.invalid/m?source=apiv3&rapsrc=apiv3')"));
+    QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 2, kTimeout);
+    QCOMPARE(browser.opened.at(1),
+             QUrl("https://maps.example.invalid/m?source=apiv3&rapsrc=apiv3&hl=ja"));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not http or https"));
+    QMetaObject::invokeMethod(&view, "onUrlChanged", Q_ARG(QUrl, QUrl("javascript:alert(1)")));
+    QCOMPARE(browser.opened.size(), 2);
+
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+}
+
+void TestMapWebView::screenshot()
+{
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+
+    const QList<MapPoint> points = drive();
+    view.clearAll();
+    for (const MapPoint &point : points)
+        view.addPoint(point);
+    view.setCurrentPoint(points.at(6));
+    view.setDefaultCenter();
+
+    // The track's red must reach the screen; tiles stay blank offline.
+    QImage shot;
+    auto trackPixels = [&] {
+        shot = view.grab().toImage();
+        int count = 0;
+        for (int y = 0; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2) {
+                const QColor c = shot.pixelColor(x, y);
+                count += c.red() > 190 && c.green() < 120 && c.blue() < 110;
+            }
+        return count;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(trackPixels() > 50, kTimeout);
+    QVERIFY(QDir().mkpath(VELQOR_SCREENSHOT_DIR));
+    QVERIFY(shot.save(QStringLiteral(VELQOR_SCREENSHOT_DIR "/map-page.png")));
+}
+
+QTEST_MAIN(TestMapWebView)
+#include "tst_mapwebview.moc"
