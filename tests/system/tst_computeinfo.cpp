@@ -20,41 +20,35 @@ public:
 };
 
 // Collects the debug lines of the detection, which name the fragments that matched. The test
-// environment turns debug output off, so the default category is switched on while collecting.
+// environment turns debug output off, so it is switched on while collecting.
 class LogCapture
 {
 public:
     LogCapture()
+        : mDebugWasEnabled(QLoggingCategory::defaultCategory()->isDebugEnabled())
     {
         sLines.clear();
-        sPreviousFilter = QLoggingCategory::installFilter(&LogCapture::enableDebug);
+        QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, true);
         mPreviousHandler = qInstallMessageHandler(&LogCapture::handle);
     }
     ~LogCapture()
     {
         qInstallMessageHandler(mPreviousHandler);
-        QLoggingCategory::installFilter(sPreviousFilter);
+        QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, mDebugWasEnabled);
     }
     const QStringList &lines() const { return sLines; }
 
 private:
-    static void enableDebug(QLoggingCategory *category)
-    {
-        sPreviousFilter(category);
-        if (qstrcmp(category->categoryName(), "default") == 0)
-            category->setEnabled(QtDebugMsg, true);
-    }
     static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
     {
         sLines << message;
     }
 
     static QStringList sLines;
-    static QLoggingCategory::CategoryFilter sPreviousFilter;
+    const bool mDebugWasEnabled;
     QtMessageHandler mPreviousHandler;
 };
 
-QLoggingCategory::CategoryFilter LogCapture::sPreviousFilter = nullptr;
 QStringList LogCapture::sLines;
 
 } // namespace
