@@ -1,11 +1,13 @@
-// Build-time tool: draws the button, title-bar and logo images and lists them in a .qrc.
+// Build-time tool: draws the button, title-bar, logo and dial images and lists them in a .qrc.
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextStream>
+#include <QtMath>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -273,6 +275,176 @@ void logoGlyph(QPainter &p, const QColor &c)
     p.drawEllipse(QPointF(16, 10), 2, 2);
 }
 
+// Dial lettering is drawn as strokes, as this tool runs without a font system. Each character is
+// a path in a box one unit high; the returned width is its advance without spacing.
+qreal strokeCharacter(QChar c, QPainterPath &path)
+{
+    switch (c.unicode()) {
+    case '0':
+        path.addRoundedRect(QRectF(0, 0, 0.6, 1), 0.3, 0.3);
+        return 0.6;
+    case '1':
+        path.moveTo(0.08, 0.22);
+        path.lineTo(0.32, 0);
+        path.lineTo(0.32, 1);
+        return 0.42;
+    case '2':
+        path.moveTo(0.02, 0.24);
+        path.cubicTo(0.06, -0.06, 0.58, -0.07, 0.58, 0.27);
+        path.cubicTo(0.58, 0.46, 0.3, 0.62, 0, 1);
+        path.lineTo(0.62, 1);
+        return 0.62;
+    case '4':
+        path.moveTo(0.46, 1);
+        path.lineTo(0.46, 0);
+        path.lineTo(0, 0.7);
+        path.lineTo(0.62, 0.7);
+        return 0.62;
+    case '6':
+        path.addEllipse(QRectF(0, 0.42, 0.6, 0.58));
+        path.moveTo(0.52, 0.04);
+        path.cubicTo(0.2, -0.06, 0, 0.28, 0, 0.71);
+        return 0.6;
+    case '8':
+        path.addEllipse(QRectF(0.05, 0, 0.5, 0.46));
+        path.addEllipse(QRectF(0, 0.46, 0.6, 0.54));
+        return 0.6;
+    case 'E':
+        path.moveTo(0.56, 0);
+        path.lineTo(0, 0);
+        path.lineTo(0, 1);
+        path.lineTo(0.56, 1);
+        path.moveTo(0, 0.5);
+        path.lineTo(0.48, 0.5);
+        return 0.56;
+    case 'N':
+        path.moveTo(0, 1);
+        path.lineTo(0, 0);
+        path.lineTo(0.62, 1);
+        path.lineTo(0.62, 0);
+        return 0.62;
+    case 'S':
+        path.moveTo(0.56, 0.14);
+        path.cubicTo(0.42, -0.04, 0.02, -0.02, 0.03, 0.25);
+        path.cubicTo(0.04, 0.48, 0.58, 0.47, 0.58, 0.73);
+        path.cubicTo(0.58, 1.03, 0.14, 1.05, 0.01, 0.85);
+        return 0.6;
+    case 'W':
+        path.moveTo(0, 0);
+        path.lineTo(0.2, 1);
+        path.lineTo(0.4, 0.36);
+        path.lineTo(0.6, 1);
+        path.lineTo(0.8, 0);
+        return 0.8;
+    default:
+        return 0.6;
+    }
+}
+
+// Centres the text on a point, with characters of the given height and stroke width.
+void drawStrokeText(QPainter &p, const QString &text, QPointF centre, qreal height,
+                    const QColor &color, qreal weight)
+{
+    const qreal spacing = 0.28;
+    QPainterPath path;
+    qreal advance = 0;
+    for (const QChar c : text) {
+        QPainterPath character;
+        const qreal width = strokeCharacter(c, character);
+        path.addPath(character.translated(advance, 0));
+        advance += width + spacing;
+    }
+    advance -= spacing;
+    p.save();
+    p.translate(centre - QPointF(advance * height / 2, height / 2));
+    p.scale(height, height);
+    p.setPen(QPen(color, weight / height, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+    p.restore();
+}
+
+// A point on a dial of the given radius, at degrees clockwise from straight up.
+QPointF onDial(qreal degrees, qreal radius)
+{
+    const qreal radians = qDegreesToRadians(degrees);
+    return QPointF(radius * std::sin(radians), -radius * std::cos(radians));
+}
+
+// Dials are designed on a face of radius 100 around the origin; the gauges pivot their needles
+// on the image centre and size them from the image side, which sets the free rings below.
+QImage renderDial(int size, const std::function<void(QPainter &)> &face)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(size / 2.0, size / 2.0);
+    p.scale(size / 200.0, size / 200.0);
+    QRadialGradient shade(QPointF(0, -20), 110);
+    shade.setColorAt(0, QColor(50, 50, 60));
+    shade.setColorAt(1, QColor(20, 20, 26));
+    p.setPen(QPen(QColor(96, 96, 110), 1.6));
+    p.setBrush(shade);
+    p.drawEllipse(QPointF(0, 0), 98, 98);
+    face(p);
+    return image;
+}
+
+// Speedometer: 0 at -135 degrees to 220 at +135 degrees through the top, with room for the
+// needle (0.3 of the side) inside the labels and an empty box for the speed text.
+void speedFace(QPainter &p)
+{
+    const qreal maxSpeed = 220;
+    const auto angleOf = [&](qreal speed) { return speed * 270 / maxSpeed - 135; };
+    p.setPen(QPen(QColor(120, 120, 134), 1.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(-91, -91, 182, 182), (90 + 135) * 16, -270 * 16);
+    for (int speed = 0; speed <= maxSpeed; speed += 10) {
+        const bool major = speed % 20 == 0;
+        // The top of the scale is marked red, as on a car's speedometer.
+        const QColor mark = speed >= 180 ? QColor(235, 70, 70) : QColor(214, 214, 226);
+        p.setPen(QPen(mark, major ? 2.6 : 1.4, Qt::SolidLine, Qt::FlatCap));
+        const qreal angle = angleOf(speed);
+        p.drawLine(onDial(angle, major ? 79 : 84), onDial(angle, 91));
+        if (major)
+            drawStrokeText(p, QString::number(speed), onDial(angle, 68), 9.5, mark, 1.8);
+    }
+    p.setPen(QPen(QColor(70, 70, 82), 1));
+    p.setBrush(QColor(12, 12, 16));
+    p.drawRoundedRect(QRectF(-36, 49, 72, 24), 4, 4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(245, 41, 56));
+    p.drawEllipse(QPointF(0, 0), 10, 10);
+}
+
+// Compass rose with north up; the needle (0.24 of the side each way) stays inside the letters.
+void compassFace(QPainter &p)
+{
+    const QColor cardinal(72, 206, 98);
+    const QColor minor(150, 150, 164);
+    p.setPen(QPen(QColor(74, 74, 88), 0.5));
+    for (int degrees = 0; degrees < 180; degrees += 45)
+        p.drawLine(onDial(degrees, 54), onDial(degrees + 180, 54));
+    for (int degrees = 0; degrees < 360; degrees += 5) {
+        if (degrees == 0)
+            continue; // the north triangle stands there
+        const bool major = degrees % 30 == 0;
+        p.setPen(QPen(major ? QColor(214, 214, 226) : minor, major ? 1.4 : 0.7, Qt::SolidLine,
+                      Qt::FlatCap));
+        p.drawLine(onDial(degrees, major ? 86 : 90), onDial(degrees, 95));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(cardinal);
+    p.drawPath(polygonPath({{0, -83}, {-6, -95}, {6, -95}}));
+    const char *const names[] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+    for (int i = 0; i < 8; ++i) {
+        const bool main = i % 2 == 0;
+        drawStrokeText(p, QLatin1String(names[i]), onDial(i * 45, main ? 68 : 70), main ? 20 : 10,
+                       main ? cardinal : minor, main ? 3.4 : 1.6);
+    }
+}
+
 QImage render(int size, const Look &look, const Glyph &glyph)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -298,8 +470,13 @@ public:
 
     bool write(const QString &name, int size, const Look &look, const Glyph &glyph)
     {
+        return save(name, render(size, look, glyph));
+    }
+
+    bool save(const QString &name, const QImage &image)
+    {
         const QString relative = QStringLiteral("image/%1.png").arg(name);
-        if (!render(size, look, glyph).save(mOutDir + QLatin1Char('/') + relative, "PNG")) {
+        if (!image.save(mOutDir + QLatin1Char('/') + relative, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(relative));
             return false;
         }
@@ -384,6 +561,8 @@ int main(int argc, char *argv[])
                          && writer.writeButton("close", 24, closeGlyph)
                          && writer.write("logo", 36, LookLogo, logoGlyph)
                          && writer.write("velqor", 256, LookLogo, logoGlyph)
+                         && writer.save("speed", renderDial(250, speedFace))
+                         && writer.save("direction", renderDial(500, compassFace))
                          && writer.writeQrc(QString::fromLocal8Bit(argv[2]));
     return written ? 0 : 1;
 }

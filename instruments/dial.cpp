@@ -1,0 +1,23 @@
+// Drawing shared by the gauges: where the dial face goes and how a needle half is painted.
+#include "dial.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+QRect dialSquare(const QSize &widgetSize)
+{
+    const int w = widgetSize.width();
+    const int h = widgetSize.height();
+    if (h > w)
+        return QRect(0, (h - w) / 2, w, w);
+    return QRect((w - h) / 2, 0, h, h);
+}
+
+void drawNeedleHalf(QPainter &painter, qreal baseX, const QPointF &outerTip, const QColor &colour)
+{
+    painter.setPen(colour);
+    painter.setBrush(colour);
+    painter.drawPolygon(
+            QPolygonF({QPointF(0, 0), QPointF(baseX, 0), outerTip, QPointF(0, outerTip.y())}),
+            Qt::OddEvenFill);
+}
