@@ -134,11 +134,15 @@ void ControlPanel::setPosition(int seconds)
     }
 
     ui->lbl_PlayTime->setText(QStringLiteral("00:00 / 00:00"));
-    if (mState == QMediaPlayer::PlayingState && mEmptyPositionReports > 0) {
-        mEmptyPositionReports = 0;
+    // Only reports while playing count, and only a second apart: a stopped player reports 0 too,
+    // and a media back end may report the start of a recording several times before its length.
+    if (mState != QMediaPlayer::PlayingState) {
+        mFirstEmptyReport.invalidate();
+    } else if (!mFirstEmptyReport.isValid()) {
+        mFirstEmptyReport.start();
+    } else if (mFirstEmptyReport.elapsed() >= NeverStartsMs) {
+        mFirstEmptyReport.invalidate();
         emit next();
-    } else {
-        ++mEmptyPositionReports;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "player/showmode.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QString>
 #include <QWidget>
@@ -83,7 +84,8 @@ private:
     int mDuration = 0;
     int mSpeed = 0;
     int mLastVolume = 0;
-    // Position reports of 0 without a duration; two while playing mean the recording never
-    // starts and is skipped.
-    int mEmptyPositionReports = 0;
+    // The first position report of 0 without a duration while playing; a second one at least
+    // NeverStartsMs later means the recording never starts, and it is skipped.
+    QElapsedTimer mFirstEmptyReport;
+    static constexpr qint64 NeverStartsMs = 1000;
 };

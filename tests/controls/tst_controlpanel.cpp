@@ -149,29 +149,38 @@ void TestControlPanel::endOfRecordingAsksForTheNextOne()
 
 void TestControlPanel::recordingThatNeverStartsIsSkipped()
 {
+    // Two reports of 0 without a length while playing, a second or more apart, skip.
+    constexpr int Apart = 1100;
     Panel p;
     QSignalSpy next(&p.panel, &ControlPanel::next);
+    // Reports of a stopped player do not count towards a playing one's.
+    p.panel.setPosition(0);
     p.panel.setState(QMediaPlayer::PlayingState);
     p.panel.setPosition(0);
     QCOMPARE(next.count(), 0);
+    // A back end repeating the start at once is not a recording that never starts.
+    p.panel.setPosition(0);
+    QCOMPARE(next.count(), 0);
+    QTest::qWait(Apart);
     p.panel.setPosition(0);
     QCOMPARE(next.count(), 1);
     // The count starts again after each skip.
+    QTest::qWait(Apart);
     p.panel.setPosition(0);
     QCOMPARE(next.count(), 1);
-    p.panel.setPosition(0);
-    QCOMPARE(next.count(), 2);
 
     // A known length or a paused player never skips on position 0.
     p.panel.setState(QMediaPlayer::PausedState);
     p.panel.setPosition(0);
+    QTest::qWait(Apart);
     p.panel.setPosition(0);
-    QCOMPARE(next.count(), 2);
+    QCOMPARE(next.count(), 1);
     p.panel.setDuration(30);
     p.panel.setState(QMediaPlayer::PlayingState);
     p.panel.setPosition(0);
+    QTest::qWait(Apart);
     p.panel.setPosition(0);
-    QCOMPARE(next.count(), 2);
+    QCOMPARE(next.count(), 1);
 }
 
 void TestControlPanel::heldSeekSliderIsNotMoved()
