@@ -133,6 +133,11 @@ QString Configuration::videoFilePath() const
     return mSettings->value(kVideoPathKey, movies).toString();
 }
 
+bool Configuration::hasVideoFilePath() const
+{
+    return mSettings->contains(kVideoPathKey);
+}
+
 void Configuration::setVideoFilePath(const QString &path)
 {
     mSettings->setValue(kVideoPathKey, path);

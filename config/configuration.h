@@ -37,6 +37,8 @@ public:
     QString screenshotSavePath() const;
 
     QString videoFilePath() const;
+    // Whether the user has chosen a folder yet; the path above falls back to a default otherwise.
+    bool hasVideoFilePath() const;
     void setVideoFilePath(const QString &path);
 
     QRect mainWindowsRect() const;

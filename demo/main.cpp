@@ -6,7 +6,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QStandardPaths>
 
 namespace {
 
@@ -19,11 +18,7 @@ void storeParentPath(const QDir &dir, QTextStream &log)
     QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     Configuration *configuration = Configuration::instance();
-    // Without a stored folder the store answers its default, the Movies folder or home.
-    const QString unset = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation)
-                                  .value(0, QDir::homePath());
-    const QString current = configuration->videoFilePath();
-    if (!current.isEmpty() && current != unset)
+    if (configuration->hasVideoFilePath())
         return;
     const QString parent = QDir::cleanPath(dir.absoluteFilePath(QStringLiteral("..")));
     configuration->setVideoFilePath(parent);

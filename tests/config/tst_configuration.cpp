@@ -82,6 +82,7 @@ void TestConfiguration::defaultsWithoutFile()
     const QString movies = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation)
                                    .value(0, QDir::homePath());
     QCOMPARE(config->videoFilePath(), movies);
+    QVERIFY(!config->hasVideoFilePath());
     QCOMPARE(config->mainWindowsRect(), QRect(483, 166, 950, 628));
     QCOMPARE(config->mainWindowsIsMaximize(), false);
     QCOMPARE(config->mainWindowsScreenNumber(), 0);
@@ -104,6 +105,7 @@ void TestConfiguration::settersWriteThroughToTheFile()
     QCOMPARE(config->volume(), 77);
     QCOMPARE(config->isMute(), true);
     QCOMPARE(config->videoFilePath(), QStringLiteral("/media/card/DCIM"));
+    QVERIFY(config->hasVideoFilePath());
     QCOMPARE(config->mainWindowsRect(), QRect(10, 20, 800, 600));
     QCOMPARE(config->mainWindowsIsMaximize(), true);
     QCOMPARE(config->mainWindowsScreenNumber(), 2);
