@@ -1,0 +1,281 @@
+// The main window end to end on a generated demo drive, and its folder and geometry rules.
+#include "app/mainwindows.h"
+
+#include "config/configuration.h"
+#include "controls/controlpanel.h"
+#include "parser/recordingparser.h"
+#include "playbacktestutil.h"
+#include "player/playareamanager.h"
+#include "player/playerwidget.h"
+#include "playlist/playlistitem.h"
+#include "playlist/playlistmodel.h"
+
+#include <array>
+#include <atomic>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int Patience = 30000; // ms; parsing and playback on a loaded two-core machine
+constexpr int ClipSeconds = 3;
+constexpr int Clips = 2; // and the drive's AVI pair after them
+
+template<typename T>
+T *part(const MainWindows &window, const char *name)
+{
+    T *widget = window.findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("the window has no %s", name);
+    return widget;
+}
+
+QString coordinates(const GpsData &sample)
+{
+    if (!sample.fixFlag)
+        return QStringLiteral("N00.000000,E000.000000");
+    return QStringLiteral("%1%2,%3%4")
+            .arg(QLatin1Char(sample.latitudeRef))
+            .arg(qAbs(sample.latitude), 0, 'f', 6)
+            .arg(QLatin1Char(sample.longitudeRef))
+            .arg(qAbs(sample.longitude), 0, 'f', 6);
+}
+
+QList<GpsData> samplesOf(const QString &path)
+{
+    std::unique_ptr<ParserObject> parser = createRecordingParser(path);
+    QList<GpsData> samples;
+    GpsData sample;
+    for (int i = 0; parser->readSample(i, sample); ++i)
+        samples.append(sample);
+    return samples;
+}
+
+} // namespace
+
+class TestMainWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void drivesThroughDemoDrive();
+    void folderListingFiltersAndRemembersParent();
+    void emptyFolderChangesNothing();
+    void maximizeAndRestoreRectangles();
+    void closingWhileMaximizedStoresRestoreRectangle();
+    void escapeNeverCloses();
+
+private:
+    QString settingsFile() const;
+
+    QTemporaryDir mDir;
+    QString mDrive;
+};
+
+void TestMainWindows::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+    // The window's title and the settings file's place come from these, as in the program.
+    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
+    PlaybackTest::isolateSettings(mDir.filePath("shots"));
+    mDrive = mDir.filePath("drive");
+    QProcess demo;
+    demo.setProcessChannelMode(QProcess::MergedChannels);
+    demo.start(QStringLiteral(VELQOR_DEMO),
+               {"--seconds", QString::number(ClipSeconds), "--clips", QString::number(Clips),
+                "--size", "160x120", "--fps", "10", mDrive});
+    QVERIFY(demo.waitForFinished(Patience * 4));
+    QVERIFY2(demo.exitCode() == 0, demo.readAll().constData());
+}
+
+void TestMainWindows::init()
+{
+    PlaybackTest::isolateSettings(mDir.filePath("shots"));
+}
+
+QString TestMainWindows::settingsFile() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DataLocation)
+           + QStringLiteral("/configuration.ini");
+}
+
+void TestMainWindows::drivesThroughDemoDrive()
+{
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velqor"));
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+    auto *table = part<QTableView>(window, "tbl_PlayListView");
+    auto *model = qobject_cast<PlaylistModel *>(table->model());
+    QVERIFY(model);
+
+    // Playback may start only once the row's samples have been sent. They are noted in the
+    // parsing thread itself, as the window's own receiver runs before any other in the GUI thread.
+    std::array<std::atomic<bool>, Clips + 1> listSent{};
+    QStringList starts;
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [&listSent, model, this](const QModelIndex &, int first, int last) {
+                for (int id = first; id <= last; ++id) {
+                    connect(
+                            model->item(id)->parser, &VideoParser::allGpsDataParserFinished, this,
+                            [&listSent](int rowId) { listSent.at(rowId) = true; },
+                            Qt::DirectConnection);
+                }
+            });
+    connect(area, &PlayAreaManager::stateChanged, this,
+            [&starts, &listSent, area](QMediaPlayer::State state) {
+                const int id = area->currentItem()->id;
+                if (state == QMediaPlayer::PlayingState)
+                    starts << QStringLiteral("%1 %2").arg(id).arg(listSent.at(id) ? "after"
+                                                                                  : "before");
+            });
+
+    window.openUrls({QUrl::fromLocalFile(mDrive)});
+    QCOMPARE(model->rowCount(), Clips + 1);
+    for (int id = 0; id < model->rowCount(); ++id) {
+        QVERIFY(model->item(id)->fileName.contains("F.", Qt::CaseInsensitive));
+        QVERIFY(!model->rearFileUrl(model->item(id)).isEmpty());
+    }
+    QCOMPARE(area->currentItem(), model->item(0));
+    QCOMPARE(area->state(), QMediaPlayer::StoppedState);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    QCOMPARE(starts.value(0), QStringLiteral("0 after"));
+
+    // The control bar shows the sample of each reported second.
+    const QList<GpsData> samples = samplesOf(model->item(0)->url.toLocalFile());
+    QVERIFY(samples.size() >= ClipSeconds);
+    auto *position = part<QLabel>(window, "lbl_LongitudeAndLatitude");
+    auto *playTime = part<QLabel>(window, "lbl_PlayTime");
+    QTRY_VERIFY_WITH_TIMEOUT(playTime->text().startsWith("00:01/"), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(position->text(), coordinates(samples.at(1)), Patience);
+
+    QDir().mkpath(QStringLiteral(VELQOR_SCREENSHOTS));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QStringLiteral(VELQOR_SCREENSHOTS "/main-window.png"));
+
+    // The end of each recording moves on, and the end of the list stops everything.
+    const QString lastStart = QStringLiteral("%1 after").arg(Clips);
+    QTRY_VERIFY_WITH_TIMEOUT(starts.contains(QStringLiteral("1 after")), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(starts.contains(lastStart), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::StoppedState, Patience);
+    QCOMPARE(area->currentItem(), model->item(Clips));
+    for (PlayerWidget *player : area->findChildren<PlayerWidget *>())
+        QVERIFY(!player->isVisible());
+    QVERIFY2(!starts.join(' ').contains("before"), qPrintable(starts.join(", ")));
+    QCOMPARE(starts.last(), lastStart);
+
+    QElapsedTimer closing;
+    closing.start();
+    window.close();
+    // Only a hang fails this; closing waits 100 ms for the workers by design.
+    QVERIFY2(closing.elapsed() < 10000, qPrintable(QString::number(closing.elapsed())));
+    QSettings stored(settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value("mainwindowsRect").toRect(), window.geometry());
+    QCOMPARE(stored.value("mainwindowsIsMaximize").toBool(), false);
+    QCOMPARE(stored.value("mainwindowsScreenNumber").toInt(), 0);
+    QCOMPARE(Configuration::instance()->videoFilePath(), mDir.path());
+}
+
+void TestMainWindows::folderListingFiltersAndRemembersParent()
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath("cam/2024");
+    QVERIFY(QDir().mkpath(folder + "/inner"));
+    for (const char *name : {"A.MP4", "b.mov", "c.Avi", "notes.txt", "inner/d.mp4"}) {
+        QFile file(folder + '/' + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    MainWindows window;
+    window.openUrls({QUrl::fromLocalFile(folder)});
+    auto *model = part<QTableView>(window, "tbl_PlayListView")->model();
+    QStringList names;
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    QCOMPARE(names, QStringList({"A.MP4", "b.mov", "c.Avi"}));
+    QCOMPARE(Configuration::instance()->videoFilePath(), root.filePath("cam"));
+}
+
+void TestMainWindows::emptyFolderChangesNothing()
+{
+    QTemporaryDir empty;
+    Configuration::instance()->setVideoFilePath(QStringLiteral("/stored"));
+    MainWindows window;
+    window.openUrls({QUrl::fromLocalFile(empty.path())});
+    QCOMPARE(part<QTableView>(window, "tbl_PlayListView")->model()->rowCount(), 0);
+    QCOMPARE(Configuration::instance()->videoFilePath(), QStringLiteral("/stored"));
+}
+
+void TestMainWindows::maximizeAndRestoreRectangles()
+{
+    const QRect normal(100, 80, 900, 640);
+    Configuration::instance()->setMainWindowsRect(normal);
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.geometry(), normal);
+    auto *maximize = part<QPushButton>(window, "pBtn_Maximize");
+
+    maximize->click();
+    const QRect available = window.screen()->availableGeometry();
+    QTRY_COMPARE(window.geometry(), available.adjusted(0, 0, 0, -1));
+    QVERIFY(maximize->isChecked());
+    QCOMPARE(maximize->toolTip(), QStringLiteral("Restore Down"));
+    QCOMPARE(Configuration::instance()->mainWindowsRect(), normal);
+
+    maximize->click();
+    QTRY_COMPARE(window.geometry(), normal);
+    QVERIFY(!maximize->isChecked());
+    QCOMPARE(maximize->toolTip(), QStringLiteral("Maximize"));
+}
+
+void TestMainWindows::closingWhileMaximizedStoresRestoreRectangle()
+{
+    const QRect normal(120, 90, 860, 620);
+    Configuration::instance()->setMainWindowsRect(normal);
+    {
+        MainWindows window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        part<QPushButton>(window, "pBtn_Maximize")->click();
+        window.close();
+    }
+    QSettings stored(settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value("mainwindowsRect").toRect(), normal);
+    QCOMPARE(stored.value("mainwindowsIsMaximize").toBool(), true);
+
+    // The next start opens maximized; a rectangle on no screen falls back to the default one.
+    Configuration::instance()->setMainWindowsRect(QRect(-30000, -30000, 800, 600));
+    MainWindows next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    QVERIFY(part<QPushButton>(next, "pBtn_Maximize")->isChecked());
+    part<QPushButton>(next, "pBtn_Maximize")->click();
+    QTRY_COMPARE(next.geometry(), MainWindows::DefaultRect);
+}
+
+void TestMainWindows::escapeNeverCloses()
+{
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::qWait(50);
+    QVERIFY(window.isVisible());
+}
+
+QTEST_MAIN(TestMainWindows)
+#include "tst_mainwindows.moc"
