@@ -31,6 +31,6 @@ protected:
 private:
     bool isOwnWindow(QObject *object) const;
 
-    QWidget *m_window;
-    HitTest m_hitTest;
+    QWidget *mWindow;
+    HitTest mHitTest;
 };

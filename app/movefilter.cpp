@@ -10,11 +10,11 @@
 
 MoveEndWatcher::MoveEndWatcher(QWidget *window, int quietMs, QObject *parent)
     : QObject(parent)
-    , m_window(window)
+    , mWindow(window)
 {
-    m_quiet.setSingleShot(true);
-    m_quiet.setInterval(quietMs);
-    connect(&m_quiet, &QTimer::timeout, this, [this] {
+    mQuiet.setSingleShot(true);
+    mQuiet.setInterval(quietMs);
+    connect(&mQuiet, &QTimer::timeout, this, [this] {
         qCDebug(lcApp) << "window stood still, taking its move as ended";
         finish();
     });
@@ -22,19 +22,19 @@ MoveEndWatcher::MoveEndWatcher(QWidget *window, int quietMs, QObject *parent)
 
 void MoveEndWatcher::start()
 {
-    if (m_running)
+    if (mRunning)
         return;
-    m_running = true;
+    mRunning = true;
     qApp->installEventFilter(this);
-    m_quiet.start();
+    mQuiet.start();
 }
 
 void MoveEndWatcher::finish()
 {
-    if (!m_running)
+    if (!mRunning)
         return;
-    m_running = false;
-    m_quiet.stop();
+    mRunning = false;
+    mQuiet.stop();
     qApp->removeEventFilter(this);
     emit ended();
 }
@@ -58,14 +58,14 @@ bool MoveEndWatcher::eventFilter(QObject *object, QEvent *event)
     case QEvent::WindowActivate:
         // Window managers that take the focus for the move give it back at its end; the press
         // that led to the move has activated the window long before.
-        ends = object == m_window;
+        ends = object == mWindow;
         break;
     case QEvent::Hide:
-        ends = object == m_window;
+        ends = object == mWindow;
         break;
     case QEvent::Move:
-        if (object == m_window)
-            m_quiet.start();
+        if (object == mWindow)
+            mQuiet.start();
         break;
     default:
         break;
@@ -79,43 +79,43 @@ bool MoveEndWatcher::eventFilter(QObject *object, QEvent *event)
 
 MoveFilter::MoveFilter(QWidget *window, QWidget *watched)
     : QObject(window)
-    , m_window(window)
-    , m_watched(watched ? watched : window)
-    , m_moveEnd(new MoveEndWatcher(window, MoveEndWatcher::defaultQuietMs, this))
+    , mWindow(window)
+    , mWatched(watched ? watched : window)
+    , mMoveEnd(new MoveEndWatcher(window, MoveEndWatcher::defaultQuietMs, this))
 {
-    m_window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
-                             | Qt::WindowMinimizeButtonHint);
-    m_watched->installEventFilter(this);
-    connect(m_moveEnd, &MoveEndWatcher::ended, this, &MoveFilter::finishSystemMove);
+    mWindow->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
+                            | Qt::WindowMinimizeButtonHint);
+    mWatched->installEventFilter(this);
+    connect(mMoveEnd, &MoveEndWatcher::ended, this, &MoveFilter::finishSystemMove);
 }
 
 void MoveFilter::setMaximized(bool maximized)
 {
-    m_maximized = maximized;
+    mMaximized = maximized;
     if (maximized) {
-        m_pressed = false;
-        m_armed = false;
+        mPressed = false;
+        mArmed = false;
     }
 }
 
 void MoveFilter::setDragCallback(DragCallback callback)
 {
-    m_dragCallback = std::move(callback);
+    mDragCallback = std::move(callback);
 }
 
 bool MoveFilter::eventFilter(QObject *object, QEvent *event)
 {
-    if (object != m_watched)
+    if (object != mWatched)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:
-        m_armed = false;
+        mArmed = false;
         // Also while maximized: it is how the window is restored.
         emit doubleClicked();
         return false;
     case QEvent::MouseButtonRelease:
-        m_pressed = false;
-        m_armed = false;
+        mPressed = false;
+        mArmed = false;
         return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseMove:
@@ -123,26 +123,26 @@ bool MoveFilter::eventFilter(QObject *object, QEvent *event)
     default:
         return false;
     }
-    if (m_window->isMaximized() || m_maximized)
+    if (mWindow->isMaximized() || mMaximized)
         return false;
 
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (event->type() == QEvent::MouseButtonPress) {
-        if (m_dragCallback && Platform::systemMoveStartsAtPress()) {
+        if (mDragCallback && Platform::systemMoveStartsAtPress()) {
             startSystemMove(object);
         } else if (mouse->button() == Qt::LeftButton) {
-            m_pressPosition = mouse->pos();
-            m_armedAt = mouse->globalPos();
-            m_pressed = !m_dragCallback;
-            m_armed = bool(m_dragCallback);
+            mPressPosition = mouse->pos();
+            mArmedAt = mouse->globalPos();
+            mPressed = !mDragCallback;
+            mArmed = bool(mDragCallback);
         }
-    } else if (m_pressed) {
+    } else if (mPressed) {
         // The press position stays under the cursor, as the watched widget moves with the window.
-        m_window->move(m_window->pos() + mouse->pos() - m_pressPosition);
-    } else if (m_armed && (mouse->buttons() & Qt::LeftButton)
-               && (mouse->globalPos() - m_armedAt).manhattanLength()
+        mWindow->move(mWindow->pos() + mouse->pos() - mPressPosition);
+    } else if (mArmed && (mouse->buttons() & Qt::LeftButton)
+               && (mouse->globalPos() - mArmedAt).manhattanLength()
                           >= QApplication::startDragDistance()) {
-        m_armed = false;
+        mArmed = false;
         startSystemMove(object);
     }
     return false;
@@ -151,12 +151,12 @@ bool MoveFilter::eventFilter(QObject *object, QEvent *event)
 void MoveFilter::startSystemMove(QObject *receiver)
 {
     // A move whose end went unseen is closed first, so the two calls always come in pairs.
-    m_moveEnd->finish();
-    m_moveReceiver = receiver;
-    m_dragCallback(receiver, false);
-    switch (Platform::startSystemMove(m_window)) {
+    mMoveEnd->finish();
+    mMoveReceiver = receiver;
+    mDragCallback(receiver, false);
+    switch (Platform::startSystemMove(mWindow)) {
     case Platform::SystemMove::InProgress:
-        m_moveEnd->start();
+        mMoveEnd->start();
         break;
     case Platform::SystemMove::NotStarted:
         qCDebug(lcApp) << "the window system offers no move for the window";
@@ -170,6 +170,6 @@ void MoveFilter::startSystemMove(QObject *receiver)
 
 void MoveFilter::finishSystemMove()
 {
-    if (m_dragCallback)
-        m_dragCallback(m_moveReceiver, true);
+    if (mDragCallback)
+        mDragCallback(mMoveReceiver, true);
 }

@@ -25,7 +25,7 @@ public:
                             QObject *parent = nullptr);
 
     void start();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return mRunning; }
     // Ends a running watch at once, with ended().
     void finish();
 
@@ -36,9 +36,9 @@ protected:
     bool eventFilter(QObject *object, QEvent *event) override;
 
 private:
-    QPointer<QWidget> m_window;
-    QTimer m_quiet;
-    bool m_running = false;
+    QPointer<QWidget> mWindow;
+    QTimer mQuiet;
+    bool mRunning = false;
 };
 
 class MoveFilter : public QObject
@@ -56,7 +56,7 @@ public:
 
     // The owner's own maximized state; a maximized window is not dragged.
     void setMaximized(bool maximized);
-    bool isMaximized() const { return m_maximized; }
+    bool isMaximized() const { return mMaximized; }
     // With a callback the window system moves the window, from the press or, where its move
     // does not hold the application until the release, once a left drag has begun.
     void setDragCallback(DragCallback callback);
@@ -71,15 +71,15 @@ private:
     void startSystemMove(QObject *receiver);
     void finishSystemMove();
 
-    QWidget *m_window;
-    QWidget *m_watched;
-    bool m_pressed = false;
-    QPoint m_pressPosition;
+    QWidget *mWindow;
+    QWidget *mWatched;
+    bool mPressed = false;
+    QPoint mPressPosition;
     // A left press that hands the move over once the mouse has gone the drag distance.
-    bool m_armed = false;
-    QPoint m_armedAt;
-    bool m_maximized = false;
-    DragCallback m_dragCallback;
-    MoveEndWatcher *m_moveEnd;
-    QPointer<QObject> m_moveReceiver;
+    bool mArmed = false;
+    QPoint mArmedAt;
+    bool mMaximized = false;
+    DragCallback mDragCallback;
+    MoveEndWatcher *mMoveEnd;
+    QPointer<QObject> mMoveReceiver;
 };
