@@ -29,6 +29,9 @@ QFont startupFont()
 
 int main(int argc, char *argv[])
 {
+    // The video surfaces are native windows; native siblings for the rest would make the window
+    // system's move and resize of the frameless window start from a stale pointer position.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     QApplication app(argc, argv);
     // The desktop's session services answer only once the application exists.
     Platform::keepDisplayAwake();
