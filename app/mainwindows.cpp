@@ -4,6 +4,7 @@
 
 #include "config/configuration.h"
 #include "edgeresizer.h"
+#include "map/webengineurlrequestinterceptor.h"
 #include "movefilter.h"
 #include "platform.h"
 #include "playlist/playlistmodel.h"
@@ -17,6 +18,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QThread>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -66,6 +68,9 @@ MainWindows::MainWindows(QWidget *parent)
     ui->wgt_Direction->hide();
     ui->wgt_Speed->hide();
     ui->wgt_MapView->setAttribute(Qt::WA_DeleteOnClose);
+    // Process-wide like the profile it serves; it keeps no state.
+    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(
+            new WebEngineUrlRequestInterceptor);
 
     mMoveFilter = new MoveFilter(this);
     connect(mMoveFilter, &MoveFilter::doubleClicked, this, &MainWindows::on_pBtn_Maximize_clicked);
@@ -93,7 +98,8 @@ MainWindows::MainWindows(QWidget *parent)
 
     setSystemFontSize(true);
     restoreWindowGeometry();
-    applyMapSize();
+    // Applies the stored map size through the same road as a change of it.
+    config->setMapSize(config->mapSize());
     mTimerId = startTimer(50);
     onStop();
 }
@@ -160,12 +166,16 @@ void MainWindows::connectParts()
     connect(mModel, &PlaylistModel::gpsDataChanged, this, &MainWindows::onGpsDataChanged);
     connect(mModel, &PlaylistModel::allGpsDataParserFinished, this,
             &MainWindows::onAllGpsDataParserFinished);
-    connect(Configuration::instance(), &Configuration::updateLanguage, this,
-            &MainWindows::onUpdateLanguage, Qt::DirectConnection);
+    Configuration *config = Configuration::instance();
+    connect(config, &Configuration::updateLanguage, this, &MainWindows::onUpdateLanguage,
+            Qt::DirectConnection);
+    connect(config, &Configuration::mapsChanged, ui->wgt_MapView, &MapWebView::setMapType);
+    connect(config, &Configuration::mapSizeChanged, this, &MainWindows::changeMapWindowSize);
 }
 
 void MainWindows::onUpdateLanguage()
 {
+    ui->wgt_MapView->setMapType(MapTypes(Configuration::instance()->mapType()));
     ui->retranslateUi(this);
     QCoreApplication::setApplicationName(tr("Velqor"));
     QCoreApplication::setOrganizationName(tr("Tamrix"));
@@ -254,6 +264,7 @@ void MainWindows::playRecord(PlaylistItem *item)
 
     ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
                                            QStringLiteral("E000.000000"));
+    resetTelemetryDisplays();
     // Playback starts when the row's whole sample list arrives.
     mModel->requestAllGpsData(item->id);
 }
@@ -266,6 +277,7 @@ int MainWindows::currentRowId() const
 
 void MainWindows::onStop()
 {
+    resetTelemetryDisplays();
     ui->wgt_PlayArea->stop();
     ui->wgt_PlayCtrl->reset();
     ui->lbl_FileName->clear();
@@ -308,6 +320,7 @@ void MainWindows::durationChanged(qint64 duration)
 
 void MainWindows::positionChanged(qint64 second, int rowId)
 {
+    ui->gView_GyroChart->setCursorPosition(int(second));
     ui->wgt_PlayCtrl->setPosition(int(second));
     mModel->setCurrentSecond(rowId, int(second));
 }
@@ -353,13 +366,17 @@ void MainWindows::onGpsDataChanged(int rowId, GpsData data)
     panel->setGpsDateTime(QDateTime::fromString(QString::fromLatin1(data.dateTime, 14),
                                                 QStringLiteral("yyyyMMddhhmmss")));
     panel->setSpeed(data.speed);
+    showSampleTelemetry(data);
 }
 
 void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
 {
-    Q_UNUSED(dataList)
     if (id != currentRowId())
         return;
+    // A refused recording stays loaded and silent until another one is started.
+    if (!isSuportH264orH265(id))
+        return;
+    drawTrack(id, dataList);
     ui->wgt_PlayArea->play();
 }
 

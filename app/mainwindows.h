@@ -1,6 +1,7 @@
 // The one top-level window: wires the playlist, the players and the control bar together.
 #pragma once
 
+#include "map/mappoint.h"
 #include "parser/gpsdata.h"
 #include "windowgeometry.h"
 
@@ -41,6 +42,7 @@ public:
     static const QRect DefaultRect;
 
 public slots:
+    bool isSuportH264orH265(int id);
     void onUpdateLanguage();
     void openFile();
     void onDropFile(QFileInfoList fileInfoList);
@@ -61,6 +63,9 @@ public slots:
     void onFrontView(bool checked);
     void onRearView(bool checked);
     void onFrontRearView(bool checked);
+    void changeMapWindowSize();
+    void changeMapStarPlay();
+    void showGyroCurrentValue(float fX, float fY, float fZ);
     void setSystemFontSize(bool changeOnce = false);
     void setMovingWindowFlag(bool bIsStop);
 
@@ -80,12 +85,17 @@ private:
     void playCurrentTableRow();
     int currentRowId() const;
 
+    // Telemetry displays.
+    void resetTelemetryDisplays();
+    void drawTrack(int id, const QList<GpsData> &dataList);
+    void showSampleTelemetry(const GpsData &data);
+    void applyMapSize();
+
     // Window chrome.
     void toggleMaximize(bool fromConstructor);
     void updateMaximizeButton();
     void restoreWindowGeometry();
     void saveWindowGeometry();
-    void applyMapSize();
     int currentScreenNumber() const;
     WindowGeometry::Edge hitTest();
 

@@ -83,20 +83,6 @@ void MainWindows::saveWindowGeometry()
     config->sync();
 }
 
-void MainWindows::applyMapSize()
-{
-    static const QSize MapSizes[] = {{800, 600}, {400, 300}, {200, 150}};
-    const int size = Configuration::instance()->mapSize();
-    if (size < 0 || size > 2)
-        return;
-    // Without limits of its own the column is exactly as wide as the map; a minimum as large as
-    // the screen would instead force the window open past every screen.
-    ui->wgt_Right->setMinimumSize(0, 0);
-    ui->wgt_Right->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    ui->wgt_MapView->setFixedSize(MapSizes[size]);
-    ui->tbl_PlayListView->setMaximumWidth(MapSizes[size].width());
-}
-
 void MainWindows::setSystemFontSize(bool changeOnce)
 {
     QScreen *own = screen();

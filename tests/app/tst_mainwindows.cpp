@@ -3,6 +3,8 @@
 
 #include "config/configuration.h"
 #include "controls/controlpanel.h"
+#include "instruments/gyrochartview.h"
+#include "map/mapwebview.h"
 #include "parser/recordingparser.h"
 #include "playbacktestutil.h"
 #include "player/playareamanager.h"
@@ -15,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineSeries>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -47,6 +50,32 @@ QString coordinates(const GpsData &sample)
             .arg(qAbs(sample.latitude), 0, 'f', 6)
             .arg(QLatin1Char(sample.longitudeRef))
             .arg(qAbs(sample.longitude), 0, 'f', 6);
+}
+
+// What the map page shows as its current point: longitude, latitude and second, or nothing.
+QVariantList mapMarker(MapWebView *map)
+{
+    auto answer = std::make_shared<QVariant>();
+    map->page()->runJavaScript(QStringLiteral("mapState().current"),
+                               [answer](const QVariant &value) { *answer = value; });
+    QTest::qWaitFor([answer] { return answer->isValid(); }, 2000);
+    return answer->toList();
+}
+
+// The second the chart's cursor stands at: its line is the one series whose points share x.
+int chartCursor(GyroChartView *chart)
+{
+    for (QtCharts::QAbstractSeries *series : chart->chart()->series()) {
+        const auto *line = qobject_cast<QtCharts::QLineSeries *>(series);
+        if (line && line->count() == 2 && line->at(0).x() == line->at(1).x())
+            return int(line->at(0).x());
+    }
+    return -1;
+}
+
+QString gText(float value)
+{
+    return QStringLiteral(":%1G").arg(value, 0, 'f', 2);
 }
 
 QList<GpsData> samplesOf(const QString &path)
@@ -162,6 +191,27 @@ void TestMainWindows::drivesThroughDemoDrive()
     auto *playTime = part<QLabel>(window, "lbl_PlayTime");
     QTRY_VERIFY_WITH_TIMEOUT(playTime->text().startsWith("00:01/"), Patience);
     QTRY_COMPARE_WITH_TIMEOUT(position->text(), coordinates(samples.at(1)), Patience);
+
+    // The chart's cursor, the G values and the map's marker follow the reported second.
+    int second = -1;
+    connect(area, &PlayAreaManager::positionChanged, this,
+            [&second](qint64 s) { second = int(s); });
+    auto *chart = part<GyroChartView>(window, "gView_GyroChart");
+    auto *map = part<MapWebView>(window, "wgt_MapView");
+    auto *gX = part<QLabel>(window, "lbl_GyroCurrentValueX");
+    auto *gZ = part<QLabel>(window, "lbl_GyroCurrentValueZ");
+    const auto follows = [&] {
+        if (second < 1 || second >= samples.size())
+            return false;
+        const GpsData &sample = samples.at(second);
+        const QVariantList marker = mapMarker(map);
+        return chartCursor(chart) == second && gX->text() == gText(sample.gsensorX)
+               && gZ->text() == gText(sample.gsensorZ) && marker.size() == 3
+               && qAbs(marker.at(0).toDouble() - sample.longitude) < 1e-6
+               && qAbs(marker.at(1).toDouble() - sample.latitude) < 1e-6
+               && marker.at(2).toInt() == sample.index;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(follows(), Patience);
 
     QDir().mkpath(QStringLiteral(VELQOR_SCREENSHOTS));
     QGuiApplication::primaryScreen()->grabWindow(0).save(
