@@ -10,7 +10,7 @@ PACKAGES=(cmake make g++ git clang-format
     qtbase5-dev qttools5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
     gstreamer1.0-x
-    libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth
+    libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth dbus-daemon
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 
@@ -80,7 +80,8 @@ test)
     hardening
     # Last, so that the run closes with the summary of the whole suite.
     stage "all tests"
-    (cd "$BUILD_DIR" && xvfb-run -a ctest --output-on-failure -j"$(nproc)")
+    # A full-HD screen, so that the whole window fits on the screenshots the tests leave.
+    (cd "$BUILD_DIR" && xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j"$(nproc)")
     ;;
 *)
     echo "usage: $0 run|extract|test" >&2
