@@ -11,6 +11,8 @@
 #include "player/playerwidget.h"
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
+#include "recording.h"
+#include "system/computeinfo.h"
 
 #include <array>
 #include <atomic>
@@ -18,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -98,7 +101,11 @@ private slots:
     void initTestCase();
     void init();
 
+    // First: closing a window quits the application, after which no modal loop runs in this
+    // process, so the refusal's message box would return at once.
+    void largeRecordingWithoutDecoderIsRefused();
     void drivesThroughDemoDrive();
+    void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
     void emptyFolderChangesNothing();
     void maximizeAndRestoreRectangles();
@@ -174,6 +181,7 @@ void TestMainWindows::drivesThroughDemoDrive()
             });
 
     window.openUrls({QUrl::fromLocalFile(mDrive)});
+    QCOMPARE(Configuration::instance()->videoFilePath(), mDir.path());
     QCOMPARE(model->rowCount(), Clips + 1);
     for (int id = 0; id < model->rowCount(); ++id) {
         QVERIFY(model->item(id)->fileName.contains("F.", Qt::CaseInsensitive));
@@ -237,7 +245,62 @@ void TestMainWindows::drivesThroughDemoDrive()
     QCOMPARE(stored.value("mainwindowsRect").toRect(), window.geometry());
     QCOMPARE(stored.value("mainwindowsIsMaximize").toBool(), false);
     QCOMPARE(stored.value("mainwindowsScreenNumber").toInt(), 0);
-    QCOMPARE(Configuration::instance()->videoFilePath(), mDir.path());
+}
+
+void TestMainWindows::mapSizeChangeRestartsPlayback()
+{
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+    window.openUrls({QUrl::fromLocalFile(mDrive)});
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    const PlaylistItem *playing = area->currentItem();
+
+    Configuration::instance()->setMapSize(2);
+    QCOMPARE(panel->state(), QMediaPlayer::StoppedState);
+    QCOMPARE(part<MapWebView>(window, "wgt_MapView")->size(), QSize(200, 150));
+    QCOMPARE(part<QTableView>(window, "tbl_PlayListView")->maximumWidth(), 200);
+    // A second later the selected recording plays again from its beginning.
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    QCOMPARE(area->currentItem(), playing);
+    QVERIFY(part<QLabel>(window, "lbl_PlayTime")->text().startsWith("00:0"));
+}
+
+void TestMainWindows::largeRecordingWithoutDecoderIsRefused()
+{
+    const ComputeInfo *decoders = ComputeInfo::instance();
+    if (decoders->isHDDecodeH265 && decoders->mCpuLevelH)
+        QSKIP("this computer's adapter decodes large H.265 recordings");
+    QTemporaryDir folder;
+    Recording recording;
+    recording.source = ParserObject::Gps0Box;
+    Drive drive;
+    drive.seconds = 5;
+    recording.records = drive.records();
+    recording.width = 2688;
+    recording.height = 1520;
+    recording.sampleEntry = "hvc1";
+    QVERIFY(recording.write(folder.filePath("20240101_120000_F.MP4")));
+
+    MainWindows window;
+    QString warning;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&warning] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            warning = box->windowTitle() + ": " + box->text();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    window.openUrls({QUrl::fromLocalFile(folder.path())});
+    QTRY_VERIFY_WITH_TIMEOUT(!warning.isEmpty(), Patience);
+    QCOMPARE(warning,
+             QStringLiteral("Error: This computer cannot play this video because it does not have "
+                            "the video playback support function required to play H.265 (HEVC)."));
+    QTest::qWait(200);
+    QCOMPARE(part<ControlPanel>(window, "wgt_PlayCtrl")->state(), QMediaPlayer::StoppedState);
 }
 
 void TestMainWindows::folderListingFiltersAndRemembersParent()
