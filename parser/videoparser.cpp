@@ -5,8 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QVector>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -32,7 +32,7 @@ VideoParser::VideoParser(QObject *parent)
 {
     registerRecordMetaTypes();
     mStartTimer.setSingleShot(true);
-    connect(&mStartTimer, &QTimer::timeout, this, [this] { start(); });
+    connect(&mStartTimer, &QTimer::timeout, this, [this] { startRun(); });
 }
 
 VideoParser::~VideoParser()
@@ -69,47 +69,49 @@ void VideoParser::requestAllGpsData()
     if (!isRunning()) {
         // The pending staggered start is taken over by this one.
         mStartTimer.stop();
-        start();
+        startRun();
     }
 }
 
 void VideoParser::stopAndWait(const QList<VideoParser *> &parsers)
 {
+    QVector<int> started;
+    started.reserve(parsers.size());
+    bool undelivered = false;
     for (VideoParser *parser : parsers) {
         parser->mStartTimer.stop();
         parser->stopParsing();
+        started.append(parser->mRunsStarted);
+        undelivered = undelivered || parser->mRunsStarted != parser->mRunsDelivered;
     }
 
-    const auto anyRunning = [&parsers] {
-        return std::any_of(parsers.cbegin(), parsers.cend(),
-                           [](const VideoParser *parser) { return parser->isRunning(); });
-    };
-    // Without a run to wait for there is nothing of one to deliver either.
-    const bool dispatching = anyRunning() && QCoreApplication::instance()
+    // Whether a thread is still running cannot tell whether its signals are still queued: a run
+    // may end, by this stop or an earlier one, before anyone looks. A parser that never ran since
+    // the last delivery has left nothing, though, and a parseFile of it delivers nothing else.
+    const bool dispatching = undelivered && QCoreApplication::instance()
                              && QThread::currentThread()->eventDispatcher();
-    if (dispatching) {
-        // The end of every thread posts an event to this object, so waiting for more events
-        // sleeps until something happens instead of spinning, and the queued signals of the
-        // ending runs are delivered in the meantime.
-        QObject waker;
-        for (VideoParser *parser : parsers) {
-            connect(
-                    parser, &QThread::finished, &waker, [] {}, Qt::QueuedConnection);
-        }
-        while (anyRunning()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-    }
-    // A thread that has left run() may still be finishing; this returns within moments.
+    // Nothing is delivered while waiting: a stopped worker needs nothing from this thread to end,
+    // so the wait depends on nothing but the workers themselves, and no delivered signal can run
+    // code that finds this stop half done.
     for (VideoParser *parser : parsers) {
         parser->wait();
         parser->mRunsEnded.load(std::memory_order_acquire);
     }
     if (dispatching) {
-        // What a run sent just before it ended is delivered now too, not after the caller has
-        // moved on (a row taken over by another file would get it under the same id).
-        QCoreApplication::processEvents();
+        // Everything the runs sent is posted by now and is delivered before the caller moves on
+        // (a row taken over by another file would get it under the same id). Directly rather than
+        // by an event loop iteration, which may dispatch other sources instead, or sleep.
+        QCoreApplication::sendPostedEvents();
     }
+    for (int i = 0; i < parsers.size(); ++i) {
+        parsers.at(i)->mRunsDelivered = started.at(i);
+    }
+}
+
+void VideoParser::startRun()
+{
+    ++mRunsStarted;
+    start();
 }
 
 void VideoParser::run()

@@ -22,8 +22,8 @@ public:
     explicit VideoParser(QObject *parent = nullptr);
     ~VideoParser() override;
 
-    // Ends a previous run (delivering its queued signals meanwhile), then starts parsing url
-    // after delayMs; every signal of the run carries id.
+    // Ends a previous run and delivers its queued signals, then starts parsing url after delayMs;
+    // every signal of the run carries id.
     void parseFile(const QUrl &url, int id, int delayMs);
     void stopParsing();
     // The second whose sample is wanted; -1 for none.
@@ -32,8 +32,8 @@ public:
     void requestAllGpsData();
 
     // Clears the keep-running flag of every parser first and then waits for all of them
-    // together, delivering queued events meanwhile, so closing many rows costs one wait, not one
-    // per row.
+    // together, so closing many rows costs one wait, not one per row; what the ended runs sent is
+    // delivered before this returns.
     static void stopAndWait(const QList<VideoParser *> &parsers);
 
     // Null but in tests: called by the worker at the start of every serving round, after it saw
@@ -49,6 +49,7 @@ protected:
     void run() override;
 
 private:
+    void startRun();
     void fitToDuration(int duration);
     void serve();
     // Sleeps up to ms (or until woken, for a negative ms) unless a request or a stop arrives
@@ -67,6 +68,10 @@ private:
     // Staggered start; a member timer so that a second parseFile replaces a pending start
     // instead of adding one, and so that destruction cancels it.
     QTimer mStartTimer;
+    // Runs started, and the runs whose signals a stop has delivered; touched only by the thread
+    // that owns the parser.
+    int mRunsStarted = 0;
+    int mRunsDelivered = 0;
     // Wakes the sleeping worker on every change of its flags or wanted second. Standard rather
     // than Qt primitives, so that the thread sanitizer sees this synchronisation.
     std::mutex mWakeMutex;
