@@ -10,6 +10,8 @@
 #include <QDebug>
 #include <QDesktopServices>
 
+#include <utility>
+
 MapWebView::MapWebView(QWidget *parent)
     : QWebEngineView(parent)
 {
@@ -74,7 +76,11 @@ void MapWebView::mapLoadingFinish(bool ok)
     qDebug() << "mapLoadingFinish";
     if (!ok)
         qCWarning(lcMap) << "map page failed to load:" << url().toString();
+    mLoading = false;
     setDefaultCenter();
+    const QStringList waiting = std::exchange(mWaitingStatements, {});
+    for (const QString &statement : waiting)
+        page()->runJavaScript(statement);
 }
 
 QWebEngineView *MapWebView::createWindow(QWebEnginePage::WebWindowType type)
@@ -111,6 +117,9 @@ void MapWebView::loadPage(const QString &fileName)
 {
     const QString path
             = QCoreApplication::applicationDirPath() + QStringLiteral("/maps/") + fileName;
+    // What was waiting for the previous page belongs to it; a new page starts empty.
+    mWaitingStatements.clear();
+    mLoading = true;
     page()->load(QUrl::fromLocalFile(path));
 }
 
@@ -120,6 +129,9 @@ bool MapWebView::runStatement(const QString &statement)
         qCWarning(lcMap) << "map point dropped, a coordinate is not a finite number";
         return false;
     }
-    page()->runJavaScript(statement);
+    if (mLoading)
+        mWaitingStatements.append(statement);
+    else
+        page()->runJavaScript(statement);
     return true;
 }

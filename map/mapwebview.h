@@ -5,6 +5,7 @@
 #include "mappoint.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -39,6 +40,10 @@ private:
     int mLoadedLanguage = 2;
     // Run after every page load, so that a reloaded page comes back on the last position.
     QString mPendingCenter;
+    // Statements issued while a page loads: the page has no functions to run them yet, and the
+    // first recording's track is often drawn then. They run once the load has finished.
+    bool mLoading = false;
+    QStringList mWaitingStatements;
     // Takes every window a page opens, so that none shows inside the application.
     QWebEngineView *mPopupSink = nullptr;
 };

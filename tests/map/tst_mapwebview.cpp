@@ -111,6 +111,7 @@ private slots:
     void pageContract_data();
     void pageContract();
     void centreAcrossLoads();
+    void drawingWhileThePageLoads();
     void pageChoice();
     void missingPage();
     void popupLinks();
@@ -261,6 +262,26 @@ void TestMapWebView::centreAcrossLoads()
     QVERIFY(near(state.center, -0.5, 51.25));
     QVERIFY(state.track.isEmpty());
     QVERIFY(state.current.isEmpty());
+}
+
+void TestMapWebView::drawingWhileThePageLoads()
+{
+    // A folder opened right after start-up draws its first track before the page is there.
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    const QList<MapPoint> points = drive();
+    view.clearAll();
+    QVariantList expectedTrack;
+    for (const MapPoint &point : points.mid(0, 3)) {
+        view.addPoint(point);
+        expectedTrack.append(QVariant(asList(point)));
+    }
+    view.setCurrentPoint(points.at(2));
+    QVERIFY(waitForLoads(loads, 1));
+    const PageState state = pageState(view);
+    QCOMPARE(state.track, expectedTrack);
+    QCOMPARE(state.current, asList(points.at(2)));
 }
 
 void TestMapWebView::pageChoice()
