@@ -33,11 +33,28 @@
         return isFinite(longitude) && isFinite(latitude);
     }
 
+    // A polyline redraws itself whole for each point added, so a long recording's points are
+    // collected and handed to it once, after the run of calls that brought them.
+    var waitingPoints = [];
+    var flushTimer = null;
+
+    function flushTrack() {
+        if (flushTimer !== null)
+            clearTimeout(flushTimer);
+        flushTimer = null;
+        if (waitingPoints.length === 0)
+            return;
+        track.setLatLngs(track.getLatLngs().concat(waitingPoints));
+        waitingPoints = [];
+    }
+
     window.mapAddPoint = function (longitude, latitude, index) {
         if (!finite(longitude, latitude))
             return;
-        track.addLatLng([latitude, longitude]);
+        waitingPoints.push(L.latLng(latitude, longitude));
         trackIndexes.push(index);
+        if (flushTimer === null)
+            flushTimer = setTimeout(flushTrack, 0);
     };
 
     window.mapSetCurrentPoint = function (longitude, latitude, index) {
@@ -59,6 +76,8 @@
     };
 
     window.mapClearAll = function () {
+        waitingPoints = [];
+        flushTrack();
         track.setLatLngs([]);
         trackIndexes = [];
         if (marker)
@@ -78,6 +97,7 @@
 
     // Read-only view of what the page draws, for the viewer's tests.
     window.mapState = function () {
+        flushTrack();
         var centre = map.getCenter();
         return {
             track: track.getLatLngs().map(function (point, i) {
