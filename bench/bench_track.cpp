@@ -1,0 +1,159 @@
+// Benchmark of drawing a one-hour recording's track: double-click to a drawn map, web engine
+// memory.
+#include "app/mainwindows.h"
+#include "map/mapwebview.h"
+#include "playlist/playlistmodel.h"
+#include "recording.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int Seconds = 3600;
+
+// Resident memory in kB of a process, from its status file; -1 when it is gone.
+qint64 residentKb(const QString &pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+qint64 parentOf(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // The command name in parentheses may hold blanks; the fields after it do not.
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+}
+
+bool descendsFromUs(const QString &pid)
+{
+    const qint64 us = QCoreApplication::applicationPid();
+    for (qint64 p = pid.toLongLong(); p > 1; p = parentOf(QString::number(p))) {
+        if (p == us)
+            return true;
+    }
+    return false;
+}
+
+// The web engine's helper processes are this process's descendants running its helper program.
+qint64 webEngineKb(qint64 *processes)
+{
+    qint64 total = 0;
+    *processes = 0;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains("QtWebEngineProcess")
+            || !descendsFromUs(pid))
+            continue;
+        const qint64 kb = residentKb(pid);
+        if (kb > 0) {
+            total += kb;
+            ++*processes;
+        }
+    }
+    return total;
+}
+
+template<typename Done>
+bool spinUntil(Done done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
+}
+
+int trackPoints(MapWebView *map)
+{
+    auto answer = std::make_shared<QVariant>();
+    map->page()->runJavaScript(QStringLiteral("mapState().track.length"),
+                               [answer](const QVariant &value) { *answer = value; });
+    spinUntil([answer] { return answer->isValid(); }, 5000);
+    return answer->toInt();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::DataLocation)
+                  + QStringLiteral("/configuration.ini"));
+
+    QTemporaryDir folder;
+    Drive drive;
+    drive.seconds = Seconds;
+    Recording recording;
+    recording.source = ParserObject::Gps0Box;
+    recording.records = drive.records();
+    const QString path = folder.filePath(QStringLiteral("20240101_120000_F.MP4"));
+    if (!recording.write(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+
+    MainWindows window;
+    window.show();
+    auto *map = window.findChild<MapWebView *>(QStringLiteral("wgt_MapView"));
+    auto *table = window.findChild<QTableView *>(QStringLiteral("tbl_PlayListView"));
+    // The page must be there before the clock starts, as it is long before a user's first click.
+    bool loaded = false;
+    QObject::connect(map, &QWebEngineView::loadFinished, [&loaded] { loaded = true; });
+    spinUntil([&loaded] { return loaded; }, 60000);
+
+    // Listed without starting, then parsed, as a playlist row is long before it is chosen.
+    auto *model = qobject_cast<PlaylistModel *>(table->model());
+    bool isNew = false;
+    model->addFile(QFileInfo(path), 0, &isNew);
+    spinUntil([model] { return model->duration(0) > 0; }, 30000);
+    spinUntil([] { return false; }, 1000);
+
+    QElapsedTimer sinceClick;
+    sinceClick.start();
+    window.onTableDoubleClicked(model->index(0, 0));
+    if (!spinUntil([map] { return trackPoints(map) >= Seconds; }, 60000)) {
+        std::fprintf(stderr, "the track was not drawn within 60 s (%d points)\n", trackPoints(map));
+        return 1;
+    }
+    const qint64 drawnMs = sinceClick.elapsed();
+    qint64 processes = 0;
+    const qint64 engineKb = webEngineKb(&processes);
+
+    std::printf(
+            "one-hour recording (%d samples): double-click to track drawn on the map: %lld ms\n",
+            Seconds + 1, drawnMs);
+    std::printf("web engine helper processes: %lld, resident memory together: %lld MiB\n",
+                processes, engineKb / 1024);
+    std::printf("viewer process resident memory: %lld MiB\n",
+                residentKb(QString::number(QCoreApplication::applicationPid())) / 1024);
+    window.close();
+    return 0;
+}
