@@ -38,6 +38,9 @@ ControlPanel::ControlPanel(QWidget *parent)
         font.setFamily(QStringLiteral("Calibri"));
         text->setFont(font);
     }
+    // Read ahead of the first speed text, which still says km/h whatever the unit until speeds in
+    // other units are shown.
+    Configuration::instance()->speedUnit();
     setSpeed(0);
 
     connect(ui->btn_OpenFile, &QPushButton::clicked, this, &ControlPanel::openFile);

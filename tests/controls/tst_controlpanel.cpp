@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
@@ -43,6 +44,8 @@ private slots:
     void playClickedFollowsState();
     void viewButtons();
     void telemetryTexts();
+    void speedTextIgnoresUnit_data();
+    void speedTextIgnoresUnit();
     void imagesLoad();
 };
 
@@ -547,6 +550,32 @@ void TestControlPanel::telemetryTexts()
     QCOMPARE(p.playTime->text(), QStringLiteral("00:00 / 00:00"));
     QVERIFY(QDateTime::fromString(dateTime->text(), QStringLiteral("yyyy/MM/dd hh:mm:ss"))
                     .isValid());
+}
+
+void TestControlPanel::speedTextIgnoresUnit_data()
+{
+    QTest::addColumn<QVariant>("unit");
+    QTest::newRow("kilometres") << QVariant(0);
+    QTest::newRow("miles") << QVariant(1);
+    QTest::newRow("unknown") << QVariant(7);
+    QTest::newRow("not a number") << QVariant(QStringLiteral("knots"));
+}
+
+void TestControlPanel::speedTextIgnoresUnit()
+{
+    QFETCH(QVariant, unit);
+    const QStringList dataDirs = QStandardPaths::standardLocations(QStandardPaths::DataLocation);
+    QVERIFY(!dataDirs.isEmpty());
+    // Settings on one file share their state within the process, so the store sees this at once.
+    QSettings settings(dataDirs.first() + QStringLiteral("/configuration.ini"),
+                       QSettings::IniFormat);
+    settings.setValue(QStringLiteral("speedUnit"), unit);
+    const auto forget = qScopeGuard([&settings] { settings.remove(QStringLiteral("speedUnit")); });
+    QCOMPARE(Configuration::instance()->speedUnit(), unit.toInt());
+    Panel p;
+    QCOMPARE(p.button("pBtn_Speed")->text(), QStringLiteral("000 km/h"));
+    p.panel.setSpeed(88);
+    QCOMPARE(p.button("pBtn_Speed")->text(), QStringLiteral("088 km/h"));
 }
 
 void TestControlPanel::imagesLoad()
