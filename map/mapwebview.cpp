@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QWebEngineSettings>
 
 #include <utility>
 
@@ -23,7 +24,12 @@ MapWebView::MapWebView(QWidget *parent)
     mPendingCenter.clear();
     setAttribute(Qt::WA_DeleteOnClose);
 
+    // Links of schemes the engine does not know would otherwise go to the desktop on a click,
+    // past the filter that lets only web addresses out.
+    page()->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
     mPopupSink = new QWebEngineView(this);
+    mPopupSink->page()->settings()->setUnknownUrlSchemePolicy(
+            QWebEngineSettings::DisallowUnknownUrlSchemes);
     mPopupSink->hide();
     // Nobody sees or hears the sink, so a page that lands there must not play sound either.
     mPopupSink->page()->setAudioMuted(true);
@@ -97,7 +103,13 @@ void MapWebView::setWheelZoomValid()
 
 void MapWebView::onUrlChanged(QUrl url)
 {
+    // The sink is emptied after each decision (below), which reports a change of its own.
+    if (url == QUrl(QStringLiteral("about:blank")))
+        return;
     qDebug() << "goto :" << url.toString();
+    // A page left running in the hidden sink could change its address again and again, and open
+    // the browser each time; one window the page asked for is one decision.
+    mPopupSink->setUrl(QUrl(QStringLiteral("about:blank")));
     const MapLinks::Decision decision
             = MapLinks::decide(url, Configuration::instance()->targetLanguage());
     switch (decision.verdict) {

@@ -10,7 +10,7 @@ class WebEngineUrlRequestInterceptor : public QWebEngineUrlRequestInterceptor
 public:
     explicit WebEngineUrlRequestInterceptor(QObject *parent = nullptr);
 
-    // Called on a web engine thread for every request: it must return at once and touch nothing
-    // of the application.
+    // Called for every request, possibly on one of the web engine's own threads: it must return
+    // at once and touch nothing of the application.
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 };

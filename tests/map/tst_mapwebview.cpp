@@ -156,7 +156,7 @@ void TestMapWebView::pageContract_data()
 
     QTest::newRow("Japanese") << 0 << int(Google) << "GoogleMapIndex_ja.html"
                               << "地図"
-                              << "地図データ © OpenStreetMap 寄稿者";
+                              << "地図データ © OpenStreetMap 貢献者";
     QTest::newRow("English") << 1 << int(Google) << "GoogleMapIndex_en.html"
                              << "Map"
                              << "Map data © OpenStreetMap contributors";
