@@ -68,9 +68,9 @@ MainWindows::MainWindows(QWidget *parent)
     ui->wgt_Direction->hide();
     ui->wgt_Speed->hide();
     ui->wgt_MapView->setAttribute(Qt::WA_DeleteOnClose);
-    // Process-wide like the profile it serves; it keeps no state.
-    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(
-            new WebEngineUrlRequestInterceptor);
+    // Process-wide like the profile it serves, and one for every window; it keeps no state.
+    static WebEngineUrlRequestInterceptor interceptor;
+    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&interceptor);
 
     mMoveFilter = new MoveFilter(this);
     connect(mMoveFilter, &MoveFilter::doubleClicked, this, &MainWindows::on_pBtn_Maximize_clicked);
@@ -98,8 +98,9 @@ MainWindows::MainWindows(QWidget *parent)
 
     setSystemFontSize(true);
     restoreWindowGeometry();
-    // Applies the stored map size through the same road as a change of it.
-    config->setMapSize(config->mapSize());
+    // Only the size: the restart that follows a change of it would, a second from now, start
+    // over a recording opened meanwhile whose samples are still on their way.
+    applyMapSize();
     mTimerId = startTimer(50);
     onStop();
 }

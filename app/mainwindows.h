@@ -111,4 +111,5 @@ private:
     int mPressScreen = 0;
     double mFontRate = 1.0;
     WindowGeometry::Edge mEdge = WindowGeometry::NoEdge;
+    bool mDecoderWarningShown = false;
 };

@@ -47,6 +47,10 @@ bool MainWindows::isSuportH264orH265(int id)
     const QSize size = mModel->resolution(id);
     if (ComputeInfo::instance()->canPlay(codec, size.width(), size.height()))
         return true;
+    // The box's own event loop may deliver the same recording's samples again; one box is enough.
+    if (mDecoderWarningShown)
+        return false;
+    mDecoderWarningShown = true;
     const QString text
             = codec == 2 ? tr(
                       "This computer cannot play this video because it does not have the video "
@@ -55,6 +59,7 @@ bool MainWindows::isSuportH264orH265(int id)
                               "video "
                               "playback support function required to play H.264 (AVC).");
     QMessageBox::warning(nullptr, tr("Error"), text, QMessageBox::Ok);
+    mDecoderWarningShown = false;
     return false;
 }
 

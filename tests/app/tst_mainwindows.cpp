@@ -61,7 +61,8 @@ QVariantList mapMarker(MapWebView *map)
     auto answer = std::make_shared<QVariant>();
     map->page()->runJavaScript(QStringLiteral("mapState().current"),
                                [answer](const QVariant &value) { *answer = value; });
-    QTest::qWaitFor([answer] { return answer->isValid(); }, 2000);
+    if (!QTest::qWaitFor([answer] { return answer->isValid(); }, 2000))
+        return {};
     return answer->toList();
 }
 
