@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QVector>
 
@@ -11,6 +12,9 @@ namespace {
 
 // pci.ids lines are short; anything longer is damage and is skipped rather than buffered.
 constexpr qint64 MaxLineLength = 1024;
+// The real database is about 1.4 MB; a file many times larger is not one, and reading it all on
+// the GUI thread would stall the first decoder check.
+constexpr qint64 MaxDatabaseBytes = 64 * 1024 * 1024;
 
 uint vendorId(AdapterFamily family)
 {
@@ -77,7 +81,7 @@ QHash<uint, QString> deviceNames(QFile &database, uint vendor, QVector<uint> wan
     QHash<uint, QString> names;
     bool inVendor = false;
     QByteArray line;
-    while (!wanted.isEmpty() && nextLine(database, &line)) {
+    while (!wanted.isEmpty() && database.pos() < MaxDatabaseBytes && nextLine(database, &line)) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         if (line.at(0) != '\t') {
@@ -143,8 +147,9 @@ QStringList UnixPlatformReader::adapterDescriptions(AdapterFamily family) const
         return QStringList();
 
     for (const QString &path : mPaths.pciIds) {
+        // A named pipe or a device would never end, or block the reader.
         QFile database(path);
-        if (!database.open(QIODevice::ReadOnly))
+        if (!QFileInfo(path).isFile() || !database.open(QIODevice::ReadOnly))
             continue;
         const QHash<uint, QString> names = deviceNames(database, vendor, devices);
         QStringList descriptions;
