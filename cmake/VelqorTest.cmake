@@ -8,8 +8,13 @@ function(velqor_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test velqor_options ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${name})
+    # A home of its own, so that test-mode settings and web engine profiles of tests running at
+    # the same time never meet; the media back end's plugin cache stays shared.
+    set(home ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
+    file(MAKE_DIRECTORY ${home})
     set(env "QT_LOGGING_RULES=*.debug=false"
-            "VELQOR_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}/${name}.tmp")
+            "HOME=${home}"
+            "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
     if(ARG_GUI)
         set(labels gui ${ARG_LABELS})
         list(APPEND env "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu")
