@@ -11,6 +11,16 @@
 #include <QDBusPendingReply>
 #include <QWindow>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+
 namespace Platform {
 
 namespace {
@@ -37,7 +47,10 @@ void requestInhibit(const QDBusConnection &bus, int pathIndex)
                          finished->deleteLater();
                          const QDBusPendingReply<uint> reply = *finished;
                          if (!reply.isError()) {
-                             qCDebug(lcApp) << "screen saver inhibited, cookie" << reply.value();
+                             // Held, never handed back: the inhibit ends with the process.
+                             static uint cookie = 0;
+                             cookie = reply.value();
+                             qCDebug(lcApp) << "screen saver inhibited, cookie" << cookie;
                          } else if (pathIndex + 1 < screenSaverPathCount) {
                              requestInhibit(bus, pathIndex + 1);
                          } else {
@@ -45,6 +58,66 @@ void requestInhibit(const QDBusConnection &bus, int pathIndex)
                                             << reply.error().message();
                          }
                      });
+}
+
+// The toolkit connects to the session bus synchronously and without a limit, so a bus socket
+// that accepts but never answers (a wedged daemon) would keep the viewer from ever showing.
+constexpr int busAnswerTimeoutMs = 500;
+
+// The socket address of a "unix:path=..." or "unix:abstract=..." bus address; empty for any
+// other transport, which is left to the toolkit.
+QByteArray unixSocketOf(const QByteArray &address)
+{
+    for (const QByteArray &entry : address.split(';')) {
+        if (!entry.startsWith("unix:"))
+            continue;
+        for (const QByteArray &pair : entry.mid(5).split(',')) {
+            const QByteArray value
+                    = QByteArray::fromPercentEncoding(pair.mid(pair.indexOf('=') + 1));
+            if (pair.startsWith("path="))
+                return value;
+            if (pair.startsWith("abstract="))
+                return '\0' + value;
+        }
+    }
+    return {};
+}
+
+// Whether something at the session bus address answers an authentication request in time.
+bool sessionBusAnswers()
+{
+    const QByteArray path = unixSocketOf(qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    sockaddr_un socketAddress{};
+    if (path.isEmpty() || path.size() >= int(sizeof socketAddress.sun_path))
+        return true;
+    socketAddress.sun_family = AF_UNIX;
+    std::memcpy(socketAddress.sun_path, path.constData(), size_t(path.size()));
+    const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(path.size()));
+
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto deadline
+            = std::chrono::steady_clock::now() + std::chrono::milliseconds(busAnswerTimeoutMs);
+    const auto waitFor = [fd, deadline](short events) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+        pollfd entry{fd, events, 0};
+        return left.count() > 0 && ::poll(&entry, 1, int(left.count())) == 1
+               && (entry.revents & events);
+    };
+    bool answered = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&socketAddress), length) == 0
+        || (errno == EINPROGRESS && waitFor(POLLOUT))) {
+        const QByteArray uid = QByteArray::number(uint(::getuid())).toHex();
+        const QByteArray request = QByteArray(1, '\0') + "AUTH EXTERNAL " + uid + "\r\n";
+        char reply[64];
+        answered = ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL)
+                           == request.size()
+                   && waitFor(POLLIN) && ::recv(fd, reply, sizeof reply, 0) > 0;
+    }
+    ::close(fd);
+    return answered;
 }
 
 QWindow *handleOf(QWidget *window)
@@ -83,6 +156,10 @@ void keepDisplayAwake()
 {
     if (!QCoreApplication::instance()) {
         qCWarning(lcApp) << "keeping the display awake needs the application object";
+        return;
+    }
+    if (!sessionBusAnswers()) {
+        qCDebug(lcApp) << "the session bus does not answer, the display may blank during playback";
         return;
     }
     const QDBusConnection bus = QDBusConnection::sessionBus();

@@ -10,10 +10,12 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -46,6 +48,7 @@ private slots:
     void keepDisplayAwakeReturnsPromptlyWithoutSessionBus();
     void inhibitReachesTheScreenSaver_data();
     void inhibitReachesTheScreenSaver();
+    void silentSessionBusDoesNotHoldUpStartUp();
 };
 
 namespace {
@@ -536,6 +539,27 @@ void TestWindowChrome::inhibitReachesTheScreenSaver()
     QDBusConnection::disconnectFromBus(name);
     bus.kill();
     bus.waitForFinished();
+}
+
+void TestWindowChrome::silentSessionBusDoesNotHoldUpStartUp()
+{
+    // A bus socket that takes connections and never answers, as a wedged daemon does.
+    QTemporaryDir dir;
+    QLocalServer silent;
+    QVERIFY(silent.listen(dir.filePath(QStringLiteral("bus"))));
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + silent.fullServerName());
+    probe.setProcessEnvironment(environment);
+    probe.start(QStringLiteral(VELQOR_INHIBIT_PROBE), {QStringLiteral("--return")});
+    QVERIFY(probe.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(probe.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(probe.exitCode(), 0);
+    if (probe.state() != QProcess::NotRunning) {
+        probe.kill();
+        probe.waitForFinished();
+    }
 }
 
 QTEST_MAIN(TestWindowChrome)
