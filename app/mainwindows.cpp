@@ -107,6 +107,14 @@ MainWindows::MainWindows(QWidget *parent)
 
 MainWindows::~MainWindows()
 {
+    // Nothing may reach this window's slots while its parts go: a late parse result or timer
+    // would otherwise load a row into the play area after it has let go of the rows.
+    mClosing = true;
+    killTimer(mTimerId);
+    disconnect(mModel, nullptr, this, nullptr);
+    disconnect(ui->wgt_PlayArea, nullptr, this, nullptr);
+    disconnect(ui->wgt_PlayCtrl, nullptr, this, nullptr);
+    disconnect(Configuration::instance(), nullptr, this, nullptr);
     // The play area points at a row of the model; it must let go before the rows go.
     ui->wgt_PlayArea->setMedia(nullptr, QUrl());
     delete mModel;
@@ -160,7 +168,9 @@ void MainWindows::connectParts()
     connect(area, &PlayAreaManager::positionChanged, this, &MainWindows::positionChanged);
     connect(area, &PlayAreaManager::keyPressSignals, this, &MainWindows::onKeyPressEvent);
     connect(area, &PlayAreaManager::changeFontSizeAll, this, &MainWindows::setSystemFontSize);
-    connect(area, &PlayAreaManager::dropFile, this, &MainWindows::onDropFile);
+    // Queued, so that the application the files came from is not kept waiting while they are
+    // added.
+    connect(area, &PlayAreaManager::dropFile, this, &MainWindows::onDropFile, Qt::QueuedConnection);
     connect(area, &PlayAreaManager::showModeChanged, panel, &ControlPanel::onShowModeChanged);
     connect(ui->tbl_PlayListView, &QTableView::doubleClicked, this,
             &MainWindows::onTableDoubleClicked);
@@ -199,6 +209,10 @@ void MainWindows::openFile()
 
 void MainWindows::openUrls(const QList<QUrl> &urls)
 {
+    if (mAddingFiles || mClosing) {
+        qDebug() << "still adding files, open ignored";
+        return;
+    }
     int row = -1;
     QString folder;
     for (const QUrl &url : urls) {
@@ -208,7 +222,7 @@ void MainWindows::openUrls(const QList<QUrl> &urls)
                 QDir::Files, QDir::Name);
         row = addFiles(files);
     }
-    if (row < 0)
+    if (row < 0 || mClosing)
         return;
     // The next dialog opens one level above, where the camera's other folders are.
     Configuration::instance()->setVideoFilePath(QFileInfo(folder).absolutePath());
@@ -218,8 +232,12 @@ void MainWindows::openUrls(const QList<QUrl> &urls)
 
 void MainWindows::onDropFile(QFileInfoList fileInfoList)
 {
+    if (mAddingFiles || mClosing) {
+        qDebug() << "still adding files, drop ignored";
+        return;
+    }
     const int row = addFiles(fileInfoList);
-    if (row < 0)
+    if (row < 0 || mClosing)
         return;
     ui->tbl_PlayListView->selectRow(row);
     playCurrentTableRow();
@@ -229,7 +247,10 @@ int MainWindows::addFiles(const QFileInfoList &files)
 {
     int first = -1;
     int delay = 0;
+    mAddingFiles = true;
     for (const QFileInfo &info : files) {
+        if (mClosing)
+            break;
         bool isNew = false;
         const int id = mModel->addFile(info, delay, &isNew);
         if (first < 0 && id >= 0)
@@ -238,6 +259,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
             delay += ParseStagger;
         QCoreApplication::processEvents();
     }
+    mAddingFiles = false;
     return first;
 }
 
@@ -248,8 +270,9 @@ void MainWindows::playCurrentTableRow()
 
 void MainWindows::playRecord(PlaylistItem *item)
 {
-    if (!item || !item->url.isValid())
+    if (!item || !item->url.isValid() || mClosing)
         return;
+    forgetCurrentSecond();
     ui->tbl_PlayListView->selectRow(item->id);
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
@@ -276,8 +299,17 @@ int MainWindows::currentRowId() const
     return item ? item->id : -1;
 }
 
+void MainWindows::forgetCurrentSecond()
+{
+    // A row whose second is still wanted sends its sample ten times a second, for good.
+    const int id = currentRowId();
+    if (id >= 0)
+        mModel->setCurrentSecond(id, -1);
+}
+
 void MainWindows::onStop()
 {
+    forgetCurrentSecond();
     resetTelemetryDisplays();
     ui->wgt_PlayArea->stop();
     ui->wgt_PlayCtrl->reset();
@@ -372,7 +404,7 @@ void MainWindows::onGpsDataChanged(int rowId, GpsData data)
 
 void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
 {
-    if (id != currentRowId())
+    if (id != currentRowId() || mClosing)
         return;
     // A refused recording stays loaded and silent until another one is started.
     if (!isSuportH264orH265(id))
@@ -438,6 +470,7 @@ void MainWindows::onFrontRearView(bool checked)
 
 void MainWindows::closeEvent(QCloseEvent *event)
 {
+    mClosing = true;
     onStop();
     mModel->stopAllParsers();
     QThread::msleep(100);

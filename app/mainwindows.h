@@ -84,6 +84,7 @@ private:
     void playRecord(PlaylistItem *item);
     void playCurrentTableRow();
     int currentRowId() const;
+    void forgetCurrentSecond();
 
     // Telemetry displays.
     void resetTelemetryDisplays();
@@ -112,4 +113,7 @@ private:
     double mFontRate = 1.0;
     WindowGeometry::Edge mEdge = WindowGeometry::NoEdge;
     bool mDecoderWarningShown = false;
+    // Adding files lets events through, so a second folder or a close can arrive meanwhile.
+    bool mAddingFiles = false;
+    bool mClosing = false;
 };

@@ -121,7 +121,7 @@ void MainWindows::changeMapWindowSize()
 
 void MainWindows::changeMapStarPlay()
 {
-    if (ui->wgt_PlayCtrl->state() != QMediaPlayer::StoppedState)
+    if (ui->wgt_PlayCtrl->state() != QMediaPlayer::StoppedState || mClosing)
         return;
     qDebug() << "changemap start play";
     playClicked();

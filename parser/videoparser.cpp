@@ -51,6 +51,8 @@ void VideoParser::parseFile(const QUrl &url, int id, int delayMs)
 
 void VideoParser::stopParsing()
 {
+    // A stopped parser must not start later either, from a staggered start still pending.
+    mStartTimer.stop();
     mRunning = false;
     wake();
 }
