@@ -1,6 +1,7 @@
 // Benchmark of the viewer on a drive folder: start-up, time to the first frame, memory playing.
 #include "app/mainwindows.h"
 #include "config/configuration.h"
+#include "player/playerwidget.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -80,10 +81,12 @@ int main(int argc, char *argv[])
     sinceOpen.start();
     window.openUrls({QUrl::fromLocalFile(folder)});
     const qint64 listedMs = sinceOpen.elapsed();
-    const QList<QMediaPlayer *> players = window.findChildren<QMediaPlayer *>();
-    const auto showsFrames = [&players] {
-        return !players.isEmpty() && players.first()->state() == QMediaPlayer::PlayingState
-               && players.first()->mediaStatus() == QMediaPlayer::BufferedMedia;
+    // The front camera's player: the first player widget of the play area.
+    const QList<PlayerWidget *> players = window.findChildren<PlayerWidget *>();
+    QMediaPlayer *front = players.isEmpty() ? nullptr : players.first()->mediaPlayer();
+    const auto showsFrames = [front] {
+        return front && front->state() == QMediaPlayer::PlayingState
+               && front->mediaStatus() == QMediaPlayer::BufferedMedia && front->position() > 0;
     };
     if (!spinUntil(showsFrames, 60000)) {
         std::fprintf(stderr, "the first recording did not start playing within 60 s\n");
