@@ -4,6 +4,7 @@
 #include "map/mapwebview.h"
 #include "playlist/playlistmodel.h"
 #include "recording.h"
+#include "viewerbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,19 +22,6 @@
 namespace {
 
 constexpr int Seconds = 3600;
-
-// Resident memory in kB of a process, from its status file; -1 when it is gone.
-qint64 residentKb(const QString &pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 qint64 parentOf(const QString &pid)
 {
@@ -66,7 +54,7 @@ qint64 webEngineKb(qint64 *processes)
         if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains("QtWebEngineProcess")
             || !descendsFromUs(pid))
             continue;
-        const qint64 kb = residentKb(pid);
+        const qint64 kb = ViewerBench::statusKb(pid, "VmRSS");
         if (kb > 0) {
             total += kb;
             ++*processes;
@@ -75,25 +63,12 @@ qint64 webEngineKb(qint64 *processes)
     return total;
 }
 
-template<typename Done>
-bool spinUntil(Done done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
-
 int trackPoints(MapWebView *map)
 {
     auto answer = std::make_shared<QVariant>();
     map->page()->runJavaScript(QStringLiteral("mapState().track.length"),
                                [answer](const QVariant &value) { *answer = value; });
-    spinUntil([answer] { return answer->isValid(); }, 5000);
+    ViewerBench::spinUntil([answer] { return answer->isValid(); }, 5000);
     return answer->toInt();
 }
 
@@ -102,11 +77,7 @@ int trackPoints(MapWebView *map)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::DataLocation)
-                  + QStringLiteral("/configuration.ini"));
+    ViewerBench::useFreshSettings();
 
     QTemporaryDir folder;
     Drive drive;
@@ -127,19 +98,19 @@ int main(int argc, char *argv[])
     // The page must be there before the clock starts, as it is long before a user's first click.
     bool loaded = false;
     QObject::connect(map, &QWebEngineView::loadFinished, [&loaded] { loaded = true; });
-    spinUntil([&loaded] { return loaded; }, 60000);
+    ViewerBench::spinUntil([&loaded] { return loaded; }, 60000);
 
     // Listed without starting, then parsed, as a playlist row is long before it is chosen.
     auto *model = qobject_cast<PlaylistModel *>(table->model());
     bool isNew = false;
     model->addFile(QFileInfo(path), 0, &isNew);
-    spinUntil([model] { return model->duration(0) > 0; }, 30000);
-    spinUntil([] { return false; }, 1000);
+    ViewerBench::spinUntil([model] { return model->duration(0) > 0; }, 30000);
+    ViewerBench::spinUntil([] { return false; }, 1000);
 
     QElapsedTimer sinceClick;
     sinceClick.start();
     window.onTableDoubleClicked(model->index(0, 0));
-    if (!spinUntil([map] { return trackPoints(map) >= Seconds; }, 60000)) {
+    if (!ViewerBench::spinUntil([map] { return trackPoints(map) >= Seconds; }, 60000)) {
         std::fprintf(stderr, "the track was not drawn within 60 s (%d points)\n", trackPoints(map));
         return 1;
     }
@@ -153,7 +124,8 @@ int main(int argc, char *argv[])
     std::printf("web engine helper processes: %lld, resident memory together: %lld MiB\n",
                 processes, engineKb / 1024);
     std::printf("viewer process resident memory: %lld MiB\n",
-                residentKb(QString::number(QCoreApplication::applicationPid())) / 1024);
+                ViewerBench::statusKb(QString::number(QCoreApplication::applicationPid()), "VmRSS")
+                        / 1024);
     window.close();
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "app/mainwindows.h"
 #include "config/configuration.h"
 #include "player/playerwidget.h"
+#include "viewerbench.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,37 +16,7 @@
 
 #include <cstdio>
 
-namespace {
-
-// A field of /proc/self/status in kB, or -1.
-qint64 statusField(const char *name)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(name) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Runs the event loop until done() holds or ms have passed; returns whether it held.
-template<typename Done>
-bool spinUntil(Done done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
-
-} // namespace
+namespace { } // namespace
 
 int main(int argc, char *argv[])
 {
@@ -66,15 +37,11 @@ int main(int argc, char *argv[])
         options.showHelp(64);
     const QString folder = QDir(options.positionalArguments().first()).absolutePath();
 
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::DataLocation)
-                  + QStringLiteral("/configuration.ini"));
+    ViewerBench::useFreshSettings();
 
     MainWindows window;
     window.show();
-    spinUntil([&window] { return window.isVisible(); }, 5000);
+    ViewerBench::spinUntil([&window] { return window.isVisible(); }, 5000);
     const qint64 shownMs = sinceStart.elapsed();
 
     QElapsedTimer sinceOpen;
@@ -88,20 +55,21 @@ int main(int argc, char *argv[])
         return front && front->state() == QMediaPlayer::PlayingState
                && front->mediaStatus() == QMediaPlayer::BufferedMedia && front->position() > 0;
     };
-    if (!spinUntil(showsFrames, 60000)) {
+    if (!ViewerBench::spinUntil(showsFrames, 60000)) {
         std::fprintf(stderr, "the first recording did not start playing within 60 s\n");
         return 1;
     }
     const qint64 firstFrameMs = sinceOpen.elapsed();
     const int playMs = options.value("play-seconds").toInt() * 1000;
-    spinUntil([] { return false; }, playMs);
+    ViewerBench::spinUntil([] { return false; }, playMs);
 
     std::printf("window shown after process start: %lld ms\n", shownMs);
     std::printf("folder listed into the playlist: %lld ms\n", listedMs);
     std::printf("first recording playing with frames, from opening the folder: %lld ms\n",
                 firstFrameMs);
     std::printf("resident memory after %d s of playback: %lld MiB (peak %lld MiB)\n", playMs / 1000,
-                statusField("VmRSS") / 1024, statusField("VmHWM") / 1024);
+                ViewerBench::statusKb(QStringLiteral("self"), "VmRSS") / 1024,
+                ViewerBench::statusKb(QStringLiteral("self"), "VmHWM") / 1024);
     window.close();
     return 0;
 }
