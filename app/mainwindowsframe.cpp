@@ -30,8 +30,10 @@ void MainWindows::toggleMaximize(bool fromConstructor)
         number = config->mainWindowsScreenNumber();
     // A stored screen that has since been unplugged is no screen to open on.
     QScreen *target = screens.value(number, QGuiApplication::primaryScreen());
-    if (!target)
+    if (!target) {
+        updateMaximizeButton();
         return;
+    }
     const QRect available = target->availableGeometry();
 
     if (mIsNormal) {
@@ -191,7 +193,8 @@ void MainWindows::timerEvent(QTimerEvent *event)
         return;
     }
     QScreen *own = screen();
-    if (own) {
+    // showNormal() would bring a minimized window back.
+    if (own && !isMinimized()) {
         const QRect available = own->availableGeometry();
         if (!mIsNormal) {
             // A maximized window moved to another screen, or whose work area changed, is refitted.
