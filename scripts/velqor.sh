@@ -65,6 +65,10 @@ run)
     # Written on the first run only; the open-folder dialog starts right above it unless the
     # user already chose a folder.
     "$BUILD_DIR"/demo/velqor-demo --store-path "$BUILD_DIR"/demo-drive
+    # The map's web engine refuses to start as root inside its sandbox (containers, CI).
+    if [ "$(id -u)" -eq 0 ]; then
+        export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox ${QTWEBENGINE_CHROMIUM_FLAGS:-}"
+    fi
     exec "$BUILD_DIR"/app/velqor
     ;;
 extract)
