@@ -1,6 +1,8 @@
 // Settings kept in configuration.ini in the per-user data directory, and the Japanese catalogue.
 #include "configuration.h"
 
+#include "configlog.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -68,8 +70,10 @@ void Configuration::setLanguage(int code)
     if (code != 0)
         QCoreApplication::removeTranslator(&mTranslator);
     if (code == 0) {
-        if (!mTranslator.load(QString::fromLatin1(kJapaneseCatalogue)))
+        if (!mTranslator.load(QString::fromLatin1(kJapaneseCatalogue))) {
+            qCWarning(lcConfig) << "cannot load the interface catalogue" << kJapaneseCatalogue;
             return;
+        }
         // Installing twice would stack the same catalogue in the application's lookup list.
         QCoreApplication::removeTranslator(&mTranslator);
         QCoreApplication::installTranslator(&mTranslator);

@@ -189,6 +189,8 @@ void TestConfiguration::missingCatalogueChangesNothing()
     Configuration *config = Configuration::instance();
     config->setLanguage(1);
     QSignalSpy spy(config, &Configuration::updateLanguage);
+    QTest::ignoreMessage(QtWarningMsg,
+                         "cannot load the interface catalogue :/translations/Japanese.qm");
     config->setLanguage(0);
     Q_INIT_RESOURCE(testcatalogue);
 
