@@ -42,6 +42,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QObject::tr("Tamrix"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.090311"));
 
+    // The catalogue lives in a static library; it must be registered before the language is.
+    Q_INIT_RESOURCE(velqor_translations);
     Configuration *config = Configuration::instance();
     config->setLanguage(config->targetLanguage());
 

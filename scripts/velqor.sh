@@ -11,6 +11,7 @@ PACKAGES=(cmake make g++ git clang-format
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
     gstreamer1.0-x
     libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth dbus-daemon
+    fonts-ipafont-gothic  # glyphs of the Japanese interface
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 

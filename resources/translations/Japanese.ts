@@ -1,0 +1,281 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>ControlPanel</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0000/00/00 00:00:00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>000 km/h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Front view</source>
+        <translation>フロント映像表示</translation>
+    </message>
+    <message>
+        <source>Rear view</source>
+        <translation>リア映像表示</translation>
+    </message>
+    <message>
+        <source>Front rear view</source>
+        <translation>フロント＋リア映像表示</translation>
+    </message>
+    <message>
+        <source>N00.000000,E000.000000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>00:00 / 00:00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Files</source>
+        <translation>メディアファイルを開く</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>キャプチャ</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>前へ</translation>
+    </message>
+    <message>
+        <source>Play / Pause</source>
+        <translation>再生 / 一時停止</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>消音</translation>
+    </message>
+</context>
+<context>
+    <name>FComboBox</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quick</source>
+        <translation>再生速度を上げる</translation>
+    </message>
+    <message>
+        <source>Slow</source>
+        <translation>再生速度を下げる</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindows</name>
+    <message>
+        <source>MainWindows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velqor v1.06</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Minimize</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Maximize</source>
+        <translation>最大化</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>:0.00G</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Z</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>000 km/h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velqor</source>
+        <translation>Velqor</translation>
+    </message>
+    <message>
+        <source>Tamrix</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Files</source>
+        <translation>メディアファイルを開く</translation>
+    </message>
+    <message>
+        <source>Restore Down</source>
+        <translation>元に戻す</translation>
+    </message>
+    <message>
+        <source>This computer cannot play this video because it does not have the video playback support function required to play H.265 (HEVC).</source>
+        <translation>このコンピュータは、H.265(HEVC)を再生するために必要な動画再生支援機能が搭載されていないため、この動画を再生することができません。</translation>
+    </message>
+    <message>
+        <source>This computer cannot play this video because it does not have the video playback support function required to play H.264 (AVC).</source>
+        <translation>このコンピュータは、H.264(AVC)を再生するために必要な動画再生支援機能が搭載されていないため、この動画を再生することができません。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+</context>
+<context>
+    <name>PlaylistModel</name>
+    <message>
+        <source>File Name</source>
+        <translation>ファイル名</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>長さ</translation>
+    </message>
+    <message>
+        <source>Date time</source>
+        <translation>日時</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>サイズ</translation>
+    </message>
+    <message>
+        <source>Resolution</source>
+        <translation>解像度</translation>
+    </message>
+</context>
+<context>
+    <name>QInstaller</name>
+    <message>
+        <source>bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ZB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>YB</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Velqor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tamrix</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Setting</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>言語</translation>
+    </message>
+    <message>
+        <source>(JP)日本語 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(EN)English</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Map size</source>
+        <translation>地図の大きさ</translation>
+    </message>
+    <message>
+        <source>Big</source>
+        <translation>大</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>小</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存する</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+</TS>
