@@ -3,6 +3,7 @@
 #include "ui_mainwindows.h"
 
 #include "config/configuration.h"
+#include "config/setting.h"
 #include "edgeresizer.h"
 #include "map/webengineurlrequestinterceptor.h"
 #include "movefilter.h"
@@ -360,7 +361,9 @@ void MainWindows::positionChanged(qint64 second, int rowId)
 
 void MainWindows::on_pBtn_Step_clicked()
 {
-    // The settings dialog comes later; the checkable button must not stay pressed meanwhile.
+    Setting dialog(this);
+    dialog.exec();
+    // The button is checkable for its look only; it must not stay pressed once the dialog is gone.
     ui->pBtn_Step->setChecked(false);
 }
 

@@ -1,5 +1,7 @@
-// Geometry rules of the frameless main window.
+// Geometry rules of the frameless windows.
 #include "windowgeometry.h"
+
+#include <cstddef>
 
 namespace WindowGeometry {
 
@@ -71,34 +73,48 @@ Qt::CursorShape cursorFor(Edge edge)
     return Qt::ArrowCursor;
 }
 
-FontStep windowFontStep(double ratio)
+namespace {
+
+struct FontRow
 {
-    // Each row holds below its bound; the last one takes every denser screen.
-    static constexpr struct
-    {
-        double below;
-        FontStep step;
-    } rows[] = {{1.1, {12, 1.0}}, {1.4, {10, 1.25}}, {1.6, {9, 1.5}},
-                {1.8, {8, 1.75}}, {2.5, {7, 2.0}},   {3.1, {5, 3.0}}};
-    for (const auto &row : rows) {
+    double below;
+    FontStep step;
+};
+
+// Each row holds below its bound; denser screens than the last bound take the fallback.
+template<std::size_t N>
+FontStep lookUp(const FontRow (&rows)[N], FontStep denser, double ratio)
+{
+    for (const FontRow &row : rows) {
         if (ratio < row.below)
             return row.step;
     }
-    return {4, 3.5};
+    return denser;
+}
+
+} // namespace
+
+FontStep windowFontStep(double ratio)
+{
+    static constexpr FontRow rows[] = {{1.1, {12, 1.0}}, {1.4, {10, 1.25}}, {1.6, {9, 1.5}},
+                                       {1.8, {8, 1.75}}, {2.5, {7, 2.0}},   {3.1, {5, 3.0}}};
+    return lookUp(rows, {4, 3.5}, ratio);
+}
+
+FontStep dialogFontStep(double ratio)
+{
+    static constexpr FontRow rows[] = {{1.1, {12, 1.0}},
+                                       {1.4, {10, 1.25}},
+                                       {1.6, {9, 1.5}},
+                                       {1.8, {8, 1.75}},
+                                       {2.5, {7, 2.0}}};
+    return lookUp(rows, {6, 3.0}, ratio);
 }
 
 int startupFontSize(double ratio)
 {
-    static constexpr struct
-    {
-        double below;
-        int pointSize;
-    } rows[] = {{1.1, 12}, {1.4, 10}, {1.6, 9}, {1.8, 8}, {2.5, 7}};
-    for (const auto &row : rows) {
-        if (ratio < row.below)
-            return row.pointSize;
-    }
-    return 6;
+    // The start-up font is chosen before any window exists, on the dialog's shorter table.
+    return dialogFontStep(ratio).pointSize;
 }
 
 int gaugeFontIncrease(double rate)
@@ -113,6 +129,11 @@ int gaugeFontIncrease(double rate)
     if (rate >= 1.75)
         return 5;
     return 7;
+}
+
+int dialogTitleFontIncrease(double rate)
+{
+    return rate >= 3.0 ? 3 : gaugeFontIncrease(rate);
 }
 
 QRect maximizedGeometry(const QRect &available)

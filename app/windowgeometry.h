@@ -1,4 +1,4 @@
-// Geometry rules of the frameless main window: edge hit zones, cursors, density fonts, maximizing.
+// Geometry rules of the frameless windows: edge hit zones, cursors, density fonts, maximizing.
 #pragma once
 
 #include <QPoint>
@@ -32,9 +32,13 @@ struct FontStep
 
 // ratio is the screen's logical dots per inch divided by 96.
 FontStep windowFontStep(double ratio);
+// The settings dialog's own table, which stops at 6 points and rate 3.0.
+FontStep dialogFontStep(double ratio);
 int startupFontSize(double ratio);
 // Points added to the title font for the G-sensor labels and the speed button at a density rate.
 int gaugeFontIncrease(double rate);
+// Points added to the settings dialog's title at a density rate of its table.
+int dialogTitleFontIncrease(double rate);
 
 // The window is never maximized by the window system. It stays one pixel short of the work
 // area, so that no desktop takes it for a full-screen window.

@@ -117,6 +117,7 @@ void TestMainWindows::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     PlaybackTest::isolateSettings(mDir.filePath("shots"));
+    Q_INIT_RESOURCE(velqor_translations);
     mDrive = mDir.filePath("drive");
     QProcess demo;
     demo.setProcessChannelMode(QProcess::MergedChannels);
@@ -130,6 +131,7 @@ void TestMainWindows::initTestCase()
 void TestMainWindows::init()
 {
     PlaybackTest::isolateSettings(mDir.filePath("shots"));
+    Configuration::instance()->setLanguage(1);
 }
 
 QString TestMainWindows::settingsFile() const
@@ -269,14 +271,31 @@ void TestMainWindows::mapSizeChangeRestartsPlayback()
     QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
     const PlaylistItem *playing = area->currentItem();
 
+    // What saving the settings does: the language, then the map size.
+    Configuration::instance()->setLanguage(0);
     Configuration::instance()->setMapSize(2);
     QCOMPARE(panel->state(), QMediaPlayer::StoppedState);
-    QCOMPARE(part<MapWebView>(window, "wgt_MapView")->size(), QSize(200, 150));
+    auto *map = part<MapWebView>(window, "wgt_MapView");
+    QCOMPARE(map->size(), QSize(200, 150));
     QCOMPARE(part<QTableView>(window, "tbl_PlayListView")->maximumWidth(), 200);
-    // A second later the selected recording plays again from its beginning.
+    // A second later the selected recording plays again from its beginning, and the map page,
+    // reloaded in the new language, gets its track again.
     QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
     QCOMPARE(area->currentItem(), playing);
     QVERIFY(part<QLabel>(window, "lbl_PlayTime")->text().startsWith("00:0"));
+    QCOMPARE(map->url().fileName(), QStringLiteral("GoogleMapIndex_ja.html"));
+    int trackPoints = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                map->page()->runJavaScript(
+                        QStringLiteral("typeof mapState === 'function' && mapState().current ? "
+                                       "mapState().track.length : 0"),
+                        [&trackPoints](const QVariant &value) { trackPoints = value.toInt(); });
+                return trackPoints > 0;
+            }(),
+            Patience);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QStringLiteral(VELQOR_SCREENSHOTS "/main-window-ja.png"));
 }
 
 void TestMainWindows::largeRecordingWithoutDecoderIsRefused()

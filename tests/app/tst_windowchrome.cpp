@@ -174,16 +174,19 @@ void TestWindowChrome::fontSteps_data()
     QTest::addColumn<int>("windowSize");
     QTest::addColumn<double>("rate");
     QTest::addColumn<int>("gaugeSize");
+    QTest::addColumn<double>("dialogRate");
+    QTest::addColumn<int>("dialogTitleSize");
 
     // The gauge labels take the title's size (window size + 1) plus the rate's increase.
-    QTest::newRow("96 dpi") << 1.0 << 12 << 12 << 1.0 << 20;
-    QTest::newRow("exactly 1.1") << 1.1 << 10 << 10 << 1.25 << 18;
-    QTest::newRow("exactly 1.4") << 1.4 << 9 << 9 << 1.5 << 17;
-    QTest::newRow("144 dpi") << 1.5 << 9 << 9 << 1.5 << 17;
-    QTest::newRow("exactly 1.6") << 1.6 << 8 << 8 << 1.75 << 14;
-    QTest::newRow("exactly 1.8") << 1.8 << 7 << 7 << 2.0 << 12;
-    QTest::newRow("exactly 2.5") << 2.5 << 6 << 5 << 3.0 << 8;
-    QTest::newRow("very dense") << 8.0 << 6 << 4 << 3.5 << 7;
+    // The settings dialog's controls take the start-up size; its title adds its own increase.
+    QTest::newRow("96 dpi") << 1.0 << 12 << 12 << 1.0 << 20 << 1.0 << 19;
+    QTest::newRow("exactly 1.1") << 1.1 << 10 << 10 << 1.25 << 18 << 1.25 << 17;
+    QTest::newRow("exactly 1.4") << 1.4 << 9 << 9 << 1.5 << 17 << 1.5 << 16;
+    QTest::newRow("144 dpi") << 1.5 << 9 << 9 << 1.5 << 17 << 1.5 << 16;
+    QTest::newRow("exactly 1.6") << 1.6 << 8 << 8 << 1.75 << 14 << 1.75 << 13;
+    QTest::newRow("exactly 1.8") << 1.8 << 7 << 7 << 2.0 << 12 << 2.0 << 11;
+    QTest::newRow("exactly 2.5") << 2.5 << 6 << 5 << 3.0 << 8 << 3.0 << 9;
+    QTest::newRow("very dense") << 8.0 << 6 << 4 << 3.5 << 7 << 3.0 << 9;
 }
 
 void TestWindowChrome::fontSteps()
@@ -199,6 +202,14 @@ void TestWindowChrome::fontSteps()
     QCOMPARE(step.pointSize, windowSize);
     QCOMPARE(step.rate, rate);
     QCOMPARE(step.pointSize + 1 + WindowGeometry::gaugeFontIncrease(step.rate), gaugeSize);
+
+    QFETCH(double, dialogRate);
+    QFETCH(int, dialogTitleSize);
+    const WindowGeometry::FontStep dialog = WindowGeometry::dialogFontStep(ratio);
+    QCOMPARE(dialog.pointSize, startupSize);
+    QCOMPARE(dialog.rate, dialogRate);
+    QCOMPARE(dialog.pointSize + WindowGeometry::dialogTitleFontIncrease(dialog.rate),
+             dialogTitleSize);
 }
 
 void TestWindowChrome::gaugeIncreaseBetweenTableRates_data()

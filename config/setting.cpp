@@ -1,0 +1,95 @@
+// The settings dialog: shows the stored choices and writes changed ones through the store.
+#include "setting.h"
+#include "ui_setting.h"
+
+#include "app/movefilter.h"
+#include "app/windowgeometry.h"
+#include "configuration.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QScreen>
+
+namespace {
+
+// A stored value outside the box's list (a hand-edited file) leaves the box without a
+// selection; saving then keeps the stored value instead of writing the missing index.
+int chosen(const QComboBox *box, int stored)
+{
+    return box->currentIndex() < 0 ? stored : box->currentIndex();
+}
+
+} // namespace
+
+Setting::Setting(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::Setting)
+{
+    ui->setupUi(this);
+    new MoveFilter(this);
+    QFont title = QApplication::font();
+    title.setPointSize(title.pointSize() + 1);
+    ui->lbl_settingTitle->setFont(title);
+
+    Configuration *config = Configuration::instance();
+    ui->cBox_Language->setCurrentIndex(config->targetLanguage());
+    ui->cBox_Mapsize->setCurrentIndex(config->mapSize());
+    connect(ui->pBtn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->pBtn_Close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(config, &Configuration::updateLanguage, this, &Setting::onUpdateLanguage);
+    startTimer(50);
+}
+
+Setting::~Setting()
+{
+    delete ui;
+}
+
+void Setting::on_pBtn_OK_clicked()
+{
+    Configuration *config = Configuration::instance();
+    const int language = chosen(ui->cBox_Language, config->targetLanguage());
+    const int mapSize = chosen(ui->cBox_Mapsize, config->mapSize());
+    if (mapSize != config->mapSize() || language != config->targetLanguage()) {
+        // Both are applied even when one is unchanged, so that every window retranslates and the
+        // map is laid out and reloaded once for the new combination.
+        config->setLanguage(language);
+        config->setMapSize(mapSize);
+    }
+    accept();
+}
+
+void Setting::onUpdateLanguage()
+{
+    ui->retranslateUi(this);
+}
+
+void Setting::timerEvent(QTimerEvent *)
+{
+    setSystemFontSize();
+}
+
+void Setting::setSystemFontSize(bool changeOnce)
+{
+    QScreen *own = screen();
+    QScreen *probe = own ? QGuiApplication::screenAt(own->availableGeometry().center()) : nullptr;
+    const WindowGeometry::FontStep step
+            = probe ? WindowGeometry::dialogFontStep(probe->logicalDotsPerInch() / 96.0)
+                    : WindowGeometry::FontStep{12, 1.0};
+    if (step.rate == mFontRate && !changeOnce)
+        return;
+    qDebug() << "Main rate = " << step.rate;
+    mFontRate = step.rate;
+
+    QFont font = QApplication::font();
+    font.setPointSize(step.pointSize);
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{ui->lbl_language, ui->label_MapSize, ui->cBox_Language,
+                                          ui->cBox_Mapsize, ui->pBtn_OK, ui->pBtn_Cancel})
+        widget->setFont(font);
+    QFont title = font;
+    title.setPointSize(step.pointSize + WindowGeometry::dialogTitleFontIncrease(step.rate));
+    ui->lbl_settingTitle->setFont(title);
+    QCoreApplication::processEvents();
+    move(geometry().topLeft());
+}

@@ -1,0 +1,365 @@
+// The interface language at run time and the settings dialog that chooses it and the map size.
+#include "app/mainwindows.h"
+
+#include "config/configuration.h"
+#include "config/setting.h"
+#include "map/mapwebview.h"
+#include "playbacktestutil.h"
+#include "playlist/playlistmodel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int Patience = 30000; // ms; the map page loads in a web engine on a loaded machine
+
+enum Property { ToolTip, Text, FirstItem, ThirdItem };
+
+// Each widget the language reaches, with its English and Japanese text.
+struct Shown
+{
+    const char *widget;
+    Property property;
+    const char *english;
+    const char *japanese;
+};
+
+const Shown WindowTexts[] = {
+        {"pBtn_Minimize", ToolTip, "Minimize", "最小化"},
+        {"pBtn_Step", ToolTip, "Settings", "設定"},
+        {"pBtn_Maximize", ToolTip, "Maximize", "最大化"},
+        {"pBtn_Close", ToolTip, "Close", "閉じる"},
+        {"btn_Front", ToolTip, "Front view", "フロント映像表示"},
+        {"btn_Rear", ToolTip, "Rear view", "リア映像表示"},
+        {"btn_FrontRear", ToolTip, "Front rear view", "フロント＋リア映像表示"},
+        {"btn_OpenFile", ToolTip, "Open Files", "メディアファイルを開く"},
+        {"btn_ScreenShot", ToolTip, "Capture", "キャプチャ"},
+        {"btn_Previous", ToolTip, "Previous", "前へ"},
+        {"btn_PlayOrPause", ToolTip, "Play / Pause", "再生 / 一時停止"},
+        {"btn_Stop", ToolTip, "Stop", "停止"},
+        {"btn_Next", ToolTip, "Next", "次へ"},
+        {"tBtn_Mute", ToolTip, "Mute", "消音"},
+        {"pBtn_Up", ToolTip, "Quick", "再生速度を上げる"},
+        {"pBtn_Down", ToolTip, "Slow", "再生速度を下げる"},
+        // Placeholders and the rate's own text are never translated.
+        {"lbl_LongitudeAndLatitude", Text, "N00.000000,E000.000000", "N00.000000,E000.000000"},
+        {"lbl_Text", Text, "1.0x", "1.0x"},
+};
+
+const Shown DialogTexts[] = {
+        {"lbl_settingTitle", Text, "Settings", "設定"},
+        {"pBtn_Close", ToolTip, "Close", "閉じる"},
+        {"lbl_language", Text, "Language", "言語"},
+        {"cBox_Language", FirstItem, "(JP)日本語 ", "(JP)日本語 "},
+        {"label_MapSize", Text, "Map size", "地図の大きさ"},
+        {"cBox_Mapsize", FirstItem, "Big", "大"},
+        {"cBox_Mapsize", ThirdItem, "Small", "小"},
+        {"pBtn_OK", Text, "Save", "保存する"},
+        {"pBtn_Cancel", Text, "Cancel", "キャンセル"},
+};
+
+const char *const HeaderTexts[][2] = {{"File Name", "ファイル名"},
+                                      {"Length", "長さ"},
+                                      {"Date time", "日時"},
+                                      {"Size", "サイズ"},
+                                      {"Resolution", "解像度"}};
+
+QString textOf(const QWidget *widget, Property property)
+{
+    switch (property) {
+    case ToolTip:
+        return widget->toolTip();
+    case Text:
+        if (auto *label = qobject_cast<const QLabel *>(widget))
+            return label->text();
+        return qobject_cast<const QAbstractButton *>(widget)->text();
+    case FirstItem:
+        return qobject_cast<const QComboBox *>(widget)->itemText(0);
+    case ThirdItem:
+        return qobject_cast<const QComboBox *>(widget)->itemText(2);
+    }
+    return QString();
+}
+
+// Every text of the table that differs from the language's, one line each.
+template<std::size_t N>
+QStringList mismatches(const QWidget &root, const Shown (&texts)[N], bool japanese)
+{
+    QStringList wrong;
+    for (const Shown &shown : texts) {
+        const auto *widget = root.findChild<QWidget *>(QLatin1String(shown.widget));
+        const QString expected = QString::fromUtf8(japanese ? shown.japanese : shown.english);
+        const QString given = widget ? textOf(widget, shown.property) : QStringLiteral("(none)");
+        if (given != expected)
+            wrong << QStringLiteral("%1: \"%2\", expected \"%3\"")
+                             .arg(QLatin1String(shown.widget), given, expected);
+    }
+    return wrong;
+}
+
+QString settingsFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DataLocation)
+           + QStringLiteral("/configuration.ini");
+}
+
+QVariant stored(const char *key)
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    return settings.value(QLatin1String(key));
+}
+
+void store(const char *key, const QVariant &value)
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    settings.setValue(QLatin1String(key), value);
+    settings.sync();
+}
+
+QString mapPage(const MainWindows &window)
+{
+    return window.findChild<MapWebView *>(QStringLiteral("wgt_MapView"))->url().fileName();
+}
+
+} // namespace
+
+class TestInterfaceLanguage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void switchingLanguageRetranslatesEveryWindow();
+    void dialogOpensFromTitleBarAndApplies();
+    void leavingWithoutChangesSendsNothing_data();
+    void leavingWithoutChangesSendsNothing();
+    void changingOnlyMapSizeReappliesLanguage();
+    void storedSystemLanguageShowsResolved_data();
+    void storedSystemLanguageShowsResolved();
+    void unloadableCatalogueLeavesEnglish();
+    void valueOutsideTheListIsKept();
+
+private:
+    QTemporaryDir mDir;
+};
+
+void TestInterfaceLanguage::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
+    Q_INIT_RESOURCE(velqor_translations);
+}
+
+void TestInterfaceLanguage::init()
+{
+    PlaybackTest::isolateSettings(mDir.filePath("shots"));
+}
+
+void TestInterfaceLanguage::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+    Configuration::instance()->setLanguage(1);
+}
+
+void TestInterfaceLanguage::switchingLanguageRetranslatesEveryWindow()
+{
+    Configuration *config = Configuration::instance();
+    config->setLanguage(1);
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Setting dialog(&window);
+    QAbstractItemModel *playlist
+            = window.findChild<QTableView *>(QStringLiteral("tbl_PlayListView"))->model();
+    QTRY_COMPARE_WITH_TIMEOUT(mapPage(window), QStringLiteral("GoogleMapIndex_en.html"), Patience);
+
+    for (const bool japanese : {true, false}) {
+        config->setLanguage(japanese ? 0 : 1);
+        const QStringList wrong = mismatches(window, WindowTexts, japanese)
+                                  + mismatches(dialog, DialogTexts, japanese);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        for (int section = 0; section < 5; ++section)
+            QCOMPARE(playlist->headerData(section, Qt::Horizontal).toString(),
+                     QString::fromUtf8(HeaderTexts[section][japanese ? 1 : 0]));
+        // The size units are the program's once and for all, in English.
+        QCOMPARE(PlaylistModel::formatSize(5 * 1024 * 1024, 0), QStringLiteral("5 MB"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velqor"));
+        QTRY_COMPARE_WITH_TIMEOUT(mapPage(window),
+                                  japanese ? QStringLiteral("GoogleMapIndex_ja.html")
+                                           : QStringLiteral("GoogleMapIndex_en.html"),
+                                  Patience);
+    }
+}
+
+// The title bar's button runs the dialog modally; this drives it from inside its loop, and a
+// dialog that does not react within ten seconds is rejected so that the test fails, not hangs.
+void TestInterfaceLanguage::dialogOpensFromTitleBarAndApplies()
+{
+    Configuration::instance()->setLanguage(0);
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy sizeChanges(Configuration::instance(), &Configuration::mapSizeChanged);
+
+    bool frameless = false;
+    int ticks = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<Setting *>(QApplication::activeModalWidget());
+        if (!dialog || ++ticks > 200) {
+            if (QApplication::activeModalWidget())
+                QApplication::activeModalWidget()->close();
+            return;
+        }
+        if (ticks < 10) // let it be painted for the picture
+            return;
+        frameless = dialog->windowFlags().testFlag(Qt::FramelessWindowHint);
+        QDir().mkpath(QStringLiteral(VELQOR_SCREENSHOTS));
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+                QStringLiteral(VELQOR_SCREENSHOTS "/settings-dialog.png"));
+        dialog->findChild<QComboBox *>(QStringLiteral("cBox_Mapsize"))->setCurrentIndex(2);
+        dialog->findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    });
+    driver.start(50);
+    auto *button = window.findChild<QPushButton *>(QStringLiteral("pBtn_Step"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    driver.stop();
+
+    QVERIFY(frameless);
+    QCOMPARE(sizeChanges.count(), 1);
+    QCOMPARE(stored("MapSize").toInt(), 2);
+    QCOMPARE(window.findChild<MapWebView *>(QStringLiteral("wgt_MapView"))->size(),
+             QSize(200, 150));
+    QVERIFY(!button->isChecked());
+}
+
+void TestInterfaceLanguage::leavingWithoutChangesSendsNothing_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("changeFirst");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("save unchanged") << "pBtn_OK" << false << int(QDialog::Accepted);
+    QTest::newRow("cancel a change") << "pBtn_Cancel" << true << int(QDialog::Rejected);
+    QTest::newRow("close a change") << "pBtn_Close" << true << int(QDialog::Rejected);
+}
+
+void TestInterfaceLanguage::leavingWithoutChangesSendsNothing()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, changeFirst);
+    QFETCH(int, result);
+    Configuration *config = Configuration::instance();
+    QSignalSpy languages(config, &Configuration::updateLanguage);
+    QSignalSpy sizes(config, &Configuration::mapSizeChanged);
+
+    Setting dialog;
+    if (changeFirst) {
+        dialog.findChild<QComboBox *>(QStringLiteral("cBox_Language"))->setCurrentIndex(1);
+        dialog.findChild<QComboBox *>(QStringLiteral("cBox_Mapsize"))->setCurrentIndex(0);
+    }
+    dialog.findChild<QPushButton *>(button)->click();
+
+    QCOMPARE(dialog.result(), result);
+    QCOMPARE(languages.count(), 0);
+    QCOMPARE(sizes.count(), 0);
+    QVERIFY(!stored("language").isValid());
+    QVERIFY(!stored("MapSize").isValid());
+}
+
+void TestInterfaceLanguage::changingOnlyMapSizeReappliesLanguage()
+{
+    Configuration *config = Configuration::instance();
+    config->setLanguage(1);
+    QSignalSpy languages(config, &Configuration::updateLanguage);
+    QSignalSpy sizes(config, &Configuration::mapSizeChanged);
+
+    Setting dialog;
+    dialog.findChild<QComboBox *>(QStringLiteral("cBox_Mapsize"))->setCurrentIndex(0);
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(languages.count(), 1);
+    QCOMPARE(sizes.count(), 1);
+    QCOMPARE(stored("language").toInt(), 1);
+    QCOMPARE(stored("MapSize").toInt(), 0);
+}
+
+void TestInterfaceLanguage::storedSystemLanguageShowsResolved_data()
+{
+    QTest::addColumn<QLocale>("system");
+    QTest::addColumn<int>("shown");
+
+    QTest::newRow("Japanese system") << QLocale(QLocale::Japanese, QLocale::Japan) << 0;
+    QTest::newRow("German system") << QLocale(QLocale::German, QLocale::Germany) << 1;
+}
+
+void TestInterfaceLanguage::storedSystemLanguageShowsResolved()
+{
+    QFETCH(QLocale, system);
+    QFETCH(int, shown);
+    QLocale::setDefault(system);
+    store("language", 2);
+
+    Setting dialog;
+    auto *language = dialog.findChild<QComboBox *>(QStringLiteral("cBox_Language"));
+    QCOMPARE(language->currentIndex(), shown);
+    // Saving a change stores the language shown, no longer the system's.
+    dialog.findChild<QComboBox *>(QStringLiteral("cBox_Mapsize"))->setCurrentIndex(2);
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(stored("language").toInt(), shown);
+    QCOMPARE(stored("MapSize").toInt(), 2);
+}
+
+void TestInterfaceLanguage::unloadableCatalogueLeavesEnglish()
+{
+    Configuration *config = Configuration::instance();
+    config->setLanguage(1);
+    MainWindows window;
+    QSignalSpy languages(config, &Configuration::updateLanguage);
+    QSignalSpy sizes(config, &Configuration::mapSizeChanged);
+
+    Q_CLEANUP_RESOURCE(velqor_translations);
+    Setting dialog;
+    dialog.findChild<QComboBox *>(QStringLiteral("cBox_Language"))->setCurrentIndex(0);
+    QTest::ignoreMessage(QtWarningMsg,
+                         "cannot load the interface catalogue :/translations/Japanese.qm");
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    Q_INIT_RESOURCE(velqor_translations);
+
+    // The map size is stored and applied all the same, and the dialog closes as saved.
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(languages.count(), 0);
+    QCOMPARE(sizes.count(), 1);
+    QCOMPARE(stored("language").toInt(), 1);
+    QCOMPARE(stored("MapSize").toInt(), 1);
+    const QStringList wrong = mismatches(window, WindowTexts, false);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+}
+
+// A hand-edited file may hold a value the boxes do not list; saving another change keeps it.
+void TestInterfaceLanguage::valueOutsideTheListIsKept()
+{
+    store("language", 1);
+    store("MapSize", 7);
+    Setting dialog;
+    QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("cBox_Mapsize"))->currentIndex(), -1);
+    dialog.findChild<QComboBox *>(QStringLiteral("cBox_Language"))->setCurrentIndex(0);
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(stored("language").toInt(), 0);
+    QCOMPARE(stored("MapSize").toInt(), 7);
+}
+
+QTEST_MAIN(TestInterfaceLanguage)
+#include "tst_interfacelanguage.moc"
