@@ -361,8 +361,12 @@ void MainWindows::positionChanged(qint64 second, int rowId)
 
 void MainWindows::on_pBtn_Step_clicked()
 {
-    Setting dialog(this);
-    dialog.exec();
+    // Adding files lets events through from inside its loop; a modal dialog opened there would
+    // hold the adding up until it is closed.
+    if (!mAddingFiles) {
+        Setting dialog(this);
+        dialog.exec();
+    }
     // The button is checkable for its look only; it must not stay pressed once the dialog is gone.
     ui->pBtn_Step->setChecked(false);
 }

@@ -70,10 +70,14 @@ void Configuration::setLanguage(int code)
     if (code != 0)
         QCoreApplication::removeTranslator(&mTranslator);
     if (code == 0) {
-        if (!mTranslator.load(QString::fromLatin1(kJapaneseCatalogue))) {
+        // Loading empties the translator first, so an installed catalogue would be lost to a
+        // failed reload while the stored language still says Japanese.
+        QTranslator probe;
+        if (!probe.load(QString::fromLatin1(kJapaneseCatalogue))) {
             qCWarning(lcConfig) << "cannot load the interface catalogue" << kJapaneseCatalogue;
             return;
         }
+        mTranslator.load(QString::fromLatin1(kJapaneseCatalogue));
         // Installing twice would stack the same catalogue in the application's lookup list.
         QCoreApplication::removeTranslator(&mTranslator);
         QCoreApplication::installTranslator(&mTranslator);

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QScreen>
+#include <QTimerEvent>
 
 namespace {
 
@@ -37,7 +38,7 @@ Setting::Setting(QWidget *parent)
     connect(ui->pBtn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->pBtn_Close, &QPushButton::clicked, this, &QDialog::reject);
     connect(config, &Configuration::updateLanguage, this, &Setting::onUpdateLanguage);
-    startTimer(50);
+    mTimerId = startTimer(50);
 }
 
 Setting::~Setting()
@@ -64,8 +65,12 @@ void Setting::onUpdateLanguage()
     ui->retranslateUi(this);
 }
 
-void Setting::timerEvent(QTimerEvent *)
+void Setting::timerEvent(QTimerEvent *event)
 {
+    if (event->timerId() != mTimerId) {
+        QDialog::timerEvent(event);
+        return;
+    }
     setSystemFontSize();
 }
 

@@ -27,4 +27,5 @@ private slots:
 private:
     Ui::Setting *ui;
     double mFontRate = 1.0;
+    int mTimerId = -1;
 };

@@ -1,6 +1,7 @@
 // The interface language at run time and the settings dialog that chooses it and the map size.
 #include "app/mainwindows.h"
 
+#include "app/windowgeometry.h"
 #include "config/configuration.h"
 #include "config/setting.h"
 #include "map/mapwebview.h"
@@ -148,6 +149,7 @@ private slots:
     void storedSystemLanguageShowsResolved();
     void unloadableCatalogueLeavesEnglish();
     void valueOutsideTheListIsKept();
+    void densityFontsReachEveryControl();
 
 private:
     QTemporaryDir mDir;
@@ -359,6 +361,25 @@ void TestInterfaceLanguage::valueOutsideTheListIsKept()
     dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
     QCOMPARE(stored("language").toInt(), 0);
     QCOMPARE(stored("MapSize").toInt(), 7);
+}
+
+void TestInterfaceLanguage::densityFontsReachEveryControl()
+{
+    Setting dialog;
+    const int base = QApplication::font().pointSize();
+    auto *title = dialog.findChild<QLabel *>(QStringLiteral("lbl_settingTitle"));
+    QCOMPARE(title->font().pointSize(), base + 1);
+
+    dialog.setSystemFontSize(true);
+    const QScreen *screen = dialog.screen();
+    const WindowGeometry::FontStep step
+            = WindowGeometry::dialogFontStep(screen->logicalDotsPerInch() / 96.0);
+    for (const char *name : {"lbl_language", "label_MapSize", "cBox_Language", "cBox_Mapsize",
+                             "pBtn_OK", "pBtn_Cancel"})
+        QCOMPARE(dialog.findChild<QWidget *>(QLatin1String(name))->font().pointSize(),
+                 step.pointSize);
+    QCOMPARE(title->font().pointSize(),
+             step.pointSize + WindowGeometry::dialogTitleFontIncrease(step.rate));
 }
 
 QTEST_MAIN(TestInterfaceLanguage)

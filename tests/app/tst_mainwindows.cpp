@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -284,14 +285,15 @@ void TestMainWindows::mapSizeChangeRestartsPlayback()
     QCOMPARE(area->currentItem(), playing);
     QVERIFY(part<QLabel>(window, "lbl_PlayTime")->text().startsWith("00:0"));
     QCOMPARE(map->url().fileName(), QStringLiteral("GoogleMapIndex_ja.html"));
-    int trackPoints = 0;
+    // Shared with the callbacks, which the page still calls while it is destroyed.
+    auto trackPoints = std::make_shared<int>(0);
     QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 map->page()->runJavaScript(
                         QStringLiteral("typeof mapState === 'function' && mapState().current ? "
                                        "mapState().track.length : 0"),
-                        [&trackPoints](const QVariant &value) { trackPoints = value.toInt(); });
-                return trackPoints > 0;
+                        [trackPoints](const QVariant &value) { *trackPoints = value.toInt(); });
+                return *trackPoints > 0;
             }(),
             Patience);
     QGuiApplication::primaryScreen()->grabWindow(0).save(

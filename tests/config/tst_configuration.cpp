@@ -198,6 +198,17 @@ void TestConfiguration::missingCatalogueChangesNothing()
     QCOMPARE(stored("language").toInt(), 1);
     QCOMPARE(config->targetLanguage(), 1);
     QCOMPARE(playText(), QStringLiteral("Play"));
+
+    // Applying Japanese again while it shows keeps it when the catalogue has gone meanwhile.
+    config->setLanguage(0);
+    Q_CLEANUP_RESOURCE(testcatalogue);
+    QTest::ignoreMessage(QtWarningMsg,
+                         "cannot load the interface catalogue :/translations/Japanese.qm");
+    config->setLanguage(0);
+    Q_INIT_RESOURCE(testcatalogue);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(playText(), QString::fromUtf8("再生"));
+    config->setLanguage(1);
 }
 
 void TestConfiguration::japaneseCatalogueInstalledAndRemoved()
