@@ -102,6 +102,7 @@ MainWindows::MainWindows(QWidget *parent)
     // Only the size: the restart that follows a change of it would, a second from now, start
     // over a recording opened meanwhile whose samples are still on their way.
     applyMapSize();
+    onSpeedUnitChanged();
     mTimerId = startTimer(50);
     onStop();
 }
@@ -183,12 +184,16 @@ void MainWindows::connectParts()
             Qt::DirectConnection);
     connect(config, &Configuration::mapsChanged, ui->wgt_MapView, &MapWebView::setMapType);
     connect(config, &Configuration::mapSizeChanged, this, &MainWindows::changeMapWindowSize);
+    connect(config, &Configuration::speedUnitChanged, this, &MainWindows::onSpeedUnitChanged);
 }
 
 void MainWindows::onUpdateLanguage()
 {
     ui->wgt_MapView->setMapType(MapTypes(Configuration::instance()->mapType()));
     ui->retranslateUi(this);
+    // The form's speed placeholder names km/h; in another unit it would contradict the setting.
+    if (mSpeedUnit != SpeedUnit::Kmh)
+        showSpeed(0);
     QCoreApplication::setApplicationName(tr("Velqor"));
     QCoreApplication::setOrganizationName(tr("Tamrix"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.090311"));

@@ -1,6 +1,7 @@
 // The one top-level window: wires the playlist, the players and the control bar together.
 #pragma once
 
+#include "config/speedunit.h"
 #include "map/mappoint.h"
 #include "parser/gpsdata.h"
 #include "windowgeometry.h"
@@ -68,6 +69,7 @@ public slots:
     void showGyroCurrentValue(float fX, float fY, float fZ);
     void setSystemFontSize(bool changeOnce = false);
     void setMovingWindowFlag(bool bIsStop);
+    void onSpeedUnitChanged();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -90,6 +92,8 @@ private:
     void resetTelemetryDisplays();
     void drawTrack(int id, const QList<GpsData> &dataList);
     void showSampleTelemetry(const GpsData &data);
+    // The speed text and the speedometer, in the user's unit.
+    void showSpeed(int kmh);
     void applyMapSize();
 
     // Window chrome.
@@ -113,6 +117,8 @@ private:
     double mFontRate = 1.0;
     WindowGeometry::Edge mEdge = WindowGeometry::NoEdge;
     bool mDecoderWarningShown = false;
+    int mSpeed = 0; // km/h, the last speed shown
+    SpeedUnit::Unit mSpeedUnit = SpeedUnit::Kmh;
     // Adding files lets events through, so a second folder or a close can arrive meanwhile.
     bool mAddingFiles = false;
     bool mClosing = false;

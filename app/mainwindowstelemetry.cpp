@@ -25,18 +25,26 @@ bool hasPosition(const GpsData &sample)
     return sample.latitude != 0.0 || sample.longitude != 0.0;
 }
 
-QString speedText(int kmh)
+} // namespace
+
+void MainWindows::showSpeed(int kmh)
 {
-    return QStringLiteral("%1 km/h").arg(kmh, 3, 10, QLatin1Char('0'));
+    mSpeed = kmh;
+    ui->pBtn_Speed->setText(SpeedUnit::text(kmh, mSpeedUnit, 3));
+    ui->wgt_Speed->setSpeed(kmh);
 }
 
-} // namespace
+void MainWindows::onSpeedUnitChanged()
+{
+    mSpeedUnit = SpeedUnit::fromStored(Configuration::instance()->speedUnit());
+    ui->wgt_Speed->setUnit(mSpeedUnit);
+    showSpeed(mSpeed);
+}
 
 void MainWindows::resetTelemetryDisplays()
 {
-    ui->pBtn_Speed->setText(speedText(0));
+    showSpeed(0);
     showGyroCurrentValue(0, 0, 0);
-    ui->wgt_Speed->setSpeed(0);
     ui->gView_GyroChart->clearSeries();
     ui->wgt_MapView->clearAll();
 }
@@ -92,8 +100,7 @@ void MainWindows::drawTrack(int id, const QList<GpsData> &dataList)
 
 void MainWindows::showSampleTelemetry(const GpsData &data)
 {
-    ui->pBtn_Speed->setText(speedText(data.speed));
-    ui->wgt_Speed->setSpeed(data.speed);
+    showSpeed(data.speed);
     // A damaged record can leave the heading undefined; the compass keeps its last one then.
     if (std::isfinite(data.heading))
         ui->wgt_Direction->setDirection(int(data.heading));

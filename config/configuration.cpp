@@ -127,6 +127,12 @@ int Configuration::speedUnit() const
     return mSettings->value(kSpeedUnitKey, 0).toInt();
 }
 
+void Configuration::setSpeedUnit(int unit)
+{
+    mSettings->setValue(kSpeedUnitKey, unit);
+    emit speedUnitChanged();
+}
+
 QString Configuration::screenshotSavePath() const
 {
     const QString pictures = firstLocation(QStandardPaths::PicturesLocation, QDir::homePath());

@@ -33,6 +33,7 @@ public:
     void setMute(bool mute);
 
     int speedUnit() const;
+    void setSpeedUnit(int unit);
 
     QString screenshotSavePath() const;
 
@@ -54,6 +55,7 @@ signals:
     void updateLanguage();
     void mapsChanged(MapTypes map);
     void mapSizeChanged();
+    void speedUnitChanged();
 
 private:
     Configuration();

@@ -5,6 +5,7 @@
 #include "app/movefilter.h"
 #include "app/windowgeometry.h"
 #include "configuration.h"
+#include "speedunit.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -35,6 +36,7 @@ Setting::Setting(QWidget *parent)
     Configuration *config = Configuration::instance();
     ui->cBox_Language->setCurrentIndex(config->targetLanguage());
     ui->cBox_Mapsize->setCurrentIndex(config->mapSize());
+    ui->cBox_SpeedUnit->setCurrentIndex(SpeedUnit::fromStored(config->speedUnit()));
     connect(ui->pBtn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->pBtn_Close, &QPushButton::clicked, this, &QDialog::reject);
     connect(config, &Configuration::updateLanguage, this, &Setting::onUpdateLanguage);
@@ -57,6 +59,10 @@ void Setting::on_pBtn_OK_clicked()
         config->setLanguage(language);
         config->setMapSize(mapSize);
     }
+    // The speeds follow at once without restarting playback, so the unit goes on its own.
+    const int speedUnit = ui->cBox_SpeedUnit->currentIndex();
+    if (speedUnit != SpeedUnit::fromStored(config->speedUnit()))
+        config->setSpeedUnit(speedUnit);
     accept();
 }
 
@@ -88,9 +94,9 @@ void Setting::setSystemFontSize(bool changeOnce)
 
     QFont font = QApplication::font();
     font.setPointSize(step.pointSize);
-    for (QWidget *widget :
-         std::initializer_list<QWidget *>{ui->lbl_language, ui->label_MapSize, ui->cBox_Language,
-                                          ui->cBox_Mapsize, ui->pBtn_OK, ui->pBtn_Cancel})
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+                 ui->lbl_language, ui->label_MapSize, ui->label_SpeedUnit, ui->cBox_Language,
+                 ui->cBox_Mapsize, ui->cBox_SpeedUnit, ui->pBtn_OK, ui->pBtn_Cancel})
         widget->setFont(font);
     QFont title = font;
     title.setPointSize(step.pointSize + WindowGeometry::dialogTitleFontIncrease(step.rate));

@@ -38,9 +38,7 @@ ControlPanel::ControlPanel(QWidget *parent)
         font.setFamily(QStringLiteral("Calibri"));
         text->setFont(font);
     }
-    // Read ahead of the first speed text, which still says km/h whatever the unit until speeds in
-    // other units are shown.
-    Configuration::instance()->speedUnit();
+    mSpeedUnit = SpeedUnit::fromStored(Configuration::instance()->speedUnit());
     setSpeed(0);
 
     connect(ui->btn_OpenFile, &QPushButton::clicked, this, &ControlPanel::openFile);
@@ -66,6 +64,8 @@ ControlPanel::ControlPanel(QWidget *parent)
     connect(ui->fcbox_Rate, &FComboBox::activated, this, &ControlPanel::updateRate);
     connect(Configuration::instance(), &Configuration::updateLanguage, this,
             &ControlPanel::onUpdateLanguage);
+    connect(Configuration::instance(), &Configuration::speedUnitChanged, this,
+            &ControlPanel::onSpeedUnitChanged);
 
     ui->btn_ScreenShot->hide();
     ui->lbl_GpsDateTime->hide();
@@ -174,7 +174,13 @@ void ControlPanel::reset()
 void ControlPanel::setSpeed(int kmh)
 {
     mSpeed = kmh;
-    ui->pBtn_Speed->setText(QStringLiteral("%1 km/h").arg(kmh, 3, 10, QLatin1Char('0')));
+    ui->pBtn_Speed->setText(SpeedUnit::text(kmh, mSpeedUnit, 3));
+}
+
+void ControlPanel::onSpeedUnitChanged()
+{
+    mSpeedUnit = SpeedUnit::fromStored(Configuration::instance()->speedUnit());
+    setSpeed(mSpeed);
 }
 
 void ControlPanel::setLatitudeLongitude(const QString &latitude, const QString &longitude)
@@ -281,6 +287,9 @@ void ControlPanel::onVolumeSliderValueChanged()
 void ControlPanel::onUpdateLanguage()
 {
     ui->retranslateUi(this);
+    // The form's placeholder names km/h; in another unit it would contradict the setting.
+    if (mSpeedUnit != SpeedUnit::Kmh)
+        setSpeed(0);
 }
 
 void ControlPanel::onSliderStatusProcess()

@@ -1,6 +1,7 @@
 // Playback control bar: turns user input into playback requests and mirrors the player's state.
 #pragma once
 
+#include "config/speedunit.h"
 #include "player/showmode.h"
 
 #include <QDateTime>
@@ -71,6 +72,7 @@ private slots:
     void updateRate();
     void onVolumeSliderValueChanged();
     void onUpdateLanguage();
+    void onSpeedUnitChanged();
     void onSliderStatusProcess();
 
 private:
@@ -83,6 +85,7 @@ private:
     bool mMuted = false;
     int mDuration = 0;
     int mSpeed = 0;
+    SpeedUnit::Unit mSpeedUnit = SpeedUnit::Kmh;
     int mLastVolume = 0;
     // The first position report of 0 without a duration while playing; a second one at least
     // NeverStartsMs later means the recording never starts, and it is skipped.

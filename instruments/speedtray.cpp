@@ -1,4 +1,4 @@
-// Speedometer gauge: a needle over a 0 to 220 km/h dial, with the speed as text.
+// Speedometer gauge: a needle over a km/h or mph dial, with the speed as text.
 #include "speedtray.h"
 #include "dial.h"
 
@@ -22,8 +22,24 @@ void SpeedTray::setSpeed(int speed)
     mSpeed = speed;
     // The scale spans 270 degrees through the top; integer division, as the dial is marked in
     // whole degrees.
-    mAngle = speed * 270 / MaxSpeed - 135;
+    if (mUnit == SpeedUnit::Mph)
+        mAngle = SpeedUnit::convert(speed, mUnit) * 270 / MaxSpeedMph - 135;
+    else
+        mAngle = speed * 270 / MaxSpeed - 135;
     update();
+}
+
+void SpeedTray::setUnit(SpeedUnit::Unit unit)
+{
+    mUnit = unit;
+    mDial.load(unit == SpeedUnit::Mph ? QStringLiteral(":/image/speed_mph.png")
+                                      : QStringLiteral(":/image/speed.png"));
+    setSpeed(mSpeed);
+}
+
+QString SpeedTray::text() const
+{
+    return SpeedUnit::text(mSpeed, mUnit, 1);
 }
 
 QRectF SpeedTray::textRect(const QSize &widgetSize)
@@ -52,8 +68,7 @@ void SpeedTray::paintEvent(QPaintEvent *event)
     font.setPointSize(textPointSize(size()));
     painter.setFont(font);
     // Not clipped: in a small gauge a three-digit speed is wider than a third of the widget.
-    painter.drawText(textRect(size()), Qt::AlignCenter | Qt::TextDontClip,
-                     QStringLiteral("%1 km/h").arg(mSpeed));
+    painter.drawText(textRect(size()), Qt::AlignCenter | Qt::TextDontClip, text());
 
     painter.translate(width() * 0.5, height() * 0.5);
     painter.rotate(mAngle);

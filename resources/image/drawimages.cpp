@@ -391,11 +391,11 @@ QImage renderDial(int size, const std::function<void(QPainter &)> &face)
     return image;
 }
 
-// Speedometer: 0 at -135 degrees to 220 at +135 degrees through the top, with room for the
-// needle (0.3 of the side) inside the labels and an empty box for the speed text.
-void speedFace(QPainter &p)
+// Speedometer: 0 at -135 degrees to maxSpeed at +135 degrees through the top, with room for the
+// needle (0.3 of the side) inside the labels and an empty box for the speed text. The km/h dial
+// goes to 220, the mph dial to 140; the marks from redFrom up are red.
+void speedFace(QPainter &p, int maxSpeed, int redFrom)
 {
-    const qreal maxSpeed = 220;
     const auto angleOf = [&](qreal speed) { return speed * 270 / maxSpeed - 135; };
     p.setPen(QPen(QColor(120, 120, 134), 1.2));
     p.setBrush(Qt::NoBrush);
@@ -403,7 +403,7 @@ void speedFace(QPainter &p)
     for (int speed = 0; speed <= maxSpeed; speed += 10) {
         const bool major = speed % 20 == 0;
         // The top of the scale is marked red, as on a car's speedometer.
-        const QColor mark = speed >= 180 ? QColor(235, 70, 70) : QColor(214, 214, 226);
+        const QColor mark = speed >= redFrom ? QColor(235, 70, 70) : QColor(214, 214, 226);
         p.setPen(QPen(mark, major ? 2.6 : 1.4, Qt::SolidLine, Qt::FlatCap));
         const qreal angle = angleOf(speed);
         p.drawLine(onDial(angle, major ? 79 : 84), onDial(angle, 91));
@@ -539,30 +539,33 @@ int main(int argc, char *argv[])
     }
 
     ImageWriter writer(outDir);
-    const bool written = writer.writeViewButton("front_view", frontViewGlyph)
-                         && writer.writeViewButton("rear_view", rearViewGlyph)
-                         && writer.writeViewButton("front_rear_view", frontRearViewGlyph)
-                         && writer.writeButton("file", 32, fileGlyph)
-                         && writer.writeButton("shot", 32, shotGlyph)
-                         && writer.writeButton("play", 32, playGlyph)
-                         && writer.writeButton("pause", 32, pauseGlyph)
-                         && writer.writeButton("stop", 32, stopGlyph)
-                         && writer.writeButton("prev", 24, previousGlyph)
-                         && writer.writeButton("next", 24, nextGlyph)
-                         && writer.write("volume_normal", 20, LookNormal, volumeGlyph)
-                         && writer.write("volume_hover", 20, LookHover, volumeGlyph)
-                         && writer.writeButton("mute", 20, muteGlyph)
-                         && writer.writeButton("speedup", 16, speedUpGlyph)
-                         && writer.writeButton("speeddown", 16, speedDownGlyph)
-                         && writer.writeButton("setup", 24, setupGlyph)
-                         && writer.writeButton("min", 24, minimizeGlyph)
-                         && writer.writeButton("max", 24, maximizeGlyph)
-                         && writer.writeButton("restore", 24, restoreGlyph)
-                         && writer.writeButton("close", 24, closeGlyph)
-                         && writer.write("logo", 36, LookLogo, logoGlyph)
-                         && writer.write("velqor", 256, LookLogo, logoGlyph)
-                         && writer.save("speed", renderDial(250, speedFace))
-                         && writer.save("direction", renderDial(500, compassFace))
-                         && writer.writeQrc(QString::fromLocal8Bit(argv[2]));
+    const bool written
+            = writer.writeViewButton("front_view", frontViewGlyph)
+              && writer.writeViewButton("rear_view", rearViewGlyph)
+              && writer.writeViewButton("front_rear_view", frontRearViewGlyph)
+              && writer.writeButton("file", 32, fileGlyph)
+              && writer.writeButton("shot", 32, shotGlyph)
+              && writer.writeButton("play", 32, playGlyph)
+              && writer.writeButton("pause", 32, pauseGlyph)
+              && writer.writeButton("stop", 32, stopGlyph)
+              && writer.writeButton("prev", 24, previousGlyph)
+              && writer.writeButton("next", 24, nextGlyph)
+              && writer.write("volume_normal", 20, LookNormal, volumeGlyph)
+              && writer.write("volume_hover", 20, LookHover, volumeGlyph)
+              && writer.writeButton("mute", 20, muteGlyph)
+              && writer.writeButton("speedup", 16, speedUpGlyph)
+              && writer.writeButton("speeddown", 16, speedDownGlyph)
+              && writer.writeButton("setup", 24, setupGlyph)
+              && writer.writeButton("min", 24, minimizeGlyph)
+              && writer.writeButton("max", 24, maximizeGlyph)
+              && writer.writeButton("restore", 24, restoreGlyph)
+              && writer.writeButton("close", 24, closeGlyph)
+              && writer.write("logo", 36, LookLogo, logoGlyph)
+              && writer.write("velqor", 256, LookLogo, logoGlyph)
+              && writer.save("speed", renderDial(250, [](QPainter &p) { speedFace(p, 220, 180); }))
+              && writer.save("speed_mph",
+                             renderDial(250, [](QPainter &p) { speedFace(p, 140, 120); }))
+              && writer.save("direction", renderDial(500, compassFace))
+              && writer.writeQrc(QString::fromLocal8Bit(argv[2]));
     return written ? 0 : 1;
 }

@@ -277,5 +277,10 @@
         <source>Cancel</source>
         <translation>キャンセル</translation>
     </message>
+    <message>
+        <source>Speed unit</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>速度の単位</translation>
+    </message>
 </context>
 </TS>

@@ -4,6 +4,8 @@
 #include "app/windowgeometry.h"
 #include "config/configuration.h"
 #include "config/setting.h"
+#include "controls/controlpanel.h"
+#include "instruments/speedtray.h"
 #include "map/mapwebview.h"
 #include "playbacktestutil.h"
 #include "playlist/playlistmodel.h"
@@ -150,6 +152,7 @@ private slots:
     void unloadableCatalogueLeavesEnglish();
     void valueOutsideTheListIsKept();
     void densityFontsReachEveryControl();
+    void speedUnitReachesEverySpeedShown();
 
 private:
     QTemporaryDir mDir;
@@ -380,6 +383,44 @@ void TestInterfaceLanguage::densityFontsReachEveryControl()
                  step.pointSize);
     QCOMPARE(title->font().pointSize(),
              step.pointSize + WindowGeometry::dialogTitleFontIncrease(step.rate));
+}
+
+// The speed text beside the map, the control bar's and the speedometer's follow the unit saved in
+// the dialog at once, and a language change keeps the unit of the placeholder.
+void TestInterfaceLanguage::speedUnitReachesEverySpeedShown()
+{
+    Configuration *config = Configuration::instance();
+    MainWindows window;
+    auto *panel = window.findChild<ControlPanel *>(QStringLiteral("wgt_PlayCtrl"));
+    QList<QPushButton *> texts = window.findChildren<QPushButton *>(QStringLiteral("pBtn_Speed"));
+    QCOMPARE(texts.size(), 2); // beside the map and in the control bar
+    auto *gauge = window.findChild<SpeedTray *>(QStringLiteral("wgt_Speed"));
+    panel->setState(QMediaPlayer::PlayingState);
+    GpsData sample;
+    sample.speed = 100;
+    window.onGpsDataChanged(-1, sample);
+
+    const auto shown = [&] {
+        QStringList all{gauge->text()};
+        for (const QPushButton *text : texts)
+            all << text->text();
+        return all.join(QLatin1Char('|'));
+    };
+    QCOMPARE(shown(), QStringLiteral("100 km/h|100 km/h|100 km/h"));
+    Setting dialog;
+    dialog.findChild<QComboBox *>(QStringLiteral("cBox_SpeedUnit"))->setCurrentIndex(1);
+    QSignalSpy sizes(config, &Configuration::mapSizeChanged);
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(sizes.count(), 0); // no restart for the unit alone
+    QCOMPARE(stored("speedUnit").toInt(), 1);
+    QCOMPARE(shown(), QStringLiteral("62 mph|062 mph|062 mph"));
+    QCOMPARE(gauge->angle(), 62 * 270 / SpeedTray::MaxSpeedMph - 135);
+
+    config->setLanguage(0);
+    QCOMPARE(texts.first()->text().right(4), QStringLiteral(" mph"));
+    QCOMPARE(texts.last()->text().right(4), QStringLiteral(" mph"));
+    config->setSpeedUnit(0);
+    QCOMPARE(gauge->text().right(5), QStringLiteral(" km/h"));
 }
 
 QTEST_MAIN(TestInterfaceLanguage)

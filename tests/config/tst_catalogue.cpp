@@ -15,7 +15,10 @@ struct Entry
 {
     QString translation;
     bool finished = false;
+    bool addition = false;
 };
+
+const QLatin1String AdditionMark("addition");
 
 // Reads a Linguist source: every message with its translation and whether it counts.
 QHash<Key, Entry> readTs(const QString &path, QString *error)
@@ -27,7 +30,7 @@ QHash<Key, Entry> readTs(const QString &path, QString *error)
         return entries;
     }
     QXmlStreamReader xml(&file);
-    QString context, source;
+    QString context, source, comment;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -35,9 +38,13 @@ QHash<Key, Entry> readTs(const QString &path, QString *error)
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("source")) {
             source = xml.readElementText();
+            comment.clear();
+        } else if (xml.name() == QLatin1String("translatorcomment")) {
+            comment = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             Entry entry;
             entry.finished = xml.attributes().value("type").isEmpty();
+            entry.addition = comment == AdditionMark;
             entry.translation = xml.readElementText();
             entries.insert({context, source}, entry);
         }
@@ -47,10 +54,11 @@ QHash<Key, Entry> readTs(const QString &path, QString *error)
     return entries;
 }
 
-// The expected catalogue: each line context, source and Japanese text, separated by tabs.
-QHash<Key, QString> readExpected()
+// The expected catalogue: each line context, source and Japanese text, separated by tabs, and
+// the addition mark where there is one.
+QHash<Key, Entry> readExpected()
 {
-    QHash<Key, QString> expected;
+    QHash<Key, Entry> expected;
     QFile file(QStringLiteral(EXPECTED_CATALOGUE));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         qFatal("cannot read the expected catalogue");
@@ -59,9 +67,13 @@ QHash<Key, QString> readExpected()
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() != 3)
+        if (fields.size() < 3 || fields.size() > 4
+            || (fields.size() == 4 && fields[3] != AdditionMark))
             qFatal("bad line in the expected catalogue: %s", qPrintable(line));
-        expected.insert({fields[0], fields[1]}, fields[2]);
+        Entry entry;
+        entry.translation = fields[2];
+        entry.addition = fields.size() == 4;
+        expected.insert({fields[0], fields[1]}, entry);
     }
     return expected;
 }
@@ -85,7 +97,7 @@ private slots:
 
 private:
     QHash<Key, Entry> mSource;
-    QHash<Key, QString> mExpected;
+    QHash<Key, Entry> mExpected;
 };
 
 void TestCatalogue::initTestCase()
@@ -135,11 +147,17 @@ void TestCatalogue::translationsAreExactlyTheExpectedOnes()
 {
     QStringList wrong;
     for (auto it = mSource.cbegin(); it != mSource.cend(); ++it) {
-        const QString expected = mExpected.value(it.key());
+        const Entry expected = mExpected.value(it.key());
         const QString given = it->finished ? it->translation : QString();
-        if (given != expected)
+        if (given != expected.translation)
             wrong << describe(it.key()) + QStringLiteral(" gives \"") + given
-                             + QStringLiteral("\", expected \"") + expected + QLatin1Char('"');
+                             + QStringLiteral("\", expected \"") + expected.translation
+                             + QLatin1Char('"');
+        if (it->addition != expected.addition)
+            wrong << describe(it.key())
+                             + (expected.addition ? QStringLiteral(" lacks")
+                                                  : QStringLiteral(" has"))
+                             + QStringLiteral(" the addition mark");
     }
     for (auto it = mExpected.cbegin(); it != mExpected.cend(); ++it) {
         if (!mSource.contains(it.key()))
@@ -159,7 +177,7 @@ void TestCatalogue::compiledCatalogueTranslates()
         const QByteArray source = it.key().second.toUtf8();
         // An entry without a translation is looked up as empty and shows its source text.
         const QString shown = catalogue.translate(context, source);
-        if (shown != it.value())
+        if (shown != it->translation)
             wrong << describe(it.key()) + QStringLiteral(" shows \"") + shown + QLatin1Char('"');
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));

@@ -44,8 +44,8 @@ private slots:
     void playClickedFollowsState();
     void viewButtons();
     void telemetryTexts();
-    void speedTextIgnoresUnit_data();
-    void speedTextIgnoresUnit();
+    void speedTextFollowsUnit_data();
+    void speedTextFollowsUnit();
     void imagesLoad();
 };
 
@@ -552,18 +552,27 @@ void TestControlPanel::telemetryTexts()
                     .isValid());
 }
 
-void TestControlPanel::speedTextIgnoresUnit_data()
+void TestControlPanel::speedTextFollowsUnit_data()
 {
     QTest::addColumn<QVariant>("unit");
-    QTest::newRow("kilometres") << QVariant(0);
-    QTest::newRow("miles") << QVariant(1);
-    QTest::newRow("unknown") << QVariant(7);
-    QTest::newRow("not a number") << QVariant(QStringLiteral("knots"));
+    QTest::addColumn<QString>("stopped");
+    QTest::addColumn<QString>("at88");
+    // Only mph changes the text; every other stored value reads as the recordings' km/h.
+    QTest::newRow("kilometres") << QVariant(0) << "000 km/h"
+                                << "088 km/h";
+    QTest::newRow("miles") << QVariant(1) << "000 mph"
+                           << "055 mph";
+    QTest::newRow("unknown") << QVariant(7) << "000 km/h"
+                             << "088 km/h";
+    QTest::newRow("not a number") << QVariant(QStringLiteral("knots")) << "000 km/h"
+                                  << "088 km/h";
 }
 
-void TestControlPanel::speedTextIgnoresUnit()
+void TestControlPanel::speedTextFollowsUnit()
 {
     QFETCH(QVariant, unit);
+    QFETCH(QString, stopped);
+    QFETCH(QString, at88);
     const QStringList dataDirs = QStandardPaths::standardLocations(QStandardPaths::DataLocation);
     QVERIFY(!dataDirs.isEmpty());
     // Settings on one file share their state within the process, so the store sees this at once.
@@ -573,9 +582,9 @@ void TestControlPanel::speedTextIgnoresUnit()
     const auto forget = qScopeGuard([&settings] { settings.remove(QStringLiteral("speedUnit")); });
     QCOMPARE(Configuration::instance()->speedUnit(), unit.toInt());
     Panel p;
-    QCOMPARE(p.button("pBtn_Speed")->text(), QStringLiteral("000 km/h"));
+    QCOMPARE(p.button("pBtn_Speed")->text(), stopped);
     p.panel.setSpeed(88);
-    QCOMPARE(p.button("pBtn_Speed")->text(), QStringLiteral("088 km/h"));
+    QCOMPARE(p.button("pBtn_Speed")->text(), at88);
 }
 
 void TestControlPanel::imagesLoad()
