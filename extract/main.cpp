@@ -1,6 +1,6 @@
 // Entry of velqor-extract: reads the command line, then feeds each recording to the chosen writer.
-#include "extractedrecording.h"
-#include "recordingwriter.h"
+#include "export/extractedrecording.h"
+#include "export/recordingwriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
