@@ -4,43 +4,39 @@
 #include "extractedrecording.h"
 #include "fieldformat.h"
 
-#include <QIODevice>
-
-static QString csvCell(const QString &text)
+CsvWriter::CsvWriter(QIODevice *device, const CameraClock &clock)
+    : TrackWriter(device, clock)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    mText += "file";
+    for (const QByteArray &name : FieldFormat::sampleFieldNames())
+        mText += ',' + name;
+    mText += "\r\n";
 }
 
-CsvWriter::CsvWriter(QIODevice *device)
-    : RecordingWriter(device)
+void CsvWriter::addPart(const ExtractedRecording &part)
 {
-    writeRow(QStringList(QStringLiteral("file")) + FieldFormat::sampleFieldNames());
-}
-
-void CsvWriter::add(const ExtractedRecording &recording)
-{
-    for (const GpsData &sample : recording.samples) {
-        QStringList cells(recording.file);
-        for (const auto &field : FieldFormat::sampleFields(sample)) {
-            cells.append(field.second.isString() ? field.second.toString()
-                                                 : FieldFormat::numberText(field.second));
+    const QByteArray file = part.file.toUtf8();
+    for (const GpsData &sample : part.samples) {
+        writeCell(file);
+        for (const FieldFormat::Value &value : FieldFormat::sampleValues(sample, mClock)) {
+            mText += ',';
+            if (value.type == FieldFormat::Value::Number)
+                FieldFormat::appendNumber(mText, value.number);
+            else
+                writeCell(value.text);
         }
-        writeRow(cells);
+        mText += "\r\n";
     }
 }
 
-void CsvWriter::finish() { }
-
-void CsvWriter::writeRow(const QStringList &cells)
+void CsvWriter::writeCell(const QByteArray &text)
 {
-    QStringList line;
-    line.reserve(cells.size());
-    for (const QString &cell : cells)
-        line.append(csvCell(cell));
-    mDevice->write(line.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\n')
+        && !text.contains('\r')) {
+        mText += text;
+        return;
+    }
+    QByteArray quoted = text;
+    quoted.replace('"', "\"\"");
+    mText += '"' + quoted + '"';
 }

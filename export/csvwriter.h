@@ -1,16 +1,17 @@
-// CSV output: a header row, then one row per sample of every file.
+// CSV output: a header row, then one row per sample of every part of every track.
 #pragma once
 
-#include "recordingwriter.h"
+#include "trackwriter.h"
 
-class CsvWriter : public RecordingWriter
+class CsvWriter : public TrackWriter
 {
 public:
-    explicit CsvWriter(QIODevice *device);
+    CsvWriter(QIODevice *device, const CameraClock &clock);
 
-    void add(const ExtractedRecording &recording) override;
-    void finish() override;
+protected:
+    void addPart(const ExtractedRecording &part) override;
+    void endDocument() override { }
 
 private:
-    void writeRow(const QStringList &cells);
+    void writeCell(const QByteArray &text);
 };

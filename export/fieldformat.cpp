@@ -1,10 +1,14 @@
-// Field conversions shared by the JSON, CSV, GPX and KML writers.
+// Numbers go through std::to_chars, whose shortest forms equal Qt's in the ranges where it is
+// used (checked against QByteArray::number); larger values take Qt's own path.
 #include "fieldformat.h"
 
-#include <QDate>
+#include "cameraclock.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QMetaEnum>
-#include <QTime>
+#include <QString>
 
 #include <charconv>
 #include <cmath>
@@ -22,103 +26,158 @@ double shortestFloat(float value)
     return result;
 }
 
-QString numberText(const QJsonValue &value)
+void appendNumber(QByteArray &out, double value)
 {
-    const double d = value.toDouble();
-    if (!value.isDouble() || !std::isfinite(d))
-        return QString();
+    char text[32];
+    char *end;
     // Integral values print without fraction or exponent while they fit 64 bits.
-    if (d == std::trunc(d) && std::fabs(d) < 9.2e18)
-        return QString::number(qint64(d));
-    return QString::number(d, 'g', QLocale::FloatingPointShortest);
+    if (value == std::trunc(value) && std::fabs(value) < 9.2e18)
+        end = std::to_chars(text, text + sizeof text, qint64(value)).ptr;
+    else if (std::fabs(value) < 1e6)
+        end = std::to_chars(text, text + sizeof text, value, std::chars_format::general).ptr;
+    else
+        return void(out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+    out.append(text, int(end - text));
 }
 
-QString decimalText(double value)
+void appendDecimal(QByteArray &out, double value)
 {
-    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    if (std::fabs(value) >= 1e15)
+        return void(out += QByteArray::number(value, 'f', QLocale::FloatingPointShortest));
+    char text[40];
+    // Adding zero turns -0 into 0, which is how Qt prints it.
+    const char *end
+            = std::to_chars(text, text + sizeof text, value + 0.0, std::chars_format::fixed).ptr;
+    out.append(text, int(end - text));
 }
 
-QString fieldText(const char *field, int size)
+void appendJsonString(QByteArray &out, const QByteArray &text)
 {
-    return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
+    // Other bytes, UTF-8 sequences included, stand in a JSON string as they are.
+    for (const char c : text) {
+        if (uchar(c) < 0x20 || c == '"' || c == '\\') {
+            // Rare texts go through Qt's own escaping, trimmed of the array around them.
+            const QByteArray escaped = QJsonDocument(QJsonArray{QString::fromUtf8(text)})
+                                               .toJson(QJsonDocument::Compact);
+            out += escaped.mid(1, escaped.size() - 2);
+            return;
+        }
+    }
+    out += '"';
+    out += text;
+    out += '"';
 }
 
-QString sourceName(ParserObject::SampleSource source)
+void appendJsonValue(QByteArray &out, const Value &value)
+{
+    switch (value.type) {
+    case Value::Number:
+        return appendNumber(out, value.number);
+    case Value::Text:
+        return appendJsonString(out, value.text);
+    case Value::Null:
+        break;
+    }
+    out += "null";
+}
+
+void appendXmlText(QByteArray &out, const QByteArray &text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\t':
+        case '\n':
+        case '\r':
+            out += c;
+            break;
+        default:
+            if (uchar(c) < 0x20)
+                out += "\xef\xbf\xbd"; // U+FFFD REPLACEMENT CHARACTER
+            else
+                out += c;
+        }
+    }
+}
+
+QByteArray fieldText(const char *field, int size)
+{
+    const int length = int(qstrnlen(field, uint(size)));
+    for (int i = 0; i < length; ++i) {
+        if (uchar(field[i]) >= 0x80)
+            return QString::fromLatin1(field, length).toUtf8();
+    }
+    return QByteArray(field, length);
+}
+
+QByteArray sourceName(ParserObject::SampleSource source)
 {
     const char *name = QMetaEnum::fromType<ParserObject::SampleSource>().valueToKey(source);
-    return name ? QString::fromLatin1(name) : QString::number(int(source));
+    return name ? QByteArray(name) : QByteArray::number(int(source));
 }
 
-static QJsonValue finite(double value)
+static Value finite(double value)
 {
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
+    return std::isfinite(value) ? Value(value) : Value();
 }
 
-QJsonObject infoObject(const VideoInfo &info)
+QVector<QByteArray> infoFieldNames()
 {
-    const QJsonValue creation = info.creationTime.isValid() ? QJsonValue(info.creationTime.toString(
-                                        QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")))
-                                                            : QJsonValue();
-    return {
-            {QStringLiteral("width"), info.width},
-            {QStringLiteral("height"), info.height},
-            {QStringLiteral("duration"), info.duration},
-            {QStringLiteral("frameRate"), finite(shortestFloat(info.frameRate))},
-            {QStringLiteral("creationTime"), creation},
-            {QStringLiteral("videoCodec"), info.videoCodec},
-    };
+    return {"width", "height", "duration", "frameRate", "creationTime", "videoCodec"};
 }
 
-static QString referenceText(char reference)
+QVector<Value> infoValues(const VideoInfo &info)
 {
-    return reference ? QString(QChar::fromLatin1(reference)) : QString();
+    const Value creation
+            = info.creationTime.isValid()
+                      ? Value(info.creationTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"))
+                                      .toLatin1())
+                      : Value();
+    return {info.width, info.height,    info.duration, finite(shortestFloat(info.frameRate)),
+            creation,   info.videoCodec};
 }
 
-QVector<QPair<QString, QJsonValue>> sampleFields(const GpsData &sample)
+static Value referenceText(char reference)
 {
-    return {
-            {QStringLiteral("index"), sample.index},
-            {QStringLiteral("dateTime"), fieldText(sample.dateTime, sizeof sample.dateTime)},
-            {QStringLiteral("auxText"), fieldText(sample.auxText, sizeof sample.auxText)},
-            {QStringLiteral("fixFlag"), int(sample.fixFlag)},
-            {QStringLiteral("latitudeRef"), referenceText(sample.latitudeRef)},
-            {QStringLiteral("latitude"), finite(sample.latitude)},
-            {QStringLiteral("longitudeRef"), referenceText(sample.longitudeRef)},
-            {QStringLiteral("longitude"), finite(sample.longitude)},
-            {QStringLiteral("auxValue"), sample.auxValue},
-            {QStringLiteral("speed"), sample.speed},
-            {QStringLiteral("gsensorX"), finite(shortestFloat(sample.gsensorX))},
-            {QStringLiteral("gsensorY"), finite(shortestFloat(sample.gsensorY))},
-            {QStringLiteral("gsensorZ"), finite(shortestFloat(sample.gsensorZ))},
-            {QStringLiteral("heading"), finite(sample.heading)},
-    };
+    return reference ? fieldText(&reference, 1) : QByteArray("");
 }
 
-QStringList sampleFieldNames()
+QVector<QByteArray> sampleFieldNames()
 {
-    QStringList names;
-    for (const auto &field : sampleFields(GpsData()))
-        names.append(field.first);
-    return names;
+    return {"index",    "dateTime",     "auxText",   "fixFlag",  "latitudeRef",
+            "latitude", "longitudeRef", "longitude", "auxValue", "speed",
+            "gsensorX", "gsensorY",     "gsensorZ",  "heading",  "utcTime"};
 }
 
-QString sampleTime(const GpsData &sample)
+QVector<Value> sampleValues(const GpsData &sample, const CameraClock &clock)
 {
-    const QString text = fieldText(sample.dateTime, sizeof sample.dateTime);
-    if (text.size() != 14)
-        return QString();
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return QString();
-    }
-    // Date and time are checked apart so that the local time zone's gaps cannot reject a
-    // camera clock reading.
-    const QDate date = QDate::fromString(text.left(8), QStringLiteral("yyyyMMdd"));
-    const QTime time = QTime::fromString(text.mid(8), QStringLiteral("hhmmss"));
-    if (!date.isValid() || !time.isValid())
-        return QString();
-    return date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('T')
-           + time.toString(QStringLiteral("HH:mm:ss"));
+    const QByteArray utc = clock.utcTime(sample);
+    return {sample.index,
+            fieldText(sample.dateTime, sizeof sample.dateTime),
+            fieldText(sample.auxText, sizeof sample.auxText),
+            int(sample.fixFlag),
+            referenceText(sample.latitudeRef),
+            finite(sample.latitude),
+            referenceText(sample.longitudeRef),
+            finite(sample.longitude),
+            sample.auxValue,
+            sample.speed,
+            finite(shortestFloat(sample.gsensorX)),
+            finite(shortestFloat(sample.gsensorY)),
+            finite(shortestFloat(sample.gsensorZ)),
+            finite(sample.heading),
+            utc.isEmpty() ? Value() : Value(utc)};
 }
 
 bool isTrackPoint(const GpsData &sample)
@@ -126,17 +185,6 @@ bool isTrackPoint(const GpsData &sample)
     if (sample.fixFlag == 0 || (sample.latitude == 0.0 && sample.longitude == 0.0))
         return false;
     return std::fabs(sample.latitude) <= 90.0 && std::fabs(sample.longitude) <= 180.0;
-}
-
-QString xmlText(const QString &text)
-{
-    QString result = text;
-    for (QChar &c : result) {
-        if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')
-            && c != QLatin1Char('\r'))
-            c = QChar::ReplacementCharacter;
-    }
-    return result;
 }
 
 } // namespace FieldFormat

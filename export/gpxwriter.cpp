@@ -3,60 +3,66 @@
 
 #include "extractedrecording.h"
 #include "fieldformat.h"
+#include "track.h"
 
 #include <cmath>
 
-static const QString GpxNamespace = QStringLiteral("http://www.topografix.com/GPX/1/1");
-static const QString ExtensionNamespace
-        = QStringLiteral("http://www.garmin.com/xmlschemas/TrackPointExtension/v2");
-
-GpxWriter::GpxWriter(QIODevice *device)
-    : RecordingWriter(device)
-    , mXml(device)
+GpxWriter::GpxWriter(QIODevice *device, const CameraClock &clock)
+    : TrackWriter(device, clock)
+    , mXml(mText)
 {
-    mXml.setAutoFormatting(true);
-    mXml.writeStartDocument();
-    mXml.writeDefaultNamespace(GpxNamespace);
-    mXml.writeNamespace(ExtensionNamespace, QStringLiteral("gpxtpx"));
-    mXml.writeStartElement(GpxNamespace, QStringLiteral("gpx"));
-    mXml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    mXml.writeAttribute(QStringLiteral("creator"), QStringLiteral("velqor-extract"));
+    mXml.startDocument("gpx",
+                       {{"xmlns", "http://www.topografix.com/GPX/1/1"},
+                        {"xmlns:gpxtpx", "http://www.garmin.com/xmlschemas/TrackPointExtension/v2"},
+                        {"version", "1.1"},
+                        {"creator", "velqor-extract"}});
 }
 
-void GpxWriter::add(const ExtractedRecording &recording)
+void GpxWriter::beginTrack(const Track &track)
 {
-    mXml.writeStartElement(GpxNamespace, QStringLiteral("trk"));
-    mXml.writeTextElement(GpxNamespace, QStringLiteral("name"),
-                          FieldFormat::xmlText(recording.file));
-    mXml.writeStartElement(GpxNamespace, QStringLiteral("trkseg"));
-    for (const GpsData &sample : recording.samples) {
+    mXml.startElement("trk");
+    mXml.textElement("name", track.name.toUtf8());
+}
+
+void GpxWriter::beginSegment()
+{
+    mXml.startElement("trkseg");
+}
+
+void GpxWriter::addPart(const ExtractedRecording &part)
+{
+    for (const GpsData &sample : part.samples) {
         if (!FieldFormat::isTrackPoint(sample))
             continue;
-        mXml.writeStartElement(GpxNamespace, QStringLiteral("trkpt"));
-        mXml.writeAttribute(QStringLiteral("lat"), FieldFormat::decimalText(sample.latitude));
-        mXml.writeAttribute(QStringLiteral("lon"), FieldFormat::decimalText(sample.longitude));
-        const QString time = FieldFormat::sampleTime(sample);
+        mXml.startElement("trkpt");
+        mXml.decimalAttribute("lat", sample.latitude);
+        mXml.decimalAttribute("lon", sample.longitude);
+        const QByteArray time = mClock.trackTime(sample);
         if (!time.isEmpty())
-            mXml.writeTextElement(GpxNamespace, QStringLiteral("time"), time);
-        mXml.writeStartElement(GpxNamespace, QStringLiteral("extensions"));
-        mXml.writeStartElement(ExtensionNamespace, QStringLiteral("TrackPointExtension"));
-        mXml.writeTextElement(ExtensionNamespace, QStringLiteral("speed"),
-                              FieldFormat::decimalText(sample.speed / 3.6));
+            mXml.textElement("time", time);
+        mXml.startElement("extensions");
+        mXml.startElement("gpxtpx:TrackPointExtension");
+        mXml.decimalElement("gpxtpx:speed", sample.speed / 3.6);
         // The course type stops short of 360 and has no room for a heading that is not a number.
-        if (std::isfinite(sample.heading)) {
-            const double course = sample.heading >= 360.0 ? 0.0 : sample.heading;
-            mXml.writeTextElement(ExtensionNamespace, QStringLiteral("course"),
-                                  FieldFormat::decimalText(course));
-        }
-        mXml.writeEndElement(); // TrackPointExtension
-        mXml.writeEndElement(); // extensions
-        mXml.writeEndElement(); // trkpt
+        if (std::isfinite(sample.heading))
+            mXml.decimalElement("gpxtpx:course", sample.heading >= 360.0 ? 0.0 : sample.heading);
+        mXml.endElement(); // TrackPointExtension
+        mXml.endElement(); // extensions
+        mXml.endElement(); // trkpt
     }
-    mXml.writeEndElement(); // trkseg
-    mXml.writeEndElement(); // trk
 }
 
-void GpxWriter::finish()
+void GpxWriter::endSegment()
 {
-    mXml.writeEndDocument();
+    mXml.endElement(); // trkseg
+}
+
+void GpxWriter::endTrack()
+{
+    mXml.endElement(); // trk
+}
+
+void GpxWriter::endDocument()
+{
+    mXml.endDocument();
 }

@@ -1,18 +1,22 @@
-// GPX 1.1 output: one track per file with the positioned samples as track points.
+// GPX 1.1 output: a track per track, a track segment per segment, positioned samples as points.
 #pragma once
 
-#include "recordingwriter.h"
+#include "trackwriter.h"
+#include "xmlout.h"
 
-#include <QXmlStreamWriter>
-
-class GpxWriter : public RecordingWriter
+class GpxWriter : public TrackWriter
 {
 public:
-    explicit GpxWriter(QIODevice *device);
+    GpxWriter(QIODevice *device, const CameraClock &clock);
 
-    void add(const ExtractedRecording &recording) override;
-    void finish() override;
+protected:
+    void beginTrack(const Track &track) override;
+    void beginSegment() override;
+    void addPart(const ExtractedRecording &part) override;
+    void endSegment() override;
+    void endTrack() override;
+    void endDocument() override;
 
 private:
-    QXmlStreamWriter mXml;
+    XmlOut mXml;
 };

@@ -1,30 +1,65 @@
-// Builds each file's object from the shared field list and prints the document at the end.
+// The document is written as QJsonDocument indents it, keys in its sorted order, without
+// building a QJsonObject for every sample: those cost more than parsing the recording.
 #include "jsonwriter.h"
 
 #include "extractedrecording.h"
-#include "fieldformat.h"
 
-#include <QIODevice>
-#include <QJsonDocument>
+#include <algorithm>
+#include <numeric>
 
-void JsonWriter::add(const ExtractedRecording &recording)
+JsonWriter::JsonWriter(QIODevice *device, const CameraClock &clock)
+    : TrackWriter(device, clock)
+    , mInfo(members(FieldFormat::infoFieldNames(), 8))
+    , mSample(members(FieldFormat::sampleFieldNames(), 12))
 {
-    QJsonArray samples;
-    for (const GpsData &sample : recording.samples) {
-        QJsonObject object;
-        for (const auto &field : FieldFormat::sampleFields(sample))
-            object.insert(field.first, field.second);
-        samples.append(object);
-    }
-    mFiles.append(QJsonObject{
-            {QStringLiteral("file"), recording.file},
-            {QStringLiteral("info"), FieldFormat::infoObject(recording.info)},
-            {QStringLiteral("source"), FieldFormat::sourceName(recording.source)},
-            {QStringLiteral("samples"), samples},
-    });
+    mText += "[\n";
 }
 
-void JsonWriter::finish()
+JsonWriter::Members JsonWriter::members(const QVector<QByteArray> &names, int indent)
 {
-    mDevice->write(QJsonDocument(mFiles).toJson(QJsonDocument::Indented));
+    Members result;
+    result.order.resize(names.size());
+    std::iota(result.order.begin(), result.order.end(), 0);
+    std::sort(result.order.begin(), result.order.end(),
+              [&](int a, int b) { return names[a] < names[b]; });
+    for (const QByteArray &name : names)
+        result.starts.append(QByteArray(indent + 4, ' ') + '"' + name + "\": ");
+    return result;
+}
+
+void JsonWriter::addPart(const ExtractedRecording &part)
+{
+    mText += mEmpty ? "    {\n        \"file\": " : ",\n    {\n        \"file\": ";
+    mEmpty = false;
+    FieldFormat::appendJsonString(mText, part.file.toUtf8());
+    mText += ",\n        \"info\": ";
+    writeObject(mInfo, FieldFormat::infoValues(part.info), 8);
+    mText += ",\n        \"samples\": [\n";
+    for (int i = 0; i < part.samples.size(); ++i) {
+        mText += "            ";
+        writeObject(mSample, FieldFormat::sampleValues(part.samples.at(i), mClock), 12);
+        mText += i + 1 < part.samples.size() ? ",\n" : "\n";
+    }
+    mText += "        ],\n        \"source\": ";
+    FieldFormat::appendJsonString(mText, FieldFormat::sourceName(part.source));
+    mText += "\n    }";
+}
+
+void JsonWriter::endDocument()
+{
+    mText += mEmpty ? "]\n" : "\n]\n";
+}
+
+void JsonWriter::writeObject(const Members &members, const QVector<FieldFormat::Value> &values,
+                             int indent)
+{
+    mText += "{\n";
+    for (int i = 0; i < members.order.size(); ++i) {
+        const int field = members.order.at(i);
+        mText += members.starts.at(field);
+        FieldFormat::appendJsonValue(mText, values.at(field));
+        mText += i + 1 < members.order.size() ? ",\n" : "\n";
+    }
+    mText.append(indent, ' ');
+    mText += '}';
 }

@@ -1,18 +1,31 @@
-// JSON output: one array of file objects, written when the last recording is in.
+// JSON output: one array of file objects, one object for each part of every track.
 #pragma once
 
-#include "recordingwriter.h"
+#include "fieldformat.h"
+#include "trackwriter.h"
 
-#include <QJsonArray>
+#include <QVector>
 
-class JsonWriter : public RecordingWriter
+class JsonWriter : public TrackWriter
 {
 public:
-    using RecordingWriter::RecordingWriter;
+    JsonWriter(QIODevice *device, const CameraClock &clock);
 
-    void add(const ExtractedRecording &recording) override;
-    void finish() override;
+protected:
+    void addPart(const ExtractedRecording &part) override;
+    void endDocument() override;
 
 private:
-    QJsonArray mFiles;
+    // An object's members in key order, each as its line's start: indent, key and colon.
+    struct Members
+    {
+        QVector<int> order;
+        QVector<QByteArray> starts; // by field
+    };
+    static Members members(const QVector<QByteArray> &names, int indent);
+    void writeObject(const Members &members, const QVector<FieldFormat::Value> &values, int indent);
+
+    const Members mInfo;
+    const Members mSample;
+    bool mEmpty = true;
 };

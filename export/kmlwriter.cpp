@@ -3,49 +3,68 @@
 
 #include "extractedrecording.h"
 #include "fieldformat.h"
+#include "track.h"
 
-static const QString KmlNamespace = QStringLiteral("http://www.opengis.net/kml/2.2");
-static const QString ExtNamespace = QStringLiteral("http://www.google.com/kml/ext/2.2");
-
-KmlWriter::KmlWriter(QIODevice *device)
-    : RecordingWriter(device)
-    , mXml(device)
+KmlWriter::KmlWriter(QIODevice *device, const CameraClock &clock)
+    : TrackWriter(device, clock)
+    , mXml(mText)
 {
-    mXml.setAutoFormatting(true);
-    mXml.writeStartDocument();
-    mXml.writeDefaultNamespace(KmlNamespace);
-    mXml.writeNamespace(ExtNamespace, QStringLiteral("gx"));
-    mXml.writeStartElement(KmlNamespace, QStringLiteral("kml"));
-    mXml.writeStartElement(KmlNamespace, QStringLiteral("Document"));
+    mXml.startDocument("kml", {{"xmlns", "http://www.opengis.net/kml/2.2"},
+                               {"xmlns:gx", "http://www.google.com/kml/ext/2.2"}});
+    mXml.startElement("Document");
 }
 
-void KmlWriter::add(const ExtractedRecording &recording)
+void KmlWriter::beginTrack(const Track &track)
+{
+    mXml.startElement("Placemark");
+    mXml.textElement("name", track.name.toUtf8());
+    mMultiTrack = track.segments.size() > 1;
+    if (mMultiTrack)
+        mXml.startElement("gx:MultiTrack");
+}
+
+// The parts stay alive until the track is written, so the samples are kept by address.
+void KmlWriter::addPart(const ExtractedRecording &part)
 {
     // Every coordinate needs its time, so a point whose stored time does not parse is left out.
-    QStringList whens;
-    QStringList coords;
-    for (const GpsData &sample : recording.samples) {
-        const QString time = FieldFormat::sampleTime(sample);
-        if (!FieldFormat::isTrackPoint(sample) || time.isEmpty())
+    for (const GpsData &sample : part.samples) {
+        if (!FieldFormat::isTrackPoint(sample))
             continue;
-        whens.append(time);
-        coords.append(FieldFormat::decimalText(sample.longitude) + QLatin1Char(' ')
-                      + FieldFormat::decimalText(sample.latitude) + QLatin1String(" 0"));
+        const QByteArray time = mClock.trackTime(sample);
+        if (time.isEmpty())
+            continue;
+        mWhens.append(time);
+        mPoints.append(&sample);
     }
-
-    mXml.writeStartElement(KmlNamespace, QStringLiteral("Placemark"));
-    mXml.writeTextElement(KmlNamespace, QStringLiteral("name"),
-                          FieldFormat::xmlText(recording.file));
-    mXml.writeStartElement(ExtNamespace, QStringLiteral("Track"));
-    for (const QString &when : qAsConst(whens))
-        mXml.writeTextElement(KmlNamespace, QStringLiteral("when"), when);
-    for (const QString &coord : qAsConst(coords))
-        mXml.writeTextElement(ExtNamespace, QStringLiteral("coord"), coord);
-    mXml.writeEndElement(); // gx:Track
-    mXml.writeEndElement(); // Placemark
 }
 
-void KmlWriter::finish()
+void KmlWriter::endSegment()
 {
-    mXml.writeEndDocument();
+    mXml.startElement("gx:Track");
+    for (const QByteArray &when : qAsConst(mWhens))
+        mXml.textElement("when", when);
+    QByteArray coord;
+    for (const GpsData *point : qAsConst(mPoints)) {
+        coord.clear();
+        FieldFormat::appendDecimal(coord, point->longitude);
+        coord += ' ';
+        FieldFormat::appendDecimal(coord, point->latitude);
+        coord += " 0";
+        mXml.textElement("gx:coord", coord);
+    }
+    mXml.endElement(); // gx:Track
+    mWhens.clear();
+    mPoints.clear();
+}
+
+void KmlWriter::endTrack()
+{
+    if (mMultiTrack)
+        mXml.endElement(); // gx:MultiTrack
+    mXml.endElement(); // Placemark
+}
+
+void KmlWriter::endDocument()
+{
+    mXml.endDocument();
 }

@@ -1,18 +1,28 @@
-// KML 2.2 output: one placemark per file whose gx:Track holds the positioned samples.
+// KML 2.2 output: a placemark per track whose gx:Track holds the positioned samples; a track of
+// several segments gets a gx:MultiTrack with one gx:Track per segment.
 #pragma once
 
-#include "recordingwriter.h"
+#include "trackwriter.h"
+#include "xmlout.h"
 
-#include <QXmlStreamWriter>
+#include <QVector>
 
-class KmlWriter : public RecordingWriter
+class KmlWriter : public TrackWriter
 {
 public:
-    explicit KmlWriter(QIODevice *device);
+    KmlWriter(QIODevice *device, const CameraClock &clock);
 
-    void add(const ExtractedRecording &recording) override;
-    void finish() override;
+protected:
+    void beginTrack(const Track &track) override;
+    void addPart(const ExtractedRecording &part) override;
+    void endSegment() override;
+    void endTrack() override;
+    void endDocument() override;
 
 private:
-    QXmlStreamWriter mXml;
+    XmlOut mXml;
+    bool mMultiTrack = false;
+    // The positioned samples of the segment being written, with their times.
+    QVector<QByteArray> mWhens;
+    QVector<const GpsData *> mPoints;
 };

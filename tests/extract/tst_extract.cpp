@@ -25,9 +25,14 @@ struct Run
     QByteArray err;
 };
 
-Run runExtract(const QStringList &arguments)
+// Runs the command in the time zone given (the camera clock's "local"); UTC keeps the expected
+// times as the camera reads them.
+Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"))
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), zone);
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -217,7 +222,7 @@ void TestExtract::jsonMatchesParser()
     for (int i = 0; i < samples.size(); ++i) {
         const QJsonObject s = samples.at(i).toObject();
         const GpsData &d = expected.at(i);
-        QCOMPARE(s.size(), 14);
+        QCOMPARE(s.size(), 15);
         QCOMPARE(s.value("index").toInt(), d.index);
         QCOMPARE(s.value("dateTime").toString(), QString::fromLatin1(d.dateTime));
         QCOMPARE(s.value("auxText").toString(), QString::fromLatin1(d.auxText));
@@ -232,6 +237,10 @@ void TestExtract::jsonMatchesParser()
         QCOMPARE(float(s.value("gsensorY").toDouble()), d.gsensorY);
         QCOMPARE(float(s.value("gsensorZ").toDouble()), d.gsensorZ);
         QCOMPARE(s.value("heading").toDouble(), d.heading);
+        const QDateTime camera = QDateTime::fromString(QString::fromLatin1(d.dateTime),
+                                                       QStringLiteral("yyyyMMddhhmmss"));
+        QCOMPARE(s.value("utcTime").toString(),
+                 QDateTime(camera.date(), camera.time(), Qt::UTC).toString(Qt::ISODate));
     }
 }
 
@@ -255,6 +264,8 @@ void TestExtract::jsonFieldsOfOneRecord()
     QCOMPARE(first.value("auxValue").toInt(), 12345);
     QCOMPARE(first.value("speed").toInt(), 72);
     QCOMPARE(first.value("heading").toDouble(), 0.0);
+    QCOMPARE(first.value("utcTime").toString(), QString("2024-03-15T08:30:05Z"));
+    QVERIFY(samples.at(4).toObject().value("utcTime").isNull()); // month 13
 
     // Floats print in their shortest form, not as their binary double value.
     const QString text = QString::fromUtf8(run.out);
@@ -337,7 +348,7 @@ void TestExtract::damagedValues()
 
     const Run csv = runExtract({"--format", "csv", file});
     QCOMPARE(csv.exitCode, 0);
-    QVERIFY(csv.out.split('\n').at(2).endsWith(",\r"));
+    QVERIFY(csv.out.split('\n').at(2).endsWith(",,2020-01-01T12:00:00Z\r")); // no heading
 
     // No point off the globe, and no course that is not a number.
     const Run gpx = runExtract({"--format", "gpx", file});
@@ -393,12 +404,12 @@ void TestExtract::csvRows()
     QVERIFY(rows.last().isEmpty());
     QCOMPARE(rows.at(0),
              QByteArray("file,index,dateTime,auxText,fixFlag,latitudeRef,latitude,longitudeRef,"
-                        "longitude,auxValue,speed,gsensorX,gsensorY,gsensorZ,heading\r"));
+                        "longitude,auxValue,speed,gsensorX,gsensorY,gsensorZ,heading,utcTime\r"));
     const QByteArray file = mDetailed.toUtf8();
     QCOMPARE(rows.at(1),
              file
                      + ",0,20240315083005,\"cam,\"\"1\"\"\",65,S,-33.5,W,-70.25,12345,72,"
-                       "-0.98,0.05,1,0\r");
+                       "-0.98,0.05,1,0,2024-03-15T08:30:05Z\r");
     QVERIFY(rows.at(2).startsWith(file + ",1,20240315083006,caf\xc3\xa9,0,N,35,E,139,"));
     QVERIFY(rows.at(3).startsWith(file + ",2,20240315083007,,65,,0,,0,"));
 }
@@ -444,7 +455,7 @@ void TestExtract::gpxTrack()
     // No fix, or 0/0, makes no point; a time that does not parse leaves only the time out.
     QCOMPARE(points.size(), 3);
     QCOMPARE(points.at(0), QString("-33.5 -70.25"));
-    QCOMPARE(times, QStringList({"2024-03-15T08:30:05", "2024-03-15T08:30:08"}));
+    QCOMPARE(times, QStringList({"2024-03-15T08:30:05Z", "2024-03-15T08:30:08Z"}));
     QCOMPARE(speeds, QStringList({"20", "10", "0"})); // 72 and 36 km/h in m/s
     QCOMPARE(courses.size(), 3);
     QCOMPARE(courses.at(0), QString("0"));
@@ -476,7 +487,7 @@ void TestExtract::kmlTrack()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(placemarks, 2);
     // Every coordinate needs a time in a gx:Track, so the sample without one is left out.
-    QCOMPARE(sequence, QStringList({"when 2024-03-15T08:30:05", "when 2024-03-15T08:30:08",
+    QCOMPARE(sequence, QStringList({"when 2024-03-15T08:30:05Z", "when 2024-03-15T08:30:08Z",
                                     "coord -70.25 -33.5 0", "coord -70.251 -33.501 0"}));
 }
 
