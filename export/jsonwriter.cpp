@@ -35,6 +35,7 @@ void JsonWriter::addPart(const ExtractedRecording &part)
     mText += ",\n        \"info\": ";
     writeObject(mInfo, FieldFormat::infoValues(part.info), 8);
     mText += ",\n        \"samples\": [\n";
+    mText.reserve(mText.size() + part.samples.size() * 600); // a sample takes about 590 bytes
     for (int i = 0; i < part.samples.size(); ++i) {
         mText += "            ";
         writeObject(mSample, FieldFormat::sampleValues(part.samples.at(i), mClock), 12);
