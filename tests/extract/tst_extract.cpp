@@ -48,13 +48,18 @@ Run runExtract(const QStringList &arguments, const QString &zone = QStringLitera
     return run;
 }
 
-QJsonArray parseJson(const QByteArray &text)
+QJsonDocument parseDocument(const QByteArray &text)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        qWarning() << "not a JSON array:" << error.errorString();
-    return document.array();
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "not JSON:" << error.errorString();
+    return document;
+}
+
+QJsonArray parseJson(const QByteArray &text)
+{
+    return parseDocument(text).array();
 }
 
 QString refText(char reference)
@@ -112,15 +117,6 @@ QStringList xmlTexts(const QByteArray &document, const QString &ns, const QStrin
     if (xml.hasError())
         qWarning() << "not well-formed XML:" << xml.errorString();
     return texts;
-}
-
-QJsonObject parseObject(const QByteArray &text)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        qWarning() << "not a JSON object:" << error.errorString();
-    return document.object();
 }
 
 // The values of an array as texts, null as "null".
@@ -604,7 +600,7 @@ void TestExtract::timesInEveryFormat()
 
     QCOMPARE(xmlTexts(run("gpx"), "http://www.topografix.com/GPX/1/1", "time"), expected);
     QCOMPARE(xmlTexts(run("kml"), "http://www.opengis.net/kml/2.2", "when"), expected);
-    const QJsonObject geojson = parseObject(run("geojson"));
+    const QJsonObject geojson = parseDocument(run("geojson")).object();
     const QJsonObject properties
             = geojson.value("features")[0].toObject().value("properties").toObject();
     QCOMPARE(texts(properties.value("times").toArray()), expected);
@@ -655,7 +651,7 @@ void TestExtract::geojsonFeatures()
 {
     const Run run = runExtract({"--format", "geojson", mDetailed, mPlain});
     QCOMPARE(run.exitCode, 0);
-    const QJsonObject collection = parseObject(run.out);
+    const QJsonObject collection = parseDocument(run.out).object();
     QCOMPARE(collection.value("type").toString(), QString("FeatureCollection"));
     const QJsonArray features = collection.value("features").toArray();
     QCOMPARE(features.size(), 2);
