@@ -1,12 +1,13 @@
-// Entry of velqor-extract: reads the command line, then feeds each recording to the chosen writer.
-#include "extractedrecording.h"
-#include "recordingwriter.h"
+// Entry of velqor-extract: reads the command line and the recordings, then exports them as one
+// document in the chosen format.
+#include "export/cameraclock.h"
+#include "export/extractedrecording.h"
+#include "export/trackexport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -38,8 +39,16 @@ const char *const Description
           "\n"
           "json: an array with one object per recording, in argument order.\n"
           "csv: a header row, then one row per sample, the file in the first column.\n"
-          "gpx, kml: one track per recording with the samples that have a fix and a position;\n"
-          "kml also leaves out samples whose date and time cannot be read.\n"
+          "gpx, kml, geojson: one track per recording with the samples that have a fix and a\n"
+          "position; kml also leaves out samples whose date and time cannot be read. geojson\n"
+          "holds a LineString feature per recording (a Point for a lone position, no geometry\n"
+          "for none) whose properties carry the file and, for each point, its time, speed (km/h)\n"
+          "and heading (degrees) in the arrays times, speeds and headings.\n"
+          "\n"
+          "The camera's clock carries no time zone; --camera-utc-offset tells how far it runs\n"
+          "from UTC. gpx, kml and geojson then write UTC times ending in Z; json and csv keep the\n"
+          "camera's dateTime text and add utcTime. With 'none' the track times stay as the\n"
+          "camera reads them, without zone, and utcTime is null or empty.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
           "the other files are still printed.\n"
@@ -54,8 +63,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velqor-extract"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELQOR_VERSION));
-    // The parsers log damaged records as debug lines; standard error is kept for our messages.
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    // The parsers log damaged records as debug lines, and the export logs the failures that are
+    // reported here; standard error is kept for our messages.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\nvelqor.export.warning=false"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
@@ -64,13 +74,20 @@ int main(int argc, char *argv[])
     const QCommandLineOption formatOption(
             {QStringLiteral("f"), QStringLiteral("format")},
             QStringLiteral("Output format: %1 (default json).")
-                    .arg(RecordingWriter::formats().join(QLatin1String(", "))),
+                    .arg(TrackWriter::formatNames().join(QLatin1String(", "))),
             QStringLiteral("format"), QStringLiteral("json"));
     const QCommandLineOption outputOption(
             {QStringLiteral("o"), QStringLiteral("output")},
             QStringLiteral("Write to <file> instead of standard output."), QStringLiteral("file"));
+    const QCommandLineOption offsetOption(
+            QStringLiteral("camera-utc-offset"),
+            QStringLiteral("How the camera clock runs: +HH:MM or -HH:MM from UTC, local (this "
+                           "computer's time zone, with its daylight-saving rule; the default) "
+                           "or none (times without zone)."),
+            QStringLiteral("offset"), QStringLiteral("local"));
     parser.addOption(formatOption);
     parser.addOption(outputOption);
+    parser.addOption(offsetOption);
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Recordings to read."),
                                  QStringLiteral("FILE..."));
 
@@ -81,31 +98,21 @@ int main(int argc, char *argv[])
     if (parser.isSet(versionOption))
         parser.showVersion();
 
-    const QString format = parser.value(formatOption).toLower();
-    if (!RecordingWriter::formats().contains(format))
+    TrackWriter::Format format;
+    if (!TrackWriter::formatFromName(parser.value(formatOption).toLower(), &format))
         return usageError(QStringLiteral("unknown format '%1'").arg(parser.value(formatOption)));
+    CameraClock clock = CameraClock::systemLocal();
+    if (!CameraClock::fromText(parser.value(offsetOption), &clock)) {
+        return usageError(QStringLiteral("invalid camera UTC offset '%1': expected +HH:MM, "
+                                         "-HH:MM, local or none")
+                                  .arg(parser.value(offsetOption)));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(QStringLiteral("no recording given"));
 
-    // A named output file only replaces its old content once the whole document is written.
-    QSaveFile outputFile;
-    QFile standardOutput;
-    QFileDevice *output = &standardOutput;
-    if (parser.isSet(outputOption)) {
-        outputFile.setFileName(parser.value(outputOption));
-        if (!outputFile.open(QIODevice::WriteOnly)) {
-            printError(QStringLiteral("cannot create %1: %2")
-                               .arg(parser.value(outputOption), outputFile.errorString()));
-            return OutputNotCreated;
-        }
-        output = &outputFile;
-    } else {
-        standardOutput.open(stdout, QIODevice::WriteOnly);
-    }
-
     int status = Success;
-    const std::unique_ptr<RecordingWriter> writer = RecordingWriter::create(format, output);
+    QVector<Track> tracks;
     for (const QString &file : files) {
         ExtractedRecording recording;
         QString problem;
@@ -114,16 +121,29 @@ int main(int argc, char *argv[])
             status = InputNotOpened;
             continue;
         }
-        writer->add(recording);
+        tracks.append(Track::fromRecording(recording));
     }
-    writer->finish();
 
-    const bool written
-            = output == &outputFile
-                      ? outputFile.commit()
-                      : standardOutput.flush() && standardOutput.error() == QFileDevice::NoError;
-    if (!written) {
-        printError(QStringLiteral("cannot write the output: %1").arg(output->errorString()));
+    // A named output file only replaces its old content once the whole document is written.
+    QString error;
+    TrackExport::Status written;
+    if (parser.isSet(outputOption)) {
+        written = TrackExport::writeFile(format, tracks, parser.value(outputOption), clock, {},
+                                         &error);
+    } else {
+        QFile standardOutput;
+        standardOutput.open(stdout, QIODevice::WriteOnly);
+        written = TrackExport::write(format, tracks, &standardOutput, clock, {}, &error);
+    }
+    switch (written) {
+    case TrackExport::Written:
+    case TrackExport::Cancelled: // nothing here cancels
+        break;
+    case TrackExport::NotCreated:
+        printError(error);
+        return OutputNotCreated;
+    case TrackExport::NotWritten:
+        printError(error);
         return OutputNotWritten;
     }
     return status;

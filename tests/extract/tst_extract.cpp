@@ -12,6 +12,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 #include <sys/stat.h>
@@ -25,9 +26,14 @@ struct Run
     QByteArray err;
 };
 
-Run runExtract(const QStringList &arguments)
+// Runs the command in the time zone given (the camera clock's "local"); UTC keeps the expected
+// times as the camera reads them.
+Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"))
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), zone);
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -42,13 +48,18 @@ Run runExtract(const QStringList &arguments)
     return run;
 }
 
-QJsonArray parseJson(const QByteArray &text)
+QJsonDocument parseDocument(const QByteArray &text)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        qWarning() << "not a JSON array:" << error.errorString();
-    return document.array();
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "not JSON:" << error.errorString();
+    return document;
+}
+
+QJsonArray parseJson(const QByteArray &text)
+{
+    return parseDocument(text).array();
 }
 
 QString refText(char reference)
@@ -87,6 +98,36 @@ QVector<SampleRecord> detailedRecords()
     return records;
 }
 
+// Camera readings on both sides of the daylight-saving changes of 2024 in New York (10 March,
+// 3 November) and Berlin (31 March, 27 October).
+const QList<QByteArray> ZoneReadings
+        = {"20240310015959", "20240310030000", "20240331015959", "20240331030000",
+           "20241027015959", "20241027030000", "20241103005959", "20241103020000"};
+
+// The texts of every element of one name (and namespace) in an XML document.
+QStringList xmlTexts(const QByteArray &document, const QString &ns, const QString &name)
+{
+    QStringList texts;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.namespaceUri() == ns
+            && xml.name() == name)
+            texts.append(xml.readElementText());
+    }
+    if (xml.hasError())
+        qWarning() << "not well-formed XML:" << xml.errorString();
+    return texts;
+}
+
+// The values of an array as texts, null as "null".
+QStringList texts(const QJsonArray &values)
+{
+    QStringList result;
+    for (const QJsonValue &value : values)
+        result.append(value.isNull() ? QStringLiteral("null") : value.toVariant().toString());
+    return result;
+}
+
 } // namespace
 
 class TestExtract : public QObject
@@ -108,12 +149,21 @@ private slots:
     void csvRows();
     void gpxTrack();
     void kmlTrack();
+    void timesInEveryFormat_data();
+    void timesInEveryFormat();
+    void invalidOffset_data();
+    void invalidOffset();
+    void geojsonFeatures();
+    void geojsonReadByOgr();
+    void jsonInQtsOwnLayout();
+    void outputNotWritten();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
 
     QTemporaryDir mDir;
     QString mDetailed;
+    QString mZones;
     QString mPlain;
 };
 
@@ -142,6 +192,17 @@ void TestExtract::initTestCase()
     w.track(video);
     w.end();
     QVERIFY(w.close());
+
+    Recording zones;
+    zones.source = ParserObject::Gps0Box;
+    for (int i = 0; i < ZoneReadings.size(); ++i) {
+        SampleRecord record;
+        record.dateTime = ZoneReadings.at(i);
+        record.setPosition(48.0 + i * 0.001, 11.0 + i * 0.001);
+        zones.records.append(record);
+    }
+    mZones = path(QStringLiteral("zones.mp4"));
+    QVERIFY(zones.write(mZones));
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -217,7 +278,7 @@ void TestExtract::jsonMatchesParser()
     for (int i = 0; i < samples.size(); ++i) {
         const QJsonObject s = samples.at(i).toObject();
         const GpsData &d = expected.at(i);
-        QCOMPARE(s.size(), 14);
+        QCOMPARE(s.size(), 15);
         QCOMPARE(s.value("index").toInt(), d.index);
         QCOMPARE(s.value("dateTime").toString(), QString::fromLatin1(d.dateTime));
         QCOMPARE(s.value("auxText").toString(), QString::fromLatin1(d.auxText));
@@ -232,6 +293,10 @@ void TestExtract::jsonMatchesParser()
         QCOMPARE(float(s.value("gsensorY").toDouble()), d.gsensorY);
         QCOMPARE(float(s.value("gsensorZ").toDouble()), d.gsensorZ);
         QCOMPARE(s.value("heading").toDouble(), d.heading);
+        const QDateTime camera = QDateTime::fromString(QString::fromLatin1(d.dateTime),
+                                                       QStringLiteral("yyyyMMddhhmmss"));
+        QCOMPARE(s.value("utcTime").toString(),
+                 QDateTime(camera.date(), camera.time(), Qt::UTC).toString(Qt::ISODate));
     }
 }
 
@@ -255,6 +320,8 @@ void TestExtract::jsonFieldsOfOneRecord()
     QCOMPARE(first.value("auxValue").toInt(), 12345);
     QCOMPARE(first.value("speed").toInt(), 72);
     QCOMPARE(first.value("heading").toDouble(), 0.0);
+    QCOMPARE(first.value("utcTime").toString(), QString("2024-03-15T08:30:05Z"));
+    QVERIFY(samples.at(4).toObject().value("utcTime").isNull()); // month 13
 
     // Floats print in their shortest form, not as their binary double value.
     const QString text = QString::fromUtf8(run.out);
@@ -337,7 +404,7 @@ void TestExtract::damagedValues()
 
     const Run csv = runExtract({"--format", "csv", file});
     QCOMPARE(csv.exitCode, 0);
-    QVERIFY(csv.out.split('\n').at(2).endsWith(",\r"));
+    QVERIFY(csv.out.split('\n').at(2).endsWith(",,2020-01-01T12:00:00Z\r")); // no heading
 
     // No point off the globe, and no course that is not a number.
     const Run gpx = runExtract({"--format", "gpx", file});
@@ -393,12 +460,12 @@ void TestExtract::csvRows()
     QVERIFY(rows.last().isEmpty());
     QCOMPARE(rows.at(0),
              QByteArray("file,index,dateTime,auxText,fixFlag,latitudeRef,latitude,longitudeRef,"
-                        "longitude,auxValue,speed,gsensorX,gsensorY,gsensorZ,heading\r"));
+                        "longitude,auxValue,speed,gsensorX,gsensorY,gsensorZ,heading,utcTime\r"));
     const QByteArray file = mDetailed.toUtf8();
     QCOMPARE(rows.at(1),
              file
                      + ",0,20240315083005,\"cam,\"\"1\"\"\",65,S,-33.5,W,-70.25,12345,72,"
-                       "-0.98,0.05,1,0\r");
+                       "-0.98,0.05,1,0,2024-03-15T08:30:05Z\r");
     QVERIFY(rows.at(2).startsWith(file + ",1,20240315083006,caf\xc3\xa9,0,N,35,E,139,"));
     QVERIFY(rows.at(3).startsWith(file + ",2,20240315083007,,65,,0,,0,"));
 }
@@ -444,7 +511,7 @@ void TestExtract::gpxTrack()
     // No fix, or 0/0, makes no point; a time that does not parse leaves only the time out.
     QCOMPARE(points.size(), 3);
     QCOMPARE(points.at(0), QString("-33.5 -70.25"));
-    QCOMPARE(times, QStringList({"2024-03-15T08:30:05", "2024-03-15T08:30:08"}));
+    QCOMPARE(times, QStringList({"2024-03-15T08:30:05Z", "2024-03-15T08:30:08Z"}));
     QCOMPARE(speeds, QStringList({"20", "10", "0"})); // 72 and 36 km/h in m/s
     QCOMPARE(courses.size(), 3);
     QCOMPARE(courses.at(0), QString("0"));
@@ -476,8 +543,225 @@ void TestExtract::kmlTrack()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(placemarks, 2);
     // Every coordinate needs a time in a gx:Track, so the sample without one is left out.
-    QCOMPARE(sequence, QStringList({"when 2024-03-15T08:30:05", "when 2024-03-15T08:30:08",
+    QCOMPARE(sequence, QStringList({"when 2024-03-15T08:30:05Z", "when 2024-03-15T08:30:08Z",
                                     "coord -70.25 -33.5 0", "coord -70.251 -33.501 0"}));
+}
+
+void TestExtract::timesInEveryFormat_data()
+{
+    QTest::addColumn<QString>("zone"); // the computer's
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("+09:00") << "UTC" << QStringList{"--camera-utc-offset", "+09:00"}
+                            << QStringList{"2024-03-09T16:59:59Z", "2024-03-09T18:00:00Z",
+                                           "2024-03-30T16:59:59Z", "2024-03-30T18:00:00Z",
+                                           "2024-10-26T16:59:59Z", "2024-10-26T18:00:00Z",
+                                           "2024-11-02T15:59:59Z", "2024-11-02T17:00:00Z"};
+    // A fixed offset ignores the computer's zone; the value may start with a minus.
+    QTest::newRow("-05:00") << "Europe/Berlin" << QStringList{"--camera-utc-offset", "-05:00"}
+                            << QStringList{"2024-03-10T06:59:59Z", "2024-03-10T08:00:00Z",
+                                           "2024-03-31T06:59:59Z", "2024-03-31T08:00:00Z",
+                                           "2024-10-27T06:59:59Z", "2024-10-27T08:00:00Z",
+                                           "2024-11-03T05:59:59Z", "2024-11-03T07:00:00Z"};
+    QTest::newRow("local is the default, Berlin")
+            << "Europe/Berlin" << QStringList()
+            << QStringList{"2024-03-10T00:59:59Z", "2024-03-10T02:00:00Z", "2024-03-31T00:59:59Z",
+                           "2024-03-31T01:00:00Z", "2024-10-26T23:59:59Z", "2024-10-27T02:00:00Z",
+                           "2024-11-02T23:59:59Z", "2024-11-03T01:00:00Z"};
+    QTest::newRow("local, New York")
+            << "America/New_York" << QStringList{"--camera-utc-offset", "local"}
+            << QStringList{"2024-03-10T06:59:59Z", "2024-03-10T07:00:00Z", "2024-03-31T05:59:59Z",
+                           "2024-03-31T07:00:00Z", "2024-10-27T05:59:59Z", "2024-10-27T07:00:00Z",
+                           "2024-11-03T04:59:59Z", "2024-11-03T07:00:00Z"};
+    QTest::newRow("none") << "Europe/Berlin" << QStringList{"--camera-utc-offset=none"}
+                          << QStringList{"2024-03-10T01:59:59", "2024-03-10T03:00:00",
+                                         "2024-03-31T01:59:59", "2024-03-31T03:00:00",
+                                         "2024-10-27T01:59:59", "2024-10-27T03:00:00",
+                                         "2024-11-03T00:59:59", "2024-11-03T02:00:00"};
+}
+
+// The track formats write the UTC times, or the readings without zone for "none"; JSON and CSV
+// keep the reading and add the UTC time, empty for "none".
+void TestExtract::timesInEveryFormat()
+{
+    QFETCH(QString, zone);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, expected);
+    if (zone != QLatin1String("UTC")
+        && !QFile::exists(QStringLiteral("/usr/share/zoneinfo/") + zone))
+        QSKIP("the time zone rules are not installed (Debian package tzdata)");
+    const bool zoned = expected.first().endsWith(QLatin1Char('Z'));
+    const auto run = [&](const char *format) {
+        const Run result = runExtract(options + QStringList{"--format", format, mZones}, zone);
+        if (result.exitCode != 0)
+            qWarning() << format << "failed:" << result.err;
+        return result.out;
+    };
+
+    QCOMPARE(xmlTexts(run("gpx"), "http://www.topografix.com/GPX/1/1", "time"), expected);
+    QCOMPARE(xmlTexts(run("kml"), "http://www.opengis.net/kml/2.2", "when"), expected);
+    const QJsonObject geojson = parseDocument(run("geojson")).object();
+    const QJsonObject properties
+            = geojson.value("features")[0].toObject().value("properties").toObject();
+    QCOMPARE(texts(properties.value("times").toArray()), expected);
+
+    const QJsonArray samples = parseJson(run("json")).at(0).toObject().value("samples").toArray();
+    QCOMPARE(samples.size(), expected.size());
+    const QList<QByteArray> rows = run("csv").trimmed().split('\n');
+    QCOMPARE(rows.size(), expected.size() + 1);
+    QVERIFY(rows.at(0).trimmed().endsWith(",utcTime"));
+    for (int i = 0; i < expected.size(); ++i) {
+        const QJsonObject sample = samples.at(i).toObject();
+        QCOMPARE(sample.value("dateTime").toString(), QString::fromLatin1(ZoneReadings.at(i)));
+        QCOMPARE(sample.value("utcTime").toString(), zoned ? expected.at(i) : QString());
+        QCOMPARE(sample.value("utcTime").isNull(), !zoned);
+        const QByteArray utcCell = rows.at(i + 1).trimmed().split(',').last();
+        QCOMPARE(QString::fromLatin1(utcCell), zoned ? expected.at(i) : QString());
+    }
+}
+
+void TestExtract::invalidOffset_data()
+{
+    QTest::addColumn<QString>("offset");
+    QTest::newRow("hours without two digits") << "+9:00";
+    QTest::newRow("no sign") << "09:00";
+    QTest::newRow("no colon") << "+0900";
+    QTest::newRow("minutes past 59") << "+05:60";
+    QTest::newRow("beyond 14 hours") << "+14:01";
+    QTest::newRow("seconds") << "+09:00:00";
+    QTest::newRow("zone name") << "UTC";
+    QTest::newRow("capitalised keyword") << "Local";
+    QTest::newRow("typographic minus") << QString::fromUtf8("\u221205:00");
+    QTest::newRow("empty") << "";
+}
+
+void TestExtract::invalidOffset()
+{
+    QFETCH(QString, offset);
+    const Run run = runExtract({QStringLiteral("--camera-utc-offset=") + offset, mZones});
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(QString(QLatin1Char('\'') + offset + QLatin1Char('\'')).toUtf8()),
+             run.err.constData());
+}
+
+// Positioned samples only, longitude first, properties parallel to the coordinates; a time that
+// cannot be read keeps its point with a null time, and a file without positions has no geometry.
+void TestExtract::geojsonFeatures()
+{
+    const Run run = runExtract({"--format", "geojson", mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject collection = parseDocument(run.out).object();
+    QCOMPARE(collection.value("type").toString(), QString("FeatureCollection"));
+    const QJsonArray features = collection.value("features").toArray();
+    QCOMPARE(features.size(), 2);
+
+    const QJsonObject first = features.at(0).toObject();
+    QCOMPARE(first.value("type").toString(), QString("Feature"));
+    const QJsonObject geometry = first.value("geometry").toObject();
+    QCOMPARE(geometry.value("type").toString(), QString("LineString"));
+    QCOMPARE(geometry.value("coordinates").toArray(),
+             QJsonArray({QJsonArray{-70.25, -33.5}, QJsonArray{-70.251, -33.501},
+                         QJsonArray{-70.252, -33.502}}));
+    const QJsonObject properties = first.value("properties").toObject();
+    QCOMPARE(properties.value("file").toString(), mDetailed);
+    QCOMPARE(properties.value("segment").toInt(), 0);
+    QCOMPARE(texts(properties.value("times").toArray()),
+             QStringList({"2024-03-15T08:30:05Z", "2024-03-15T08:30:08Z", "null"}));
+    QCOMPARE(texts(properties.value("speeds").toArray()), QStringList({"72", "36", "0"}));
+    QCOMPARE(properties.value("headings").toArray().size(), 3);
+
+    const QJsonObject second = features.at(1).toObject();
+    QCOMPARE(second.value("properties").toObject().value("file").toString(), mPlain);
+    QVERIFY(second.value("geometry").isNull());
+    QVERIFY(second.value("properties").toObject().value("times").toArray().isEmpty());
+
+    // Receivers give positions with more decimals than they can tell apart: seven are written.
+    Drive drive;
+    drive.seconds = 5;
+    Recording recording;
+    recording.source = ParserObject::Gps0Box;
+    recording.records = drive.records();
+    const QString file = path(QStringLiteral("decimals.mp4"));
+    QVERIFY(recording.write(file));
+    const QByteArray text = runExtract({"--format", "geojson", file}).out;
+    const QString coordinates = QString::fromUtf8(text.mid(text.indexOf("\"coordinates\"")));
+    QVERIFY(coordinates.contains(QRegularExpression(QStringLiteral("\\.[0-9]{7}[],]"))));
+    QVERIFY(!coordinates.contains(QRegularExpression(QStringLiteral("\\.[0-9]{8}"))));
+}
+
+// A real GeoJSON reader sees the same points as the parser, rounded to seven decimals.
+void TestExtract::geojsonReadByOgr()
+{
+    const QString ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
+    if (ogrinfo.isEmpty())
+        QSKIP("ogrinfo is not installed (Debian package gdal-bin)");
+    Drive drive;
+    drive.seconds = 40;
+    drive.noFixSeconds = 3;
+    drive.latitude = 51.4779; // west of Greenwich: longitudes near zero and negative
+    drive.longitude = -0.0015;
+    drive.heading = 90.0;
+    Recording recording;
+    recording.source = ParserObject::ExtTrack;
+    recording.records = drive.records();
+    const QString file = path(QStringLiteral("greenwich.mp4"));
+    QVERIFY(recording.write(file));
+    const std::unique_ptr<ParserObject> parser = createRecordingParser(file);
+    const QVector<GpsData> samples = readAllSamples(*parser);
+
+    const QString output = path(QStringLiteral("greenwich.geojson"));
+    QCOMPARE(runExtract({"--format", "geojson", "--output", output, file}).exitCode, 0);
+    QProcess reader;
+    reader.start(ogrinfo, {"-ro", "-al", "-q", output});
+    QVERIFY(reader.waitForFinished(60000));
+    QCOMPARE(reader.exitCode(), 0);
+    const QString report = QString::fromUtf8(reader.readAllStandardOutput());
+    const QRegularExpressionMatch line
+            = QRegularExpression(QStringLiteral("LINESTRING \\(([^)]*)\\)")).match(report);
+    QVERIFY2(line.hasMatch(), qPrintable(report));
+    const QStringList points = line.captured(1).split(QLatin1Char(','));
+    QCOMPARE(points.size(), drive.seconds - drive.noFixSeconds);
+    QVERIFY(report.contains(QStringLiteral("speeds (IntegerList) = (%1:").arg(points.size())));
+    for (int i = 0; i < points.size(); ++i) {
+        const GpsData &sample = samples.at(i + drive.noFixSeconds);
+        const QStringList lonLat = points.at(i).split(QLatin1Char(' '));
+        QCOMPARE(lonLat.size(), 2);
+        QCOMPARE(lonLat.at(0).toDouble(), std::round(sample.longitude * 1e7) / 1e7);
+        QCOMPARE(lonLat.at(1).toDouble(), std::round(sample.latitude * 1e7) / 1e7);
+    }
+}
+
+// The JSON document is byte for byte what QJsonDocument makes of it, also for file names that
+// need escaping.
+void TestExtract::jsonInQtsOwnLayout()
+{
+    const QString name = path(QString::fromUtf8("quote\" back\\slash \x01\t caf\u00e9.mp4"));
+    QVERIFY(QFile::copy(mDetailed, name));
+    const Run run = runExtract({mDetailed, name, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonDocument document = QJsonDocument::fromJson(run.out);
+    QCOMPARE(document.array().size(), 3);
+    QCOMPARE(document.array().at(1).toObject().value("file").toString(), name);
+    QCOMPARE(run.out, document.toJson(QJsonDocument::Indented));
+
+    const Run none = runExtract({"--camera-utc-offset", "none", mPlain, "no such file"});
+    QCOMPARE(none.exitCode, 2);
+    QCOMPARE(none.out, QJsonDocument::fromJson(none.out).toJson(QJsonDocument::Indented));
+    const Run nothing = runExtract({"no such file"});
+    QCOMPARE(nothing.out, QByteArray("[\n]\n"));
+}
+
+void TestExtract::outputNotWritten()
+{
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("no /dev/full to write to");
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VELQOR_EXTRACT_PATH), {"--format", "gpx", mZones});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 74);
+    QVERIFY(process.readAllStandardError().contains("cannot write the output"));
 }
 
 QTEST_GUILESS_MAIN(TestExtract)

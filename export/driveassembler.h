@@ -1,0 +1,29 @@
+// Joins the recordings of a drive into one track, in time order, split where the camera was off.
+#pragma once
+
+#include "extractedrecording.h"
+#include "track.h"
+
+#include <QString>
+#include <QVector>
+
+struct DriveRecording
+{
+    ExtractedRecording recording;
+    // A rear-camera file whose front partner is in the same list: the viewer shows the front
+    // partner's telemetry for both, so the rear file's samples would only repeat it.
+    bool rearOfListedFront = false;
+};
+
+namespace DriveAssembler {
+
+// Consecutive samples further apart than this start a new segment: the camera was off.
+constexpr qint64 GapSeconds = 5 * 60;
+
+// One track named name: the recordings, less the rear files of listed fronts, in the order of
+// their first readable camera time (unreadable ones last, by file name). Samples keep their
+// recording's order; a sample whose index does not grow is the parsing thread's padding copy
+// of the one before and is left out. Samples without a readable time never split a segment.
+Track assemble(const QString &name, const QVector<DriveRecording> &recordings);
+
+} // namespace DriveAssembler

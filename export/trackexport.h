@@ -1,0 +1,40 @@
+// Writing whole exports: tracks in one format to a device or a file, with progress and a way
+// to cancel, for the command line and the viewer alike.
+#pragma once
+
+#include "cameraclock.h"
+#include "track.h"
+#include "trackwriter.h"
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class QIODevice;
+
+namespace TrackExport {
+
+enum Status {
+    Written,
+    NotCreated, // the file could not be opened for writing
+    NotWritten, // the device or file refused the text, or the file could not be put in place
+    Cancelled,
+};
+
+// Told, after each part of a track, how many samples are written and how many there are in
+// all; returning false cancels the export.
+using Progress = std::function<bool(qint64 written, qint64 total)>;
+
+// Writes the tracks as one document to an open device; a file device is flushed at the end.
+// On failure error tells what went wrong; a cancelled export leaves the device half written.
+Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice *device,
+             const CameraClock &clock, const Progress &progress, QString *error);
+
+// Writes the tracks as one document into a file through QSaveFile: the file appears, or an
+// old one is replaced, only when the whole document is written, so a failed or cancelled
+// export leaves nothing of itself behind.
+Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
+                 const CameraClock &clock, const Progress &progress, QString *error);
+
+} // namespace TrackExport

@@ -1,0 +1,368 @@
+// The export library on samples made in memory: drives joined from recordings, tracks of several
+// segments in every format (read back by a real reader where one is installed), and files that
+// cannot be written or exports that are cancelled.
+#include <export/driveassembler.h>
+#include <export/trackexport.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QDateTime Noon(QDate(2024, 5, 4), QTime(12, 0), Qt::UTC);
+
+void setReading(GpsData *sample, const QDateTime &time)
+{
+    const QByteArray text = time.toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1();
+    qstrncpy(sample->dateTime, text.constData(), sizeof sample->dateTime);
+}
+
+// A recording with a sample a second from start on, each a little further north-east.
+ExtractedRecording recording(const QString &file, const QDateTime &start, int seconds)
+{
+    ExtractedRecording result;
+    result.file = file;
+    for (int i = 0; i < seconds; ++i) {
+        GpsData sample;
+        sample.index = i;
+        setReading(&sample, start.addSecs(i));
+        sample.fixFlag = 'A';
+        sample.latitudeRef = 'N';
+        sample.longitudeRef = 'E';
+        const double step = (Noon.secsTo(start) + i) * 1e-5; // on from the drive's start
+        sample.latitude = 35.0 + step;
+        sample.longitude = 139.0 + step;
+        sample.speed = 36;
+        result.samples.append(sample);
+    }
+    return result;
+}
+
+// Three minutes of driving, a stop of eight minutes, one more minute; the rear camera filmed the
+// first minute as well. Handed over out of order.
+QVector<DriveRecording> threeRecordingsAndARear()
+{
+    return {{recording("0003F.MP4", Noon.addSecs(600), 60), false},
+            {recording("0001R.MP4", Noon, 60), true},
+            {recording("0001F.MP4", Noon, 60), false},
+            {recording("0002F.MP4", Noon.addSecs(60), 60), false}};
+}
+
+// The files of a segment's parts, in order.
+QStringList files(const TrackSegment &segment)
+{
+    QStringList result;
+    for (const ExtractedRecording &part : segment.parts)
+        result.append(part.file);
+    return result;
+}
+
+QByteArray written(TrackWriter::Format format, const QVector<Track> &tracks)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    const TrackExport::Status status
+            = TrackExport::write(format, tracks, &buffer, CameraClock::fixedOffset(0), {}, &error);
+    if (status != TrackExport::Written)
+        qWarning() << "export failed:" << error;
+    return buffer.data();
+}
+
+// What ogrinfo reports of a file, or nothing when it is not installed.
+QString ogrReport(const QString &file)
+{
+    const QString ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
+    if (ogrinfo.isEmpty())
+        return QString();
+    QProcess reader;
+    reader.start(ogrinfo, {"-ro", "-al", "-q", file});
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+        qWarning() << "ogrinfo failed:" << reader.readAllStandardError();
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+} // namespace
+
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void driveOfThreeRecordings();
+    void driveInEveryFormat();
+    void driveReadByOgr_data();
+    void driveReadByOgr();
+    void segmentsSplitOnlyAtLongPauses_data();
+    void segmentsSplitOnlyAtLongPauses();
+    void paddingCopiesAndUntimedRecordings();
+    void fileThatCannotBeCreated_data();
+    void fileThatCannotBeCreated();
+    void cancelledExportLeavesTheOldFile();
+    void progressAndFileContent();
+    void deviceThatRefusesText();
+
+private:
+    QTemporaryDir mDir;
+};
+
+void TestExport::driveOfThreeRecordings()
+{
+    const Track drive = DriveAssembler::assemble("drive", threeRecordingsAndARear());
+    QCOMPARE(drive.name, QString("drive"));
+    QCOMPARE(drive.sampleCount(), 180); // the rear minute is not among them
+    QCOMPARE(drive.segments.size(), 2);
+    QCOMPARE(files(drive.segments.at(0)), QStringList({"0001F.MP4", "0002F.MP4"}));
+    QCOMPARE(drive.segments.at(0).parts.at(1).samples.size(), 60);
+    QCOMPARE(files(drive.segments.at(1)), QStringList("0003F.MP4"));
+}
+
+// Every format carries the two segments and every sample once.
+void TestExport::driveInEveryFormat()
+{
+    const QVector<Track> tracks{DriveAssembler::assemble("drive", threeRecordingsAndARear())};
+
+    const QByteArray gpx = written(TrackWriter::Gpx, tracks);
+    QCOMPARE(gpx.count("<trk>"), 1);
+    QCOMPARE(gpx.count("<trkseg>"), 2);
+    QCOMPARE(gpx.count("<trkpt "), 180);
+    QSet<QString> times;
+    for (const QString &line : QString::fromUtf8(gpx).split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String("<time>")))
+            times.insert(line.trimmed());
+    }
+    QCOMPARE(times.size(), 180); // no point twice
+    QVERIFY(gpx.contains("<time>2024-05-04T12:01:59Z</time>\n"
+                         "                <extensions>"));
+
+    const QByteArray kml = written(TrackWriter::Kml, tracks);
+    QCOMPARE(kml.count("<Placemark>"), 1);
+    QCOMPARE(kml.count("<gx:MultiTrack>"), 1);
+    QCOMPARE(kml.count("<gx:Track>"), 2);
+    QCOMPARE(kml.count("<when>"), 180);
+    QCOMPARE(kml.count("<gx:coord>"), 180);
+
+    const QJsonArray features = QJsonDocument::fromJson(written(TrackWriter::GeoJson, tracks))
+                                        .object()["features"]
+                                        .toArray();
+    QCOMPARE(features.size(), 2);
+    for (int segment = 0; segment < 2; ++segment) {
+        const QJsonObject feature = features.at(segment).toObject();
+        const QJsonObject properties = feature["properties"].toObject();
+        QCOMPARE(properties["file"].toString(), QString("drive"));
+        QCOMPARE(properties["segment"].toInt(), segment);
+        const int points = segment == 0 ? 120 : 60;
+        QCOMPARE(feature["geometry"].toObject()["coordinates"].toArray().size(), points);
+        QCOMPARE(properties["times"].toArray().size(), points);
+    }
+
+    // The sample formats list each recording of the drive with its own samples.
+    const QJsonArray files = QJsonDocument::fromJson(written(TrackWriter::Json, tracks)).array();
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(files.at(2).toObject()["file"].toString(), QString("0003F.MP4"));
+    QCOMPARE(files.at(2).toObject()["samples"].toArray().size(), 60);
+    const QByteArray csv = written(TrackWriter::Csv, tracks);
+    QCOMPARE(csv.count("\r\n"), 181);
+    QCOMPARE(csv.count("0001R.MP4"), 0);
+}
+
+void TestExport::driveReadByOgr_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("pattern"); // of the two segments as the reader reports them
+    QTest::addColumn<QString>("firstPoint");
+    QTest::newRow("gpx") << int(TrackWriter::Gpx)
+                         << "MULTILINESTRING \\(\\(([^)]*)\\),\\(([^)]*)\\)\\)"
+                         << "139 35";
+    QTest::newRow("kml") << int(TrackWriter::Kml)
+                         << "MULTILINESTRING Z \\(\\(([^)]*)\\),\\(([^)]*)\\)\\)"
+                         << "139 35 0";
+    QTest::newRow("geojson") << int(TrackWriter::GeoJson)
+                             << "LINESTRING \\(([^)]*)\\).*LINESTRING \\(([^)]*)\\)"
+                             << "139 35";
+}
+
+// A real reader finds the two segments with all their points.
+void TestExport::driveReadByOgr()
+{
+    QFETCH(int, format);
+    QFETCH(QString, pattern);
+    QFETCH(QString, firstPoint);
+    if (QStandardPaths::findExecutable(QStringLiteral("ogrinfo")).isEmpty())
+        QSKIP("ogrinfo is not installed (Debian package gdal-bin)");
+    const TrackWriter::Format f = TrackWriter::Format(format);
+    const QString file = mDir.filePath(QStringLiteral("drive.") + TrackWriter::formatNames().at(f));
+    QString error;
+    QCOMPARE(TrackExport::writeFile(f,
+                                    {DriveAssembler::assemble("drive", threeRecordingsAndARear())},
+                                    file, CameraClock::fixedOffset(0), {}, &error),
+             TrackExport::Written);
+    const QString report = ogrReport(file);
+    const QRegularExpressionMatch match
+            = QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)
+                      .match(report);
+    QVERIFY2(match.hasMatch(), qPrintable(report.left(2000)));
+    QCOMPARE(match.captured(1).split(QLatin1Char(',')).size(), 120);
+    QCOMPARE(match.captured(2).split(QLatin1Char(',')).size(), 60);
+    QCOMPARE(match.captured(1).section(QLatin1Char(','), 0, 0), firstPoint);
+}
+
+void TestExport::segmentsSplitOnlyAtLongPauses_data()
+{
+    QTest::addColumn<int>("jump"); // seconds from the third reading to the fourth
+    QTest::addColumn<bool>("unreadableBetween"); // a sample without a time stands between them
+    QTest::addColumn<int>("segments");
+    QTest::newRow("five minutes") << 300 << false << 1;
+    QTest::newRow("five minutes and a second") << 301 << false << 2;
+    QTest::newRow("clock set back") << -301 << false << 2;
+    QTest::newRow("across a sample without time") << 301 << true << 2;
+    QTest::newRow("short, across a sample without time") << 2 << true << 1;
+}
+
+void TestExport::segmentsSplitOnlyAtLongPauses()
+{
+    QFETCH(int, jump);
+    QFETCH(bool, unreadableBetween);
+    QFETCH(int, segments);
+    ExtractedRecording camera = recording("jump.MP4", Noon, 6);
+    for (int i = 3; i < camera.samples.size(); ++i)
+        setReading(&camera.samples[i], Noon.addSecs(2 + jump + (i - 3)));
+    if (unreadableBetween)
+        camera.samples[3].dateTime[0] = '\0';
+    const Track track = DriveAssembler::assemble("jump", {{camera, false}});
+    QCOMPARE(track.segments.size(), segments);
+    QCOMPARE(track.sampleCount(), 6);
+}
+
+// The viewer's sample lists end in copies of the last sample up to the video's length; and a
+// recording without readable times still belongs to the drive, after the others.
+void TestExport::paddingCopiesAndUntimedRecordings()
+{
+    ExtractedRecording padded = recording("padded.MP4", Noon.addSecs(60), 10);
+    for (int i = 0; i < 3; ++i)
+        padded.samples.append(padded.samples.last());
+    ExtractedRecording untimed = recording("untimed.MP4", Noon, 5);
+    for (GpsData &sample : untimed.samples)
+        sample.dateTime[0] = '\0';
+    const ExtractedRecording first = recording("first.MP4", Noon, 10);
+
+    const Track track = DriveAssembler::assemble(
+            "drive", {{untimed, false}, {padded, false}, {first, false}});
+    QCOMPARE(track.segments.size(), 1);
+    QCOMPARE(files(track.segments.at(0)), QStringList({"first.MP4", "padded.MP4", "untimed.MP4"}));
+    QCOMPARE(track.segments.at(0).parts.at(1).samples.size(), 10);
+}
+
+void TestExport::fileThatCannotBeCreated_data()
+{
+    QTest::addColumn<bool>("readOnlyFolder"); // else a folder that is a regular file
+    QTest::newRow("parent is a file") << false;
+    QTest::newRow("read-only folder") << true;
+}
+
+// The error names the file, is logged, and nothing is left behind.
+void TestExport::fileThatCannotBeCreated()
+{
+    QFETCH(bool, readOnlyFolder);
+    if (readOnlyFolder && ::geteuid() == 0)
+        QSKIP("permissions do not stop root from writing");
+    const QString parent = mDir.filePath(readOnlyFolder ? "read-only" : "a-file");
+    if (readOnlyFolder) {
+        QVERIFY(QDir().mkpath(parent));
+        QVERIFY(QFile::setPermissions(parent, QFile::ReadOwner | QFile::ExeOwner));
+    } else {
+        QFile file(parent);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a folder");
+    }
+    const QString target = parent + QStringLiteral("/drive.gpx");
+
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^cannot create .*/drive\\.gpx: ")));
+    QString error;
+    const TrackExport::Status status = TrackExport::writeFile(TrackWriter::Gpx, {}, target,
+                                                              CameraClock::unzoned(), {}, &error);
+    QCOMPARE(status, TrackExport::NotCreated);
+    QVERIFY2(error.startsWith(QStringLiteral("cannot create ") + target + QStringLiteral(": ")),
+             qPrintable(error));
+    QVERIFY(!QFile::exists(target));
+    if (readOnlyFolder) {
+        QVERIFY(QDir(parent)
+                        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                        .isEmpty());
+        QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+void TestExport::cancelledExportLeavesTheOldFile()
+{
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("drive.kml"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old export");
+    old.close();
+
+    int calls = 0;
+    QString error;
+    const TrackExport::Status status = TrackExport::writeFile(
+            TrackWriter::Kml, {DriveAssembler::assemble("drive", threeRecordingsAndARear())},
+            target, CameraClock::systemLocal(), [&](qint64, qint64) { return ++calls < 2; },
+            &error);
+    QCOMPARE(status, TrackExport::Cancelled);
+    QCOMPARE(calls, 2);
+    QVERIFY(!error.isEmpty());
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old export"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList("drive.kml"));
+}
+
+// Progress comes after each recording's part, and the file holds what the device export writes.
+void TestExport::progressAndFileContent()
+{
+    const QVector<Track> tracks{DriveAssembler::assemble("drive", threeRecordingsAndARear()),
+                                Track::fromRecording(recording("alone.MP4", Noon.addDays(1), 7))};
+    QVector<qint64> reported;
+    const QString target = mDir.filePath(QStringLiteral("two.geojson"));
+    QString error;
+    QCOMPARE(TrackExport::writeFile(
+                     TrackWriter::GeoJson, tracks, target, CameraClock::fixedOffset(0),
+                     [&](qint64 done, qint64 total) {
+                         reported << done << total;
+                         return true;
+                     },
+                     &error),
+             TrackExport::Written);
+    QCOMPARE(reported, QVector<qint64>({60, 187, 120, 187, 180, 187, 187, 187}));
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), written(TrackWriter::GeoJson, tracks));
+}
+
+void TestExport::deviceThatRefusesText()
+{
+    QFile full(QStringLiteral("/dev/full"));
+    if (!full.open(QIODevice::WriteOnly))
+        QSKIP("no /dev/full to write to");
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^cannot write /dev/full: ")));
+    QString error;
+    const TrackExport::Status status = TrackExport::write(
+            TrackWriter::Json, {Track::fromRecording(recording("x.MP4", Noon, 3))}, &full,
+            CameraClock::unzoned(), {}, &error);
+    QCOMPARE(status, TrackExport::NotWritten);
+    QVERIFY(error.startsWith(QLatin1String("cannot write /dev/full: ")));
+}
+
+QTEST_GUILESS_MAIN(TestExport)
+#include "tst_export.moc"
