@@ -88,6 +88,7 @@ MainWindows::MainWindows(QWidget *parent)
     mModel = new PlaylistModel(this);
     setUpPlaylistTable();
     connectParts();
+    setUpExport();
 
     Configuration *config = Configuration::instance();
     ControlPanel *panel = ui->wgt_PlayCtrl;
@@ -113,6 +114,7 @@ MainWindows::~MainWindows()
     // would otherwise load a row into the play area after it has let go of the rows.
     mClosing = true;
     killTimer(mTimerId);
+    stopExport();
     disconnect(mModel, nullptr, this, nullptr);
     disconnect(ui->wgt_PlayArea, nullptr, this, nullptr);
     disconnect(ui->wgt_PlayCtrl, nullptr, this, nullptr);
@@ -194,6 +196,7 @@ void MainWindows::onUpdateLanguage()
     // The form's speed placeholder names km/h; in another unit it would contradict the setting.
     if (mSpeedUnit != SpeedUnit::Kmh)
         showSpeed(0);
+    retranslateExport();
     QCoreApplication::setApplicationName(tr("Velqor"));
     QCoreApplication::setOrganizationName(tr("Tamrix"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.090311"));
@@ -483,6 +486,7 @@ void MainWindows::onFrontRearView(bool checked)
 void MainWindows::closeEvent(QCloseEvent *event)
 {
     mClosing = true;
+    stopExport();
     onStop();
     mModel->stopAllParsers();
     QThread::msleep(100);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/speedunit.h"
+#include "exportjob.h"
 #include "map/mappoint.h"
 #include "parser/gpsdata.h"
 #include "windowgeometry.h"
@@ -23,6 +24,8 @@ class EdgeResizer;
 class MoveFilter;
 class PlaylistItem;
 class PlaylistModel;
+class QAction;
+class QMenu;
 class QKeyEvent;
 
 class MainWindows : public QDialog, public QAbstractNativeEventFilter
@@ -41,6 +44,13 @@ public:
 
     // Where the window opens when the stored rectangle lies on no screen.
     static const QRect DefaultRect;
+
+    // Writes the request's recordings in the background with a progress dialog; false while
+    // another export runs. exportFinished tells the outcome, after any message about it.
+    bool startExport(const ExportJob::Request &request);
+
+signals:
+    void exportFinished(bool written, const QString &error);
 
 public slots:
     bool isSuportH264orH265(int id);
@@ -70,6 +80,9 @@ public slots:
     void setSystemFontSize(bool changeOnce = false);
     void setMovingWindowFlag(bool bIsStop);
     void onSpeedUnitChanged();
+    void exportTrack();
+    void exportDrive();
+    void showExportMenu(const QPoint &globalPos);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -96,6 +109,15 @@ private:
     void showSpeed(int kmh);
     void applyMapSize();
 
+    // Exports.
+    void setUpExport();
+    void retranslateExport();
+    // The local files of the selected rows, or of every row, in playlist order.
+    QStringList exportRows(bool all) const;
+    void askAndExport(const QString &title, const QStringList &files, bool asDrive,
+                      const QString &name);
+    void stopExport();
+
     // Window chrome.
     void toggleMaximize(bool fromConstructor);
     void updateMaximizeButton();
@@ -106,6 +128,10 @@ private:
 
     Ui::MainWindows *ui;
     PlaylistModel *mModel = nullptr;
+    QMenu *mExportMenu = nullptr;
+    QAction *mExportTrackAction = nullptr;
+    QAction *mExportDriveAction = nullptr;
+    ExportJob *mExportJob = nullptr;
     MoveFilter *mMoveFilter = nullptr;
     EdgeResizer *mEdgeResizer = nullptr;
 

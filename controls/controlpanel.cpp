@@ -42,6 +42,9 @@ ControlPanel::ControlPanel(QWidget *parent)
     setSpeed(0);
 
     connect(ui->btn_OpenFile, &QPushButton::clicked, this, &ControlPanel::openFile);
+    connect(ui->btn_Export, &QPushButton::clicked, this, [this] {
+        emit exportMenuRequested(ui->btn_Export->mapToGlobal(QPoint(0, ui->btn_Export->height())));
+    });
     connect(ui->btn_ScreenShot, &QPushButton::clicked, this, &ControlPanel::screenshot);
     connect(ui->btn_Stop, &QPushButton::clicked, this, &ControlPanel::stop);
     connect(ui->btn_Next, &QPushButton::clicked, this, &ControlPanel::next);

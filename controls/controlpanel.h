@@ -41,6 +41,8 @@ public:
 
 signals:
     void openFile();
+    // The export button asks for the export menu below it, at this global position.
+    void exportMenuRequested(const QPoint &globalPos);
     void screenshot();
     void play();
     void pause();

@@ -122,6 +122,22 @@ void fileGlyph(QPainter &p, const QColor &c)
     p.drawPath(polygonPath({{5, 24}, {9, 14.5}, {28.5, 14.5}, {24.5, 24}}));
 }
 
+// A tray with an arrow leaving it: the track goes out to a file.
+void exportGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    QPainterPath tray(QPointF(6, 16));
+    tray.lineTo(6, 25);
+    tray.lineTo(26, 25);
+    tray.lineTo(26, 16);
+    p.drawPath(tray);
+    p.drawLine(QPointF(16, 20), QPointF(16, 6));
+    QPainterPath head(QPointF(11, 11));
+    head.lineTo(16, 6);
+    head.lineTo(21, 11);
+    p.drawPath(head);
+}
+
 void shotGlyph(QPainter &p, const QColor &c)
 {
     strokeWith(p, c, 2.0);
@@ -544,6 +560,7 @@ int main(int argc, char *argv[])
               && writer.writeViewButton("rear_view", rearViewGlyph)
               && writer.writeViewButton("front_rear_view", frontRearViewGlyph)
               && writer.writeButton("file", 32, fileGlyph)
+              && writer.writeButton("export", 32, exportGlyph)
               && writer.writeButton("shot", 32, shotGlyph)
               && writer.writeButton("play", 32, playGlyph)
               && writer.writeButton("pause", 32, pauseGlyph)

@@ -63,6 +63,19 @@
         <source>Mute</source>
         <translation>消音</translation>
     </message>
+    <message>
+        <source>Export</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出し</translation>
+    </message>
+</context>
+<context>
+    <name>ExportJob</name>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1 を読み込めません: %2</translation>
+    </message>
 </context>
 <context>
     <name>FComboBox</name>
@@ -152,6 +165,46 @@
     <message>
         <source>Error</source>
         <translation>エラー</translation>
+    </message>
+    <message>
+        <source>Export track...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>トラックを書き出す...</translation>
+    </message>
+    <message>
+        <source>Export drive...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ全体を書き出す...</translation>
+    </message>
+    <message>
+        <source>Export track</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>トラックの書き出し</translation>
+    </message>
+    <message>
+        <source>Export drive</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブの書き出し</translation>
+    </message>
+    <message>
+        <source>Exporting...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出し中...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出し</translation>
+    </message>
+    <message>
+        <source>The export could not be written.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出しに失敗しました。</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHash>
 #include <QLabel>
 #include <QLineSeries>
@@ -96,6 +97,7 @@ private slots:
     // First: closing a window quits the application, after which no modal loop runs in this
     // process, so the refusal's message box would return at once.
     void largeRecordingWithoutDecoderIsRefused();
+    void exportsTheDriveAndReportsFailures();
     void drivesThroughDemoDrive();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
@@ -333,6 +335,77 @@ void TestMainWindows::largeRecordingWithoutDecoderIsRefused()
                             "the video playback support function required to play H.265 (HEVC)."));
     QTest::qWait(200);
     QCOMPARE(part<ControlPanel>(window, "wgt_PlayCtrl")->state(), QMediaPlayer::StoppedState);
+}
+
+// The drive goes out from the playlist's menu through the save dialog as one GPX track in time
+// order; a file that cannot be created is reported once and leaves nothing behind.
+void TestMainWindows::exportsTheDriveAndReportsFailures()
+{
+    MainWindows window;
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    window.openUrls({QUrl::fromLocalFile(mDrive)});
+    QCOMPARE(model->rowCount(), Clips + 1);
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+
+    QTemporaryDir out;
+    const QString gpx = out.filePath("drive.gpx");
+    QString message;
+    int ticks = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (++ticks > 200) { // a dialog nobody answers fails the test instead of hanging it
+            modal->close();
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            dialog->selectNameFilter(QStringLiteral("GPX (*.gpx)"));
+            dialog->selectFile(out.filePath("drive")); // the extension comes from the filter
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            message = box->text();
+            box->accept();
+        }
+    });
+    driver.start(50);
+    QVERIFY(QMetaObject::invokeMethod(&window, "exportDrive"));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
+    QCOMPARE(finished.first().at(0).toBool(), true);
+
+    QFile file(gpx);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QCOMPARE(text.count(QStringLiteral("<trkseg>")), 1);
+    int expected = 0;
+    for (int row = 0; row < model->rowCount(); ++row)
+        expected += samplesOf(model->item(row)->url.toLocalFile()).size();
+    QCOMPARE(text.count(QStringLiteral("<trkpt ")), expected);
+    // In time order, and without the rear files' copies of the front's samples.
+    const QRegularExpression time(QStringLiteral("<trkpt [^>]*>\\s*.*?<time>([^<]+)</time>"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+    QString previous;
+    for (auto match = time.globalMatch(text); match.hasNext();) {
+        const QString at = match.next().captured(1);
+        QVERIFY2(at > previous, qPrintable(at));
+        previous = at;
+    }
+
+    QFile blocker(out.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not-a-folder")));
+    QVERIFY(window.startExport({{model->item(0)->url.toLocalFile()},
+                                false,
+                                QString(),
+                                TrackWriter::Gpx,
+                                out.filePath("not-a-folder/track.gpx")}));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, Patience);
+    QCOMPARE(finished.last().at(0).toBool(), false);
+    QVERIFY(message.startsWith(QStringLiteral("The export could not be written.")));
+    QVERIFY(message.contains(QStringLiteral("not-a-folder")));
+    const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    QCOMPARE(left, QStringList({"drive.gpx", "not-a-folder"}));
 }
 
 void TestMainWindows::folderListingFiltersAndRemembersParent()

@@ -1,0 +1,158 @@
+// The main window's exports: the playlist's menu, the save dialog and the export's progress.
+#include "mainwindows.h"
+#include "ui_mainwindows.h"
+
+#include "applog.h"
+#include "config/configuration.h"
+#include "exportjob.h"
+#include "playlist/playlistitem.h"
+#include "playlist/playlistmodel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressDialog>
+
+namespace {
+
+// The save dialog's filters, in the order of TrackWriter::Format.
+QStringList formatFilters()
+{
+    return {QStringLiteral("JSON (*.json)"), QStringLiteral("CSV (*.csv)"),
+            QStringLiteral("GPX (*.gpx)"), QStringLiteral("KML (*.kml)"),
+            QStringLiteral("GeoJSON (*.geojson)")};
+}
+
+} // namespace
+
+void MainWindows::setUpExport()
+{
+    mExportMenu = new QMenu(this);
+    mExportTrackAction = mExportMenu->addAction(QString(), this, &MainWindows::exportTrack);
+    mExportDriveAction = mExportMenu->addAction(QString(), this, &MainWindows::exportDrive);
+    retranslateExport();
+    ui->tbl_PlayListView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->tbl_PlayListView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) {
+                showExportMenu(ui->tbl_PlayListView->viewport()->mapToGlobal(pos));
+            });
+    connect(ui->wgt_PlayCtrl, &ControlPanel::exportMenuRequested, this,
+            &MainWindows::showExportMenu);
+}
+
+void MainWindows::retranslateExport()
+{
+    mExportTrackAction->setText(tr("Export track..."));
+    mExportDriveAction->setText(tr("Export drive..."));
+}
+
+void MainWindows::showExportMenu(const QPoint &globalPos)
+{
+    const bool idle = !mExportJob;
+    mExportTrackAction->setEnabled(idle && !exportRows(false).isEmpty());
+    mExportDriveAction->setEnabled(idle && mModel->rowCount() > 0);
+    mExportMenu->popup(globalPos);
+}
+
+QStringList MainWindows::exportRows(bool all) const
+{
+    QList<int> rows;
+    if (all) {
+        for (int row = 0; row < mModel->rowCount(); ++row)
+            rows << row;
+    } else {
+        for (const QModelIndex &index : ui->tbl_PlayListView->selectionModel()->selectedRows())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+    }
+    // A row stands for a front file and its rear partner, whose telemetry is the front's.
+    QStringList files;
+    for (int row : rows) {
+        if (const PlaylistItem *item = mModel->item(row))
+            files << item->url.toLocalFile();
+    }
+    return files;
+}
+
+void MainWindows::exportTrack()
+{
+    const QStringList files = exportRows(false);
+    if (files.isEmpty())
+        return;
+    askAndExport(tr("Export track"), files, false, QFileInfo(files.first()).completeBaseName());
+}
+
+void MainWindows::exportDrive()
+{
+    const QStringList files = exportRows(true);
+    if (files.isEmpty())
+        return;
+    askAndExport(tr("Export drive"), files, true, QFileInfo(files.first()).dir().dirName());
+}
+
+void MainWindows::askAndExport(const QString &title, const QStringList &files, bool asDrive,
+                               const QString &name)
+{
+    const QStringList filters = formatFilters();
+    QString filter = filters.at(TrackWriter::Gpx);
+    const QString start = Configuration::instance()->videoFilePath() + QLatin1Char('/') + name
+                          + QStringLiteral(".gpx");
+    QString path = QFileDialog::getSaveFileName(this, title, start,
+                                                filters.join(QStringLiteral(";;")), &filter);
+    if (path.isEmpty())
+        return;
+    const auto format = TrackWriter::Format(std::max(0, int(filters.indexOf(filter))));
+    const QString extension = TrackWriter::formatNames().at(format);
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + extension;
+    startExport({files, asDrive, name, format, path});
+}
+
+bool MainWindows::startExport(const ExportJob::Request &request)
+{
+    if (mExportJob || mClosing)
+        return false;
+    qCDebug(lcApp) << "export of" << request.files.size() << "recordings to" << request.path;
+    mExportJob = new ExportJob(request, this);
+    auto *progress
+            = new QProgressDialog(tr("Exporting..."), tr("Cancel"), 0, mExportJob->steps(), this);
+    progress->setWindowModality(Qt::WindowModal);
+    // A short export finishes before anyone could read the dialog.
+    progress->setMinimumDuration(500);
+    progress->setAutoReset(false);
+    connect(mExportJob, &ExportJob::progressed, progress, &QProgressDialog::setValue);
+    connect(progress, &QProgressDialog::canceled, mExportJob, &ExportJob::cancel,
+            Qt::DirectConnection);
+    connect(mExportJob, &QThread::finished, this, [this, progress] {
+        progress->deleteLater();
+        const bool written = mExportJob->written();
+        const QString error = mExportJob->error();
+        mExportJob->deleteLater();
+        mExportJob = nullptr;
+        if (!written && !error.isEmpty() && !mClosing)
+            QMessageBox::warning(this, tr("Export"),
+                                 tr("The export could not be written.") + "\n\n" + error);
+        emit exportFinished(written, error);
+    });
+    progress->setValue(0);
+    mExportJob->start();
+    return true;
+}
+
+void MainWindows::stopExport()
+{
+    if (!mExportJob)
+        return;
+    mExportJob->cancel();
+    // Reading one recording or writing one part is all that can be between two looks at the
+    // cancel; a file system that hangs is the only thing that holds the close up longer.
+    if (!mExportJob->wait(10000)) {
+        qCWarning(lcApp) << "the export did not stop within 10 s of closing";
+        // Destroyed with the window while still running, the thread would end the program.
+        mExportJob->setParent(nullptr);
+        connect(mExportJob, &QThread::finished, mExportJob, &QObject::deleteLater);
+    }
+}
