@@ -31,6 +31,11 @@ QStringList formatFilters()
 void MainWindows::setUpExport()
 {
     mExportMenu = new QMenu(this);
+    mExportMenu->setStyleSheet(
+            QStringLiteral("QMenu{background-color: rgb(40, 40, 48); color: rgb(220, 220, 220);}"
+                           "QMenu::item{padding: 5px 20px;}"
+                           "QMenu::item:selected{background-color: rgb(38, 153, 238);}"
+                           "QMenu::item:disabled{color: rgb(110, 110, 118);}"));
     mExportTrackAction = mExportMenu->addAction(QString(), this, &MainWindows::exportTrack);
     mExportDriveAction = mExportMenu->addAction(QString(), this, &MainWindows::exportDrive);
     retranslateExport();
