@@ -16,6 +16,7 @@ CsvWriter::CsvWriter(QIODevice *device, const CameraClock &clock)
 void CsvWriter::addPart(const ExtractedRecording &part)
 {
     const QByteArray file = part.file.toUtf8();
+    mText.reserve(mText.size() + part.samples.size() * (file.size() + 150));
     for (const GpsData &sample : part.samples) {
         writeCell(file);
         for (const FieldFormat::Value &value : FieldFormat::sampleValues(sample, mClock)) {

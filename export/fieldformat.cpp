@@ -10,6 +10,7 @@
 #include <QMetaEnum>
 #include <QString>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -83,6 +84,11 @@ void appendJsonValue(QByteArray &out, const Value &value)
 
 void appendXmlText(QByteArray &out, const QByteArray &text)
 {
+    const auto plain = [](char c) {
+        return c != '<' && c != '>' && c != '&' && c != '"' && (uchar(c) >= 0x20 || c == '\t');
+    };
+    if (std::all_of(text.begin(), text.end(), plain))
+        return void(out += text);
     for (const char c : text) {
         switch (c) {
         case '<':

@@ -50,6 +50,7 @@ void GeoJsonWriter::addPart(const ExtractedRecording &part)
 
 void GeoJsonWriter::endSegment()
 {
+    mText.reserve(mText.size() + mName.size() + mPoints.size() * 80); // about 75 bytes a point
     mText += mEmpty ? "\n" : ",\n";
     mEmpty = false;
     mText += "{\"type\": \"Feature\", \"properties\": {\"file\": ";

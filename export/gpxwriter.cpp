@@ -31,6 +31,7 @@ void GpxWriter::beginSegment()
 
 void GpxWriter::addPart(const ExtractedRecording &part)
 {
+    mText.reserve(mText.size() + part.samples.size() * 450); // about 440 bytes a point
     for (const GpsData &sample : part.samples) {
         if (!FieldFormat::isTrackPoint(sample))
             continue;

@@ -29,13 +29,13 @@ JsonWriter::Members JsonWriter::members(const QVector<QByteArray> &names, int in
 
 void JsonWriter::addPart(const ExtractedRecording &part)
 {
+    mText.reserve(mText.size() + part.samples.size() * 600); // about 590 bytes a sample
     mText += mEmpty ? "    {\n        \"file\": " : ",\n    {\n        \"file\": ";
     mEmpty = false;
     FieldFormat::appendJsonString(mText, part.file.toUtf8());
     mText += ",\n        \"info\": ";
     writeObject(mInfo, FieldFormat::infoValues(part.info), 8);
     mText += ",\n        \"samples\": [\n";
-    mText.reserve(mText.size() + part.samples.size() * 600); // a sample takes about 590 bytes
     for (int i = 0; i < part.samples.size(); ++i) {
         mText += "            ";
         writeObject(mSample, FieldFormat::sampleValues(part.samples.at(i), mClock), 12);

@@ -40,6 +40,7 @@ void KmlWriter::addPart(const ExtractedRecording &part)
 
 void KmlWriter::endSegment()
 {
+    mText.reserve(mText.size() + mPoints.size() * 120); // about 110 bytes a point
     mXml.startElement("gx:Track");
     for (const QByteArray &when : qAsConst(mWhens))
         mXml.textElement("when", when);

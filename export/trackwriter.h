@@ -33,7 +33,8 @@ public:
 
     // Writes a track part by part. After each part partWritten is told its sample count, and
     // the track is left unfinished when it returns false. Returns false when stopped so or
-    // when the device did not take all the text.
+    // when the device did not take all the text; the writer is then done with, and neither
+    // further tracks nor finish() are to follow.
     bool add(const Track &track, const std::function<bool(int samples)> &partWritten = {});
     // Ends the document; false when the device did not take all the text.
     bool finish();
