@@ -22,7 +22,7 @@ void ExportJob::run()
         DriveRecording recording;
         QString problem;
         if (!recording.recording.load(file, &problem)) {
-            mError = tr("%1 cannot be read: %2").arg(QFileInfo(file).fileName(), problem);
+            mError = QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(), problem);
             return;
         }
         recordings.append(recording);
@@ -40,7 +40,8 @@ void ExportJob::run()
             mRequest.format, tracks, mRequest.path, CameraClock::systemLocal(),
             [this](qint64, qint64) { return !mCancelled; }, &mError);
     mWritten = status == TrackExport::Written;
+    if (mWritten)
+        emit progressed(steps());
     if (status == TrackExport::Cancelled)
         mError.clear();
-    emit progressed(steps());
 }

@@ -195,7 +195,7 @@ void MainWindows::onUpdateLanguage()
     ui->retranslateUi(this);
     // The form's speed placeholder names km/h; in another unit it would contradict the setting.
     if (mSpeedUnit != SpeedUnit::Kmh)
-        showSpeed(0);
+        ui->pBtn_Speed->setText(SpeedUnit::text(0, mSpeedUnit, 3));
     retranslateExport();
     QCoreApplication::setApplicationName(tr("Velqor"));
     QCoreApplication::setOrganizationName(tr("Tamrix"));

@@ -109,10 +109,13 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
                                                 filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
-    const auto format = TrackWriter::Format(std::max(0, int(filters.indexOf(filter))));
-    const QString extension = TrackWriter::formatNames().at(format);
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + extension;
+    // A typed extension of one of the formats chooses it; otherwise the file type does and its
+    // extension is added.
+    TrackWriter::Format format;
+    if (!TrackWriter::formatFromName(QFileInfo(path).suffix().toLower(), &format)) {
+        format = TrackWriter::Format(std::max(0, int(filters.indexOf(filter))));
+        path += QLatin1Char('.') + TrackWriter::formatNames().at(format);
+    }
     startExport({files, asDrive, name, format, path});
 }
 
@@ -128,14 +131,21 @@ bool MainWindows::startExport(const ExportJob::Request &request)
     // A short export finishes before anyone could read the dialog.
     progress->setMinimumDuration(500);
     progress->setAutoReset(false);
-    connect(mExportJob, &ExportJob::progressed, progress, &QProgressDialog::setValue);
+    // Once cancelled, a step still on its way would show the dialog again.
+    connect(mExportJob, &ExportJob::progressed, progress, [progress](int step) {
+        if (!progress->wasCanceled())
+            progress->setValue(step);
+    });
     connect(progress, &QProgressDialog::canceled, mExportJob, &ExportJob::cancel,
             Qt::DirectConnection);
+    // Also when the window has let go of a job that outlived its close.
+    connect(mExportJob, &QThread::finished, mExportJob, &QObject::deleteLater);
     connect(mExportJob, &QThread::finished, this, [this, progress] {
+        // Its pending show would otherwise put it over the message below.
+        progress->reset();
         progress->deleteLater();
         const bool written = mExportJob->written();
         const QString error = mExportJob->error();
-        mExportJob->deleteLater();
         mExportJob = nullptr;
         if (!written && !error.isEmpty() && !mClosing)
             QMessageBox::warning(this, tr("Export"),
@@ -156,8 +166,10 @@ void MainWindows::stopExport()
     // cancel; a file system that hangs is the only thing that holds the close up longer.
     if (!mExportJob->wait(10000)) {
         qCWarning(lcApp) << "the export did not stop within 10 s of closing";
-        // Destroyed with the window while still running, the thread would end the program.
+        // Destroyed with the window while still running, the thread would end the program; it
+        // deletes itself once it finishes.
+        disconnect(mExportJob, nullptr, this, nullptr);
         mExportJob->setParent(nullptr);
-        connect(mExportJob, &QThread::finished, mExportJob, &QObject::deleteLater);
+        mExportJob = nullptr;
     }
 }

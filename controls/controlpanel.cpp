@@ -292,7 +292,7 @@ void ControlPanel::onUpdateLanguage()
     ui->retranslateUi(this);
     // The form's placeholder names km/h; in another unit it would contradict the setting.
     if (mSpeedUnit != SpeedUnit::Kmh)
-        setSpeed(0);
+        ui->pBtn_Speed->setText(SpeedUnit::text(0, mSpeedUnit, 3));
 }
 
 void ControlPanel::onSliderStatusProcess()

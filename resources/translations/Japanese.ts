@@ -70,14 +70,6 @@
     </message>
 </context>
 <context>
-    <name>ExportJob</name>
-    <message>
-        <source>%1 cannot be read: %2</source>
-        <translatorcomment>addition</translatorcomment>
-        <translation>%1 を読み込めません: %2</translation>
-    </message>
-</context>
-<context>
     <name>FComboBox</name>
     <message>
         <source>Form</source>

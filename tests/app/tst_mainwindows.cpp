@@ -25,6 +25,7 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -352,6 +353,8 @@ void TestMainWindows::exportsTheDriveAndReportsFailures()
     const QString gpx = out.filePath("drive.gpx");
     QString message;
     int ticks = 0;
+    int boxTicks = 0;
+    bool progressOverMessage = false;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
         QWidget *modal = QApplication::activeModalWidget();
@@ -364,12 +367,20 @@ void TestMainWindows::exportsTheDriveAndReportsFailures()
             dialog->selectFile(out.filePath("drive")); // the extension comes from the filter
             static_cast<QDialog *>(dialog)->accept();
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            // Left open past the progress dialog's delayed show, which must not come over it.
+            if (++boxTicks < 15)
+                return;
+            for (const QWidget *widget : QApplication::topLevelWidgets())
+                progressOverMessage
+                        |= qobject_cast<const QProgressDialog *>(widget) && widget->isVisible();
             message = box->text();
             box->accept();
         }
     });
     driver.start(50);
     QVERIFY(QMetaObject::invokeMethod(&window, "exportDrive"));
+    // Its end is still on its way to the window, so a second export must wait.
+    QVERIFY(!window.startExport({{}, true, QString(), TrackWriter::Gpx, out.filePath("x.gpx")}));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
     QCOMPARE(finished.first().at(0).toBool(), true);
 
@@ -404,6 +415,7 @@ void TestMainWindows::exportsTheDriveAndReportsFailures()
     QCOMPARE(finished.last().at(0).toBool(), false);
     QVERIFY(message.startsWith(QStringLiteral("The export could not be written.")));
     QVERIFY(message.contains(QStringLiteral("not-a-folder")));
+    QVERIFY(!progressOverMessage);
     const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
     QCOMPARE(left, QStringList({"drive.gpx", "not-a-folder"}));
 }
