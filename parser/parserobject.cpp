@@ -1,6 +1,8 @@
 // Reading, unscrambling and decoding of the 312-byte telemetry records, shared by both containers.
 #include "parserobject.h"
 
+#include "fieldscan.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QtEndian>
@@ -11,7 +13,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -39,18 +40,20 @@ enum RecordField {
     GsensorField = 173,
 };
 
-double degreesFromField(const char *text, const char *format)
+// "%2d%6d" for a latitude, "%3d%6d" for a longitude: degrees, then minutes times 10000.
+double degreesFromField(const char *text, int degreeDigits)
 {
     int degrees = 0;
     int minutes = 0;
-    std::sscanf(text, format, &degrees, &minutes);
+    if (FieldScan::decimal(text, degreeDigits, &degrees))
+        FieldScan::decimal(text, 6, &minutes);
     return degrees + minutes / 10000.0 / 60.0;
 }
 
-int intFromField(const char *text, const char *format)
+int intFromField(const char *text, int width)
 {
     int value = 0;
-    std::sscanf(text, format, &value);
+    FieldScan::decimal(text, width, &value);
     return value;
 }
 
@@ -61,9 +64,12 @@ float gsensorFromGroup(const char *group)
         qDebug() << "gsensor data error";
         return 0.0f;
     }
+    // "%1d%2d" of the rest of the group.
+    const char *text = group + 1;
     int units = 0;
     int hundredths = 0;
-    std::sscanf(group + 1, "%1d%2d", &units, &hundredths);
+    if (FieldScan::decimal(text, 1, &units))
+        FieldScan::decimal(text, 2, &hundredths);
     const float value = units + hundredths / 100.0f;
     return sign == '-' ? -value : value;
 }
@@ -276,7 +282,7 @@ bool ParserObject::readSample(int i, GpsData &data)
         return false;
     data.index = i;
 
-    // One spare NUL so that the text fields and sscanf stop inside the buffer.
+    // One spare NUL so that the text fields and the numbers stop inside the buffer.
     char record[RecordSize + 1];
     readAt(position, record, RecordSize);
     record[RecordSize] = 0;
@@ -294,15 +300,15 @@ void ParserObject::decodeSample(const char *record, GpsData &data)
     data.auxText[15] = 0;
     data.fixFlag = quint8(record[FixFlagField]);
     data.latitudeRef = record[LatitudeRefField];
-    data.latitude = degreesFromField(record + LatitudeField, "%2d%6d");
+    data.latitude = degreesFromField(record + LatitudeField, 2);
     if (data.latitudeRef == 'S')
         data.latitude = -data.latitude;
     data.longitudeRef = record[LongitudeRefField];
-    data.longitude = degreesFromField(record + LongitudeField, "%3d%6d");
+    data.longitude = degreesFromField(record + LongitudeField, 3);
     if (data.longitudeRef == 'W')
         data.longitude = -data.longitude;
-    data.auxValue = intFromField(record + AuxValueField, "%5d");
-    data.speed = intFromField(record + SpeedField, "%3d");
+    data.auxValue = intFromField(record + AuxValueField, 5);
+    data.speed = intFromField(record + SpeedField, 3);
     data.gsensorX = gsensorFromGroup(record + GsensorField);
     data.gsensorY = gsensorFromGroup(record + GsensorField + 4);
     data.gsensorZ = gsensorFromGroup(record + GsensorField + 8);

@@ -3,6 +3,7 @@
 #include "recording.h"
 #include "samplecheck.h"
 
+#include <parser/fieldscan.h>
 #include <parser/mp4parser.h>
 
 #include <QLoggingCategory>
@@ -10,7 +11,9 @@
 #include <QtTest>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -72,6 +75,7 @@ private slots:
     void headingKeptWhenOneCoordinateStands();
     void courseQuadrants_data();
     void courseQuadrants();
+    void numbersReadAsTheCLibraryReadsThem();
 };
 
 QString TestSampleDecoding::writeRecords(const QVector<QByteArray> &plainRecords)
@@ -388,6 +392,39 @@ void TestSampleDecoding::courseQuadrants()
     QFETCH(double, lat2);
     QFETCH(double, expected);
     QCOMPARE(ParserObject::courseBetween(10.0, 50.0, lon2, lat2), expected);
+}
+
+// The record's numbers are read by hand for speed; they must come out as the C library's
+// sscanf gives them for every input a damaged record can hold, including blanks, signs, letters
+// and the end of the text.
+void TestSampleDecoding::numbersReadAsTheCLibraryReadsThem()
+{
+    const char alphabet[] = {'0', '1', '5', '9', '+', '-', ' ', '\t', '\n', 'x', '.', '\xa0', 0};
+    std::mt19937 random(20241205);
+    const char *const formats[] = {"%1d%2d", "%2d%6d", "%3d%6d", "%3d", "%5d"};
+    const int firstWidths[] = {1, 2, 3, 3, 5};
+    const int secondWidths[] = {2, 6, 6, 0, 0};
+    for (int round = 0; round < 20000; ++round) {
+        char text[12] = {};
+        const int length = int(random() % 11);
+        for (int i = 0; i < length; ++i)
+            text[i] = alphabet[random() % sizeof(alphabet)];
+        const int f = round % 5;
+        int expected[2] = {0, 0};
+        std::sscanf(text, formats[f], &expected[0], &expected[1]);
+        int given[2] = {0, 0};
+        const char *at = text;
+        if (FieldScan::decimal(at, firstWidths[f], &given[0]) && secondWidths[f] > 0)
+            FieldScan::decimal(at, secondWidths[f], &given[1]);
+        if (given[0] != expected[0] || given[1] != expected[1])
+            QFAIL(qPrintable(QStringLiteral("\"%1\" with %2: %3 %4, expected %5 %6")
+                                     .arg(QString::fromLatin1(QByteArray(text).toPercentEncoding()))
+                                     .arg(QLatin1String(formats[f]))
+                                     .arg(given[0])
+                                     .arg(given[1])
+                                     .arg(expected[0])
+                                     .arg(expected[1])));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSampleDecoding)
