@@ -87,11 +87,9 @@ void MainWindows::saveWindowGeometry()
 
 void MainWindows::setSystemFontSize(bool changeOnce)
 {
-    QScreen *own = screen();
-    QScreen *probe = own ? QGuiApplication::screenAt(own->availableGeometry().center()) : nullptr;
+    const double ratio = WindowGeometry::densityRatio(this);
     const WindowGeometry::FontStep step
-            = probe ? WindowGeometry::windowFontStep(probe->logicalDotsPerInch() / 96.0)
-                    : WindowGeometry::FontStep{12, 1.0};
+            = ratio > 0 ? WindowGeometry::windowFontStep(ratio) : WindowGeometry::FontStep{12, 1.0};
     if (step.rate == mFontRate && !changeOnce)
         return;
     qDebug() << "Main rate = " << step.rate;

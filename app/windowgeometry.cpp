@@ -1,6 +1,10 @@
 // Geometry rules of the frameless windows.
 #include "windowgeometry.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <cstddef>
 
 namespace WindowGeometry {
@@ -93,6 +97,13 @@ FontStep lookUp(const FontRow (&rows)[N], FontStep denser, double ratio)
 }
 
 } // namespace
+
+double densityRatio(const QWidget *window)
+{
+    QScreen *own = window->screen();
+    QScreen *probe = own ? QGuiApplication::screenAt(own->availableGeometry().center()) : nullptr;
+    return probe ? probe->logicalDotsPerInch() / 96.0 : 0.0;
+}
 
 FontStep windowFontStep(double ratio)
 {

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <Qt>
 
+class QWidget;
+
 namespace WindowGeometry {
 
 // The values are stored and compared as plain numbers by the window, so they must not change.
@@ -29,6 +31,10 @@ struct FontStep
     int pointSize;
     double rate;
 };
+
+// The density of the screen under the centre of the window's screen's work area: its logical dots
+// per inch divided by 96, or 0 when there is no such screen.
+double densityRatio(const QWidget *window);
 
 // ratio is the screen's logical dots per inch divided by 96.
 FontStep windowFontStep(double ratio);

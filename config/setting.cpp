@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDebug>
-#include <QScreen>
 #include <QTimerEvent>
 
 namespace {
@@ -82,11 +81,9 @@ void Setting::timerEvent(QTimerEvent *event)
 
 void Setting::setSystemFontSize(bool changeOnce)
 {
-    QScreen *own = screen();
-    QScreen *probe = own ? QGuiApplication::screenAt(own->availableGeometry().center()) : nullptr;
+    const double ratio = WindowGeometry::densityRatio(this);
     const WindowGeometry::FontStep step
-            = probe ? WindowGeometry::dialogFontStep(probe->logicalDotsPerInch() / 96.0)
-                    : WindowGeometry::FontStep{12, 1.0};
+            = ratio > 0 ? WindowGeometry::dialogFontStep(ratio) : WindowGeometry::FontStep{12, 1.0};
     if (step.rate == mFontRate && !changeOnce)
         return;
     qDebug() << "Main rate = " << step.rate;
