@@ -122,6 +122,8 @@ void ControlPanel::setDuration(int seconds)
 {
     mDuration = seconds;
     ui->hSlider_Seek->setMaximum(seconds);
+    // A new recording starts its own count: an earlier one's first report must not skip it.
+    mFirstEmptyReport.invalidate();
 }
 
 void ControlPanel::setPosition(int seconds)
@@ -130,6 +132,8 @@ void ControlPanel::setPosition(int seconds)
         ui->hSlider_Seek->setValue(seconds);
 
     if (seconds > 0 || mDuration != 0) {
+        // The recording has started after all.
+        mFirstEmptyReport.invalidate();
         const QString format
                 = mDuration >= 3600 ? QStringLiteral("hh:mm:ss") : QStringLiteral("mm:ss");
         ui->lbl_PlayTime->setText(clockText(seconds, format) + QLatin1Char('/')

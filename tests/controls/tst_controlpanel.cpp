@@ -24,6 +24,8 @@ private slots:
     void timeLabel();
     void endOfRecordingAsksForTheNextOne();
     void recordingThatNeverStartsIsSkipped();
+    void startedRecordingLeavesNoStaleSkip_data();
+    void startedRecordingLeavesNoStaleSkip();
     void heldSeekSliderIsNotMoved();
     void volumeScale();
     void setVolumeSnapsSliderAndReportsLinearVolume();
@@ -184,6 +186,30 @@ void TestControlPanel::recordingThatNeverStartsIsSkipped()
     QTest::qWait(Apart);
     p.panel.setPosition(0);
     QCOMPARE(next.count(), 1);
+}
+
+void TestControlPanel::startedRecordingLeavesNoStaleSkip_data()
+{
+    QTest::addColumn<int>("durationAfterStart");
+    // A back end that reports a position before the length, then a seek back to the start.
+    QTest::newRow("position before length") << 0;
+    // A recording whose length came, then the next recording reporting its start.
+    QTest::newRow("length, then next recording") << 60;
+}
+
+void TestControlPanel::startedRecordingLeavesNoStaleSkip()
+{
+    QFETCH(int, durationAfterStart);
+    Panel p;
+    QSignalSpy next(&p.panel, &ControlPanel::next);
+    p.panel.setState(QMediaPlayer::PlayingState);
+    p.panel.setPosition(0);
+    p.panel.setDuration(durationAfterStart);
+    p.panel.setPosition(3);
+    QTest::qWait(1100);
+    p.panel.setDuration(0);
+    p.panel.setPosition(0);
+    QCOMPARE(next.count(), 0);
 }
 
 void TestControlPanel::heldSeekSliderIsNotMoved()
