@@ -129,6 +129,7 @@ bool MoveFilter::eventFilter(QObject *object, QEvent *event)
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (event->type() == QEvent::MouseButtonPress) {
         if (mDragCallback && Platform::systemMoveStartsAtPress()) {
+            mPressPosition = mouse->pos();
             startSystemMove(object);
         } else if (mouse->button() == Qt::LeftButton) {
             mPressPosition = mouse->pos();
@@ -136,14 +137,16 @@ bool MoveFilter::eventFilter(QObject *object, QEvent *event)
             mPressed = !mDragCallback;
             mArmed = bool(mDragCallback);
         }
-    } else if (mPressed) {
+    } else {
+        if (mArmed && (mouse->buttons() & Qt::LeftButton)
+            && (mouse->globalPos() - mArmedAt).manhattanLength()
+                       >= QApplication::startDragDistance()) {
+            mArmed = false;
+            startSystemMove(object);
+        }
         // The press position stays under the cursor, as the watched widget moves with the window.
-        mWindow->move(mWindow->pos() + mouse->pos() - mPressPosition);
-    } else if (mArmed && (mouse->buttons() & Qt::LeftButton)
-               && (mouse->globalPos() - mArmedAt).manhattanLength()
-                          >= QApplication::startDragDistance()) {
-        mArmed = false;
-        startSystemMove(object);
+        if (mPressed)
+            mWindow->move(mWindow->pos() + mouse->pos() - mPressPosition);
     }
     return false;
 }
@@ -159,8 +162,10 @@ void MoveFilter::startSystemMove(QObject *receiver)
         mMoveEnd->start();
         break;
     case Platform::SystemMove::NotStarted:
-        qCDebug(lcApp) << "the window system offers no move for the window";
+        qCDebug(lcApp) << "the window system offers no move for the window, moving it by hand";
         finishSystemMove();
+        // The rest of the drag moves the window as a window without a callback does.
+        mPressed = true;
         break;
     case Platform::SystemMove::Finished:
         finishSystemMove();

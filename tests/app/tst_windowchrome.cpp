@@ -302,15 +302,18 @@ void TestWindowChrome::dragCallbackComesInPairs_data()
     QTest::addColumn<int>("repeats");
     QTest::addColumn<bool>("maximized");
     QTest::addColumn<int>("calls");
+    // Without a window manager's move the drag moves the window by hand.
+    QTest::addColumn<QPoint>("moved");
 
-    QTest::newRow("left drag") << "drag" << 1 << false << 2;
-    QTest::newRow("two left drags") << "drag" << 2 << false << 4;
-    QTest::newRow("left drag while maximized") << "drag" << 1 << true << 0;
+    QTest::newRow("left drag") << "drag" << 1 << false << 2 << QPoint(30, 0);
+    QTest::newRow("two left drags") << "drag" << 2 << false << 4 << QPoint(60, 0);
+    QTest::newRow("left drag while maximized") << "drag" << 1 << true << 0 << QPoint();
     // Here the move starts only once a left drag has gone the drag distance.
-    QTest::newRow("right drag") << "right drag" << 1 << false << 0;
-    QTest::newRow("drag shorter than the drag distance") << "short drag" << 1 << false << 0;
-    QTest::newRow("click") << "click" << 1 << false << 0;
-    QTest::newRow("double click") << "double click" << 1 << false << 0;
+    QTest::newRow("right drag") << "right drag" << 1 << false << 0 << QPoint();
+    QTest::newRow("drag shorter than the drag distance")
+            << "short drag" << 1 << false << 0 << QPoint();
+    QTest::newRow("click") << "click" << 1 << false << 0 << QPoint();
+    QTest::newRow("double click") << "double click" << 1 << false << 0 << QPoint();
 }
 
 void TestWindowChrome::dragCallbackComesInPairs()
@@ -319,6 +322,7 @@ void TestWindowChrome::dragCallbackComesInPairs()
     QFETCH(int, repeats);
     QFETCH(bool, maximized);
     QFETCH(int, calls);
+    QFETCH(QPoint, moved);
 
     Surface window;
     auto *filter = new MoveFilter(&window);
@@ -330,6 +334,7 @@ void TestWindowChrome::dragCallbackComesInPairs()
     filter->setMaximized(maximized);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QPoint start = window.pos();
 
     // Without a window manager the move cannot start and ends at once; with one, the release
     // the application sees ends it.
@@ -360,6 +365,7 @@ void TestWindowChrome::dragCallbackComesInPairs()
     // No late second end.
     QTest::qWait(100);
     QCOMPARE(received.size(), calls);
+    QTRY_COMPARE(window.pos(), start + moved);
     QCOMPARE(doubleClicks.count(), gesture == "double click" ? 1 : 0);
     QCOMPARE(window.received, sent);
 }
