@@ -21,6 +21,8 @@
 #include <QThread>
 #include <QWebEngineProfile>
 
+#include <algorithm>
+
 namespace {
 
 const char HorizontalScrollBarStyle[]
@@ -138,11 +140,23 @@ void MainWindows::setUpPlaylistTable()
     table->setShowGrid(false);
     table->horizontalHeader()->setHighlightSections(false);
     table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {260, 80, 180, 80};
-    for (int column = 0; column < 4; ++column)
-        table->setColumnWidth(column, widths[column]);
+    // Texts arrive with each parsed recording, and the fonts follow the screen's density.
+    connect(mModel, &QAbstractItemModel::rowsInserted, this, &MainWindows::fitPlaylistColumns);
+    connect(mModel, &QAbstractItemModel::dataChanged, this, &MainWindows::fitPlaylistColumns);
+    fitPlaylistColumns();
     table->horizontalScrollBar()->setStyleSheet(QLatin1String(HorizontalScrollBarStyle));
     table->verticalScrollBar()->setStyleSheet(QLatin1String(VerticalScrollBarStyle));
+}
+
+void MainWindows::fitPlaylistColumns()
+{
+    // The least widths suit one platform's fonts only; a length or date cut short helps nobody.
+    constexpr int LeastWidths[] = {260, 80, 180, 80};
+    QTableView *table = ui->tbl_PlayListView;
+    for (int column = 0; column < 4; ++column) {
+        table->resizeColumnToContents(column);
+        table->setColumnWidth(column, std::max(LeastWidths[column], table->columnWidth(column)));
+    }
 }
 
 void MainWindows::connectParts()

@@ -94,6 +94,7 @@ protected:
 
 private:
     void setUpPlaylistTable();
+    void fitPlaylistColumns();
     void connectParts();
     int addFiles(const QFileInfoList &files);
     void playRecord(PlaylistItem *item);

@@ -102,6 +102,7 @@ private slots:
     void drivesThroughDemoDrive();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
+    void playlistColumnsShowTheirWholeTexts();
     void emptyFolderChangesNothing();
     void maximizeAndRestoreRectangles();
     void closingWhileMaximizedStoresRestoreRectangle();
@@ -437,6 +438,34 @@ void TestMainWindows::folderListingFiltersAndRemembersParent()
         names << model->index(row, 0).data().toString();
     QCOMPARE(names, QStringList({"A.MP4", "b.mov", "c.Avi"}));
     QCOMPARE(Configuration::instance()->videoFilePath(), root.filePath("cam"));
+}
+
+void TestMainWindows::playlistColumnsShowTheirWholeTexts()
+{
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *table = part<QTableView>(window, "tbl_PlayListView");
+    window.openUrls({QUrl::fromLocalFile(mDrive)});
+    const QAbstractItemModel *model = table->model();
+    QVERIFY(model->rowCount() > 0);
+    // Lengths and dates come with each parsed recording.
+    QTRY_VERIFY_WITH_TIMEOUT(model->index(model->rowCount() - 1, 1).data().toString()
+                                     != QLatin1String("00:00:00"),
+                             Patience);
+    const QFontMetrics metrics(table->font());
+    // What the item view keeps free on either side of a cell's text.
+    const int margins = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        for (int column = 0; column < 4; ++column) {
+            const QString text = model->index(row, column).data().toString();
+            QVERIFY2(metrics.horizontalAdvance(text) + margins <= table->columnWidth(column),
+                     qPrintable(QStringLiteral("%1 in a column %2 wide")
+                                        .arg(text)
+                                        .arg(table->columnWidth(column))));
+        }
+    }
+    window.close();
 }
 
 void TestMainWindows::emptyFolderChangesNothing()
