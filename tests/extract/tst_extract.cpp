@@ -13,9 +13,13 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,13 +31,16 @@ struct Run
 };
 
 // Runs the command in the time zone given (the camera clock's "local"); UTC keeps the expected
-// times as the camera reads them.
-Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"))
+// times as the camera reads them. setUp may redirect the process before it starts.
+Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"),
+               const std::function<void(QProcess &)> &setUp = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), zone);
     process.setProcessEnvironment(environment);
+    if (setUp)
+        setUp(process);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -46,6 +53,29 @@ Run runExtract(const QStringList &arguments, const QString &zone = QStringLitera
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Each entry of a folder with its type and inode: what is replaced or left behind shows.
+QStringList entries(const QString &folder)
+{
+    QStringList result;
+    const QDir dir(folder);
+    for (const QString &name :
+         dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(dir.filePath(name)).constData(), &status) == 0)
+            result.append(QStringLiteral("%1 %2 %3")
+                                  .arg(name)
+                                  .arg(status.st_mode & S_IFMT, 0, 8)
+                                  .arg(status.st_ino));
+    }
+    return result;
 }
 
 QJsonDocument parseDocument(const QByteArray &text)
@@ -146,6 +176,12 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void outputFile();
+    void outputsKeptInPlace_data();
+    void outputsKeptInPlace();
+    void standardOutputNames_data();
+    void standardOutputNames();
+    void outputThatIsARecording_data();
+    void outputThatIsARecording();
     void csvRows();
     void gpxTrack();
     void kmlTrack();
@@ -422,6 +458,7 @@ void TestExtract::usageErrors_data()
     QTest::newRow("unknown format") << QStringList{"--format", "xml", "x.mp4"};
     QTest::newRow("format without value") << QStringList{"x.mp4", "--format"};
     QTest::newRow("unknown option") << QStringList{"--speed", "x.mp4"};
+    QTest::newRow("empty output") << QStringList{"--output", "", "x.mp4"};
 }
 
 void TestExtract::usageErrors()
@@ -449,6 +486,134 @@ void TestExtract::outputFile()
     QCOMPARE(failed.exitCode, 73);
     QVERIFY(failed.out.isEmpty());
     QVERIFY(failed.err.contains(unwritable.toUtf8()));
+
+    // Through a symbolic link its target is replaced, and the link stays.
+    const QString link = path(QStringLiteral("link.csv"));
+    QVERIFY(QFile::link(target, link));
+    QCOMPARE(runExtract({"--format", "csv", "--output", link, mDetailed}).exitCode, 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(contents(target).startsWith("file,index,"));
+}
+
+void TestExtract::outputsKeptInPlace_data()
+{
+    QTest::addColumn<QString>("output"); // in a folder holding each kind of file
+    QTest::addColumn<bool>("reader"); // the test reads the pipe
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error"); // %1 the output
+    QTest::newRow("null device") << "null" << false << 0 << "";
+    QTest::newRow("symbolic link to it") << "link" << false << 0 << "";
+    QTest::newRow("full device") << "full" << false << 74 << "cannot write %1: ";
+    QTest::newRow("pipe with a reader") << "pipe" << true << 0 << "";
+    QTest::newRow("pipe nobody reads")
+            << "pipe" << false << 73 << "cannot open %1: nobody reads the pipe";
+    QTest::newRow("folder") << "folder" << false << 73 << "cannot create %1: it is a folder";
+}
+
+// Devices and pipes are written where they stand: nothing is replaced or left beside them.
+void TestExtract::outputsKeptInPlace()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, reader);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const auto name = [&](const char *entry) { return QFile::encodeName(dir.filePath(entry)); };
+    // Stand-ins for /dev/null and /dev/full, which must never be at risk here.
+    const bool devices = ::mknod(name("null").constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
+                         && ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    if (!devices && output != QLatin1String("pipe") && output != QLatin1String("folder"))
+        QSKIP("cannot make device nodes");
+    QVERIFY(QFile::link(QStringLiteral("null"), dir.filePath(QStringLiteral("link"))));
+    QCOMPARE(::mkfifo(name("pipe").constData(), 0600), 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const int readEnd = reader ? ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK) : -1;
+    QCOMPARE(readEnd >= 0, reader);
+    const QStringList before = entries(dir.path());
+
+    const QString target = dir.filePath(output);
+    const Run run = runExtract({"--output", target, mDetailed});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.out.isEmpty());
+    if (!error.isEmpty())
+        QVERIFY2(run.err.contains(error.arg(target).toUtf8()), run.err.constData());
+    QCOMPARE(entries(dir.path()), before);
+    if (reader) {
+        QByteArray read;
+        char buffer[4096];
+        for (qint64 n; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;)
+            read.append(buffer, int(n));
+        ::close(readEnd);
+        QCOMPARE(read, runExtract({mDetailed}).out);
+    }
+}
+
+void TestExtract::standardOutputNames_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("appending"); // standard output is a file opened to append
+    QTest::newRow("-") << "-" << false;
+    QTest::newRow("/dev/stdout") << "/dev/stdout" << false;
+    QTest::newRow("/dev/fd/1") << "/dev/fd/1" << false;
+    QTest::newRow("/dev/stdout, appending") << "/dev/stdout" << true;
+    QTest::newRow("-, appending") << "-" << true;
+}
+
+void TestExtract::standardOutputNames()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, appending);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("log"));
+    QFile old(log);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
+    old.close();
+    const QStringList before = entries(dir.path());
+
+    const Run run = runExtract({"--output", output, mDetailed}, QStringLiteral("UTC"),
+                               [&](QProcess &process) {
+                                   process.setWorkingDirectory(dir.path());
+                                   if (appending)
+                                       process.setStandardOutputFile(log, QIODevice::Append);
+                               });
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray document = runExtract({mDetailed}).out;
+    QCOMPARE(run.out, appending ? QByteArray() : document);
+    QCOMPARE(contents(log), appending ? "old\n" + document : QByteArray("old\n"));
+    QCOMPARE(entries(dir.path()), before);
+}
+
+void TestExtract::outputThatIsARecording_data()
+{
+    QTest::addColumn<QString>("output"); // in a folder holding recording.mp4
+    QTest::newRow("the recording") << "recording.mp4";
+    QTest::newRow("another spelling") << "folder/../recording.mp4";
+    QTest::newRow("hard link") << "hard.mp4";
+    QTest::newRow("symbolic link") << "soft.mp4";
+}
+
+// As with "-o clips/*.MP4": refused before anything is read, the recording left as it was.
+void TestExtract::outputThatIsARecording()
+{
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
+    QVERIFY(QFile::copy(mDetailed, recording));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QCOMPARE(::link(QFile::encodeName(recording).constData(),
+                    QFile::encodeName(dir.filePath(QStringLiteral("hard.mp4"))).constData()),
+             0);
+    QVERIFY(QFile::link(QStringLiteral("recording.mp4"), dir.filePath(QStringLiteral("soft.mp4"))));
+    const QStringList before = entries(dir.path());
+
+    const Run run = runExtract({"--format", "gpx", "--output", output, mPlain, "recording.mp4"},
+                               QStringLiteral("UTC"),
+                               [&](QProcess &process) { process.setWorkingDirectory(dir.path()); });
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(output.toUtf8()), run.err.constData());
+    QCOMPARE(entries(dir.path()), before);
+    QCOMPARE(contents(recording), contents(mDetailed));
 }
 
 void TestExtract::csvRows()
