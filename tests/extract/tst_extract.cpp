@@ -176,12 +176,8 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void outputFile();
-    void outputsKeptInPlace_data();
-    void outputsKeptInPlace();
-    void standardOutputNames_data();
-    void standardOutputNames();
-    void outputThatIsARecording_data();
-    void outputThatIsARecording();
+    void outputsNeverDestroyed_data();
+    void outputsNeverDestroyed();
     void csvRows();
     void gpxTrack();
     void kmlTrack();
@@ -495,125 +491,92 @@ void TestExtract::outputFile()
     QVERIFY(contents(target).startsWith("file,index,"));
 }
 
-void TestExtract::outputsKeptInPlace_data()
+void TestExtract::outputsNeverDestroyed_data()
 {
     QTest::addColumn<QString>("output"); // in a folder holding each kind of file
-    QTest::addColumn<bool>("reader"); // the test reads the pipe
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error"); // %1 the output
-    QTest::newRow("null device") << "null" << false << 0 << "";
-    QTest::newRow("symbolic link to it") << "link" << false << 0 << "";
-    QTest::newRow("full device") << "full" << false << 74 << "cannot write %1: ";
-    QTest::newRow("pipe with a reader") << "pipe" << true << 0 << "";
-    QTest::newRow("pipe nobody reads")
-            << "pipe" << false << 73 << "cannot open %1: nobody reads the pipe";
-    QTest::newRow("folder") << "folder" << false << 73 << "cannot create %1: it is a folder";
+    QTest::addColumn<QString>("documentIn"); // out, pipe, log (standard output appending to it)
+    QTest::newRow("null device") << "null" << 0 << ""
+                                 << "";
+    QTest::newRow("symbolic link to it") << "link" << 0 << ""
+                                         << "";
+    QTest::newRow("full device") << "full" << 74 << "cannot write %1: "
+                                 << "";
+    QTest::newRow("pipe with a reader") << "pipe" << 0 << ""
+                                        << "pipe";
+    QTest::newRow("pipe nobody reads") << "pipe" << 73 << "cannot open %1: nobody reads the pipe"
+                                       << "";
+    QTest::newRow("folder") << "folder" << 73 << "cannot create %1: it is a folder"
+                            << "";
+    QTest::newRow("-") << "-" << 0 << ""
+                       << "out";
+    QTest::newRow("/dev/stdout") << "/dev/stdout" << 0 << ""
+                                 << "out";
+    QTest::newRow("/dev/fd/1") << "/dev/fd/1" << 0 << ""
+                               << "out";
+    QTest::newRow("/dev/stdout appending") << "/dev/stdout" << 0 << ""
+                                           << "log";
+    QTest::newRow("- appending") << "-" << 0 << ""
+                                 << "log";
+    // As with "-o clips/*.MP4": refused before anything is read.
+    const QString same = QStringLiteral("the output %1 is the recording ");
+    QTest::newRow("the recording") << "recording.mp4" << 64 << same << "";
+    QTest::newRow("the recording spelt otherwise") << "folder/../recording.mp4" << 64 << same << "";
+    QTest::newRow("hard link to the recording") << "hard.mp4" << 64 << same << "";
+    QTest::newRow("symbolic link to the recording") << "soft.mp4" << 64 << same << "";
 }
 
-// Devices and pipes are written where they stand: nothing is replaced or left beside them.
-void TestExtract::outputsKeptInPlace()
+// Devices, pipes and standard output are written where they stand, and a recording is never
+// written over: nothing in the folder is replaced or left behind.
+void TestExtract::outputsNeverDestroyed()
 {
     QFETCH(QString, output);
-    QFETCH(bool, reader);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
+    QFETCH(QString, documentIn);
     QTemporaryDir dir;
     const auto name = [&](const char *entry) { return QFile::encodeName(dir.filePath(entry)); };
     // Stand-ins for /dev/null and /dev/full, which must never be at risk here.
-    const bool devices = ::mknod(name("null").constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
-                         && ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) == 0;
-    if (!devices && output != QLatin1String("pipe") && output != QLatin1String("folder"))
-        QSKIP("cannot make device nodes");
+    if (::mknod(name("null").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0
+        || ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QSKIP("cannot make device nodes (needs root)");
     QVERIFY(QFile::link(QStringLiteral("null"), dir.filePath(QStringLiteral("link"))));
     QCOMPARE(::mkfifo(name("pipe").constData(), 0600), 0);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    const int readEnd = reader ? ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK) : -1;
-    QCOMPARE(readEnd >= 0, reader);
-    const QStringList before = entries(dir.path());
-
-    const QString target = dir.filePath(output);
-    const Run run = runExtract({"--output", target, mDetailed});
-    QCOMPARE(run.exitCode, exitCode);
-    QVERIFY(run.out.isEmpty());
-    if (!error.isEmpty())
-        QVERIFY2(run.err.contains(error.arg(target).toUtf8()), run.err.constData());
-    QCOMPARE(entries(dir.path()), before);
-    if (reader) {
-        QByteArray read;
-        char buffer[4096];
-        for (qint64 n; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;)
-            read.append(buffer, int(n));
-        ::close(readEnd);
-        QCOMPARE(read, runExtract({mDetailed}).out);
-    }
-}
-
-void TestExtract::standardOutputNames_data()
-{
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<bool>("appending"); // standard output is a file opened to append
-    QTest::newRow("-") << "-" << false;
-    QTest::newRow("/dev/stdout") << "/dev/stdout" << false;
-    QTest::newRow("/dev/fd/1") << "/dev/fd/1" << false;
-    QTest::newRow("/dev/stdout, appending") << "/dev/stdout" << true;
-    QTest::newRow("-, appending") << "-" << true;
-}
-
-void TestExtract::standardOutputNames()
-{
-    QFETCH(QString, output);
-    QFETCH(bool, appending);
-    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
+    QVERIFY(QFile::copy(mDetailed, recording));
+    QCOMPARE(::link(name("recording.mp4").constData(), name("hard.mp4").constData()), 0);
+    QVERIFY(QFile::link(QStringLiteral("recording.mp4"), dir.filePath(QStringLiteral("soft.mp4"))));
     const QString log = dir.filePath(QStringLiteral("log"));
     QFile old(log);
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
     old.close();
+    const int readEnd = documentIn == QLatin1String("pipe")
+                                ? ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK)
+                                : -1;
     const QStringList before = entries(dir.path());
 
-    const Run run = runExtract({"--output", output, mDetailed}, QStringLiteral("UTC"),
+    const Run run = runExtract({"--output", output, recording}, QStringLiteral("UTC"),
                                [&](QProcess &process) {
                                    process.setWorkingDirectory(dir.path());
-                                   if (appending)
+                                   if (documentIn == QLatin1String("log"))
                                        process.setStandardOutputFile(log, QIODevice::Append);
                                });
-    QCOMPARE(run.exitCode, 0);
-    const QByteArray document = runExtract({mDetailed}).out;
-    QCOMPARE(run.out, appending ? QByteArray() : document);
-    QCOMPARE(contents(log), appending ? "old\n" + document : QByteArray("old\n"));
-    QCOMPARE(entries(dir.path()), before);
-}
-
-void TestExtract::outputThatIsARecording_data()
-{
-    QTest::addColumn<QString>("output"); // in a folder holding recording.mp4
-    QTest::newRow("the recording") << "recording.mp4";
-    QTest::newRow("another spelling") << "folder/../recording.mp4";
-    QTest::newRow("hard link") << "hard.mp4";
-    QTest::newRow("symbolic link") << "soft.mp4";
-}
-
-// As with "-o clips/*.MP4": refused before anything is read, the recording left as it was.
-void TestExtract::outputThatIsARecording()
-{
-    QFETCH(QString, output);
-    QTemporaryDir dir;
-    const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
-    QVERIFY(QFile::copy(mDetailed, recording));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    QCOMPARE(::link(QFile::encodeName(recording).constData(),
-                    QFile::encodeName(dir.filePath(QStringLiteral("hard.mp4"))).constData()),
-             0);
-    QVERIFY(QFile::link(QStringLiteral("recording.mp4"), dir.filePath(QStringLiteral("soft.mp4"))));
-    const QStringList before = entries(dir.path());
-
-    const Run run = runExtract({"--format", "gpx", "--output", output, mPlain, "recording.mp4"},
-                               QStringLiteral("UTC"),
-                               [&](QProcess &process) { process.setWorkingDirectory(dir.path()); });
-    QCOMPARE(run.exitCode, 64);
-    QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.contains(output.toUtf8()), run.err.constData());
+    QCOMPARE(run.exitCode, exitCode);
+    if (!error.isEmpty())
+        QVERIFY2(run.err.contains(error.arg(output).toUtf8()), run.err.constData());
     QCOMPARE(entries(dir.path()), before);
     QCOMPARE(contents(recording), contents(mDetailed));
+    const QByteArray document = runExtract({recording}).out;
+    QCOMPARE(run.out, documentIn == QLatin1String("out") ? document : QByteArray());
+    QCOMPARE(contents(log),
+             "old\n" + (documentIn == QLatin1String("log") ? document : QByteArray()));
+    if (readEnd >= 0) {
+        QFile pipe;
+        QVERIFY(pipe.open(readEnd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(pipe.readAll(), document);
+    }
 }
 
 void TestExtract::csvRows()
