@@ -31,10 +31,16 @@ using Progress = std::function<bool(qint64 written, qint64 total)>;
 Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice *device,
              const CameraClock &clock, const Progress &progress, QString *error);
 
-// Writes the tracks as one document into a file through QSaveFile: the file appears, or an
-// old one is replaced, only when the whole document is written, so a failed or cancelled
-// export leaves nothing of itself behind.
+// Writes the tracks as one document into a file. A regular file, or one that does not exist
+// yet, goes through QSaveFile (a symbolic link is written through to its target): it appears,
+// or an old one is replaced, only when the whole document is written, so a failed or cancelled
+// export leaves nothing of itself behind. Devices, pipes and files some process already has
+// open (/dev/stdout) are written where they stand and never replaced. A folder, or a pipe that
+// finds no reader within two seconds, is NotCreated.
 Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
                  const CameraClock &clock, const Progress &progress, QString *error);
+
+// Whether two paths name one file, also through hard and symbolic links.
+bool sameFile(const QString &first, const QString &second);
 
 } // namespace TrackExport

@@ -50,11 +50,17 @@ const char *const Description
           "camera's dateTime text and add utcTime. With 'none' the track times stay as the\n"
           "camera reads them, without zone, and utcTime is null or empty.\n"
           "\n"
+          "An output file that is a regular file, or a new one, is replaced only once the whole\n"
+          "document is written (through a symbolic link, its target is). A device, a pipe or\n"
+          "/dev/stdout is written as it stands; a pipe that nobody reads within two seconds is\n"
+          "an error. '-' is standard output. An output that is one of the recordings is refused\n"
+          "before anything is read.\n"
+          "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
           "the other files are still printed.\n"
           "\n"
           "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
-          "73 the output file cannot be created, 74 the output could not be written.";
+          "73 the output file cannot be created or opened, 74 the output could not be written.";
 
 } // namespace
 
@@ -78,7 +84,8 @@ int main(int argc, char *argv[])
             QStringLiteral("format"), QStringLiteral("json"));
     const QCommandLineOption outputOption(
             {QStringLiteral("o"), QStringLiteral("output")},
-            QStringLiteral("Write to <file> instead of standard output."), QStringLiteral("file"));
+            QStringLiteral("Write to <file> instead of standard output ('-')."),
+            QStringLiteral("file"));
     const QCommandLineOption offsetOption(
             QStringLiteral("camera-utc-offset"),
             QStringLiteral("How the camera clock runs: +HH:MM or -HH:MM from UTC, local (this "
@@ -110,6 +117,17 @@ int main(int argc, char *argv[])
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(QStringLiteral("no recording given"));
+    const QString output = parser.value(outputOption);
+    const bool toStandardOutput = !parser.isSet(outputOption) || output == QLatin1String("-");
+    if (parser.isSet(outputOption) && output.isEmpty())
+        return usageError(QStringLiteral("empty output file name"));
+    // A shell glob easily puts a recording where the output goes; writing it would destroy it.
+    for (const QString &file : files) {
+        if (!toStandardOutput && TrackExport::sameFile(output, file)) {
+            return usageError(
+                    QStringLiteral("the output %1 is the recording %2 itself").arg(output, file));
+        }
+    }
 
     int status = Success;
     QVector<Track> tracks;
@@ -124,12 +142,10 @@ int main(int argc, char *argv[])
         tracks.append(Track::fromRecording(recording));
     }
 
-    // A named output file only replaces its old content once the whole document is written.
     QString error;
     TrackExport::Status written;
-    if (parser.isSet(outputOption)) {
-        written = TrackExport::writeFile(format, tracks, parser.value(outputOption), clock, {},
-                                         &error);
+    if (!toStandardOutput) {
+        written = TrackExport::writeFile(format, tracks, output, clock, {}, &error);
     } else {
         QFile standardOutput;
         standardOutput.open(stdout, QIODevice::WriteOnly);

@@ -13,9 +13,13 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,13 +31,16 @@ struct Run
 };
 
 // Runs the command in the time zone given (the camera clock's "local"); UTC keeps the expected
-// times as the camera reads them.
-Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"))
+// times as the camera reads them. setUp may redirect the process before it starts.
+Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"),
+               const std::function<void(QProcess &)> &setUp = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), zone);
     process.setProcessEnvironment(environment);
+    if (setUp)
+        setUp(process);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -46,6 +53,29 @@ Run runExtract(const QStringList &arguments, const QString &zone = QStringLitera
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Each entry of a folder with its type and inode: what is replaced or left behind shows.
+QStringList entries(const QString &folder)
+{
+    QStringList result;
+    const QDir dir(folder);
+    for (const QString &name :
+         dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(dir.filePath(name)).constData(), &status) == 0)
+            result.append(QStringLiteral("%1 %2 %3")
+                                  .arg(name)
+                                  .arg(status.st_mode & S_IFMT, 0, 8)
+                                  .arg(status.st_ino));
+    }
+    return result;
 }
 
 QJsonDocument parseDocument(const QByteArray &text)
@@ -146,6 +176,8 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void outputFile();
+    void outputsNeverDestroyed_data();
+    void outputsNeverDestroyed();
     void csvRows();
     void gpxTrack();
     void kmlTrack();
@@ -422,6 +454,7 @@ void TestExtract::usageErrors_data()
     QTest::newRow("unknown format") << QStringList{"--format", "xml", "x.mp4"};
     QTest::newRow("format without value") << QStringList{"x.mp4", "--format"};
     QTest::newRow("unknown option") << QStringList{"--speed", "x.mp4"};
+    QTest::newRow("empty output") << QStringList{"--output", "", "x.mp4"};
 }
 
 void TestExtract::usageErrors()
@@ -449,6 +482,101 @@ void TestExtract::outputFile()
     QCOMPARE(failed.exitCode, 73);
     QVERIFY(failed.out.isEmpty());
     QVERIFY(failed.err.contains(unwritable.toUtf8()));
+
+    // Through a symbolic link its target is replaced, and the link stays.
+    const QString link = path(QStringLiteral("link.csv"));
+    QVERIFY(QFile::link(target, link));
+    QCOMPARE(runExtract({"--format", "csv", "--output", link, mDetailed}).exitCode, 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(contents(target).startsWith("file,index,"));
+}
+
+void TestExtract::outputsNeverDestroyed_data()
+{
+    QTest::addColumn<QString>("output"); // in a folder holding each kind of file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error"); // %1 the output
+    QTest::addColumn<QString>("documentIn"); // out, pipe, log (standard output appending to it)
+    QTest::newRow("null device") << "null" << 0 << ""
+                                 << "";
+    QTest::newRow("symbolic link to it") << "link" << 0 << ""
+                                         << "";
+    QTest::newRow("full device") << "full" << 74 << "cannot write %1: "
+                                 << "";
+    QTest::newRow("pipe with a reader") << "pipe" << 0 << ""
+                                        << "pipe";
+    QTest::newRow("pipe nobody reads") << "pipe" << 73 << "cannot open %1: nobody reads the pipe"
+                                       << "";
+    QTest::newRow("folder") << "folder" << 73 << "cannot create %1: it is a folder"
+                            << "";
+    QTest::newRow("-") << "-" << 0 << ""
+                       << "out";
+    QTest::newRow("/dev/stdout") << "/dev/stdout" << 0 << ""
+                                 << "out";
+    QTest::newRow("/dev/fd/1") << "/dev/fd/1" << 0 << ""
+                               << "out";
+    QTest::newRow("/dev/stdout appending") << "/dev/stdout" << 0 << ""
+                                           << "log";
+    QTest::newRow("- appending") << "-" << 0 << ""
+                                 << "log";
+    // As with "-o clips/*.MP4": refused before anything is read.
+    const QString same = QStringLiteral("the output %1 is the recording ");
+    QTest::newRow("the recording") << "recording.mp4" << 64 << same << "";
+    QTest::newRow("the recording spelt otherwise") << "folder/../recording.mp4" << 64 << same << "";
+    QTest::newRow("hard link to the recording") << "hard.mp4" << 64 << same << "";
+    QTest::newRow("symbolic link to the recording") << "soft.mp4" << 64 << same << "";
+}
+
+// Devices, pipes and standard output are written where they stand, and a recording is never
+// written over: nothing in the folder is replaced or left behind.
+void TestExtract::outputsNeverDestroyed()
+{
+    QFETCH(QString, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QFETCH(QString, documentIn);
+    QTemporaryDir dir;
+    const auto name = [&](const char *entry) { return QFile::encodeName(dir.filePath(entry)); };
+    // Stand-ins for /dev/null and /dev/full, which must never be at risk here.
+    if (::mknod(name("null").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0
+        || ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QSKIP("cannot make device nodes (needs root)");
+    QVERIFY(QFile::link(QStringLiteral("null"), dir.filePath(QStringLiteral("link"))));
+    QCOMPARE(::mkfifo(name("pipe").constData(), 0600), 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
+    QVERIFY(QFile::copy(mDetailed, recording));
+    QCOMPARE(::link(name("recording.mp4").constData(), name("hard.mp4").constData()), 0);
+    QVERIFY(QFile::link(QStringLiteral("recording.mp4"), dir.filePath(QStringLiteral("soft.mp4"))));
+    const QString log = dir.filePath(QStringLiteral("log"));
+    QFile old(log);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
+    old.close();
+    const int readEnd = documentIn == QLatin1String("pipe")
+                                ? ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK)
+                                : -1;
+    const QStringList before = entries(dir.path());
+
+    const Run run = runExtract({"--output", output, recording}, QStringLiteral("UTC"),
+                               [&](QProcess &process) {
+                                   process.setWorkingDirectory(dir.path());
+                                   if (documentIn == QLatin1String("log"))
+                                       process.setStandardOutputFile(log, QIODevice::Append);
+                               });
+    QCOMPARE(run.exitCode, exitCode);
+    if (!error.isEmpty())
+        QVERIFY2(run.err.contains(error.arg(output).toUtf8()), run.err.constData());
+    QCOMPARE(entries(dir.path()), before);
+    QCOMPARE(contents(recording), contents(mDetailed));
+    const QByteArray document = runExtract({recording}).out;
+    QCOMPARE(run.out, documentIn == QLatin1String("out") ? document : QByteArray());
+    QCOMPARE(contents(log),
+             "old\n" + (documentIn == QLatin1String("log") ? document : QByteArray()));
+    if (readEnd >= 0) {
+        QFile pipe;
+        QVERIFY(pipe.open(readEnd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(pipe.readAll(), document);
+    }
 }
 
 void TestExtract::csvRows()
