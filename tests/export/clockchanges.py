@@ -44,14 +44,19 @@ def changes(zone, year):
 
 
 def moments(change, lead):
-    """Sample moments: from far enough before the change that the first reading is one the
-    zone's local time shows once, a few seconds either side of it, then ten minutes on; no
-    step longer than four minutes."""
+    """Sample moments from far enough before the change that the first reading is one the
+    zone's local time shows once, a few seconds either side of it, to as far after it, where
+    the readings of a camera that kept counting have left the hour the change skips or
+    repeats; no step longer than four minutes."""
+    step = timedelta(seconds=240)
     start = change - timedelta(seconds=lead)
     result = [start, start + timedelta(seconds=1)]
-    while result[-1] + timedelta(seconds=240) < change - timedelta(seconds=2):
-        result.append(result[-1] + timedelta(seconds=240))
-    result += [change + timedelta(seconds=s) for s in (-2, -1, 0, 1, 2, 240, 480, 600)]
+    while result[-1] + step < change - timedelta(seconds=2):
+        result.append(result[-1] + step)
+    result += [change + timedelta(seconds=s) for s in (-2, -1, 0, 1, 2)]
+    while result[-1] + step < change + timedelta(seconds=lead):
+        result.append(result[-1] + step)
+    result.append(change + timedelta(seconds=lead))
     return result
 
 
