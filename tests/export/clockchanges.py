@@ -81,7 +81,8 @@ def main():
             cameras = [("keeps", False), ("moves", True)] if before != after else [("steady", False)]
             for camera, moves in cameras:
                 out.write(f"row {name} {label} {camera}\n")
-                for moment in moments(change, abs(after - before) + 120):
+                # Over an hour either side, also where a change is only half an hour.
+                for moment in moments(change, 3720 if before != after else 120):
                     seconds = after if moves and moment >= change else before
                     out.write(f"{reading(moment, seconds)} {moment.strftime('%Y-%m-%dT%H:%M:%SZ')}\n")
 
