@@ -3,6 +3,7 @@
 #include "cameraclock.h"
 
 #include "driveassembler.h"
+#include "exportlog.h"
 #include "parser/gpsdata.h"
 
 #include <QDate>
@@ -71,7 +72,16 @@ CameraClock CameraClock::fixedOffset(int seconds)
 
 CameraClock CameraClock::systemLocal()
 {
-    return inZone(QTimeZone::systemTimeZone());
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    if (zone.isValid())
+        return inZone(zone);
+    // A TZ that spells out its rules instead of naming a zone has no QTimeZone; the offset the
+    // C library gives it now is still nearer than UTC.
+    const int offset = QDateTime::currentDateTime().offsetFromUtc();
+    qCWarning(lcExport).noquote() << "unknown time zone" << qEnvironmentVariable("TZ")
+                                  << "- camera times are taken at the offset in force now,"
+                                  << offset / 60 << "minutes";
+    return inZone(QTimeZone(offset));
 }
 
 CameraClock CameraClock::inZone(const QTimeZone &zone)
