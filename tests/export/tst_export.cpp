@@ -374,14 +374,14 @@ void TestExport::timesAcrossClockChanges()
     }
     for (const auto format :
          {TrackWriter::Gpx, TrackWriter::Kml, TrackWriter::GeoJson, TrackWriter::Json}) {
-        const QStringList written
-                = timesIn(format, ::written(format, {track}, CameraClock::inZone(timeZone)));
-        QVERIFY2(written.size() == times.size(), qPrintable(TrackWriter::formatNames().at(format)));
+        const QStringList actual
+                = timesIn(format, written(format, {track}, CameraClock::inZone(timeZone)));
+        QVERIFY2(actual.size() == times.size(), qPrintable(TrackWriter::formatNames().at(format)));
         for (int i = 0; i < times.size(); ++i) {
-            QVERIFY2(written.at(i) == times.at(i),
+            QVERIFY2(actual.at(i) == times.at(i),
                      qPrintable(QStringLiteral("%1: reading %2 is %3, not %4")
                                         .arg(TrackWriter::formatNames().at(format),
-                                             QString::fromLatin1(readings.at(i)), written.at(i),
+                                             QString::fromLatin1(readings.at(i)), actual.at(i),
                                              times.at(i))));
         }
     }
