@@ -2,6 +2,8 @@
 // time zone on every call, which cost a file system look-up per sample.
 #include "cameraclock.h"
 
+#include "driveassembler.h"
+#include "exportlog.h"
 #include "parser/gpsdata.h"
 
 #include <QDate>
@@ -56,11 +58,6 @@ QByteArray isoText(qint64 seconds, bool utc)
     return QByteArray(text, utc ? 20 : 19);
 }
 
-int localOffsetAt(qint64 utcSeconds)
-{
-    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime).offsetFromUtc();
-}
-
 } // namespace
 
 CameraClock CameraClock::unzoned()
@@ -75,7 +72,21 @@ CameraClock CameraClock::fixedOffset(int seconds)
 
 CameraClock CameraClock::systemLocal()
 {
-    return CameraClock(Local, 0);
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    if (zone.isValid())
+        return inZone(zone);
+    // A TZ that spells out its rules instead of naming a zone has no QTimeZone; the offset the
+    // C library gives it now is still nearer than UTC.
+    const int offset = QDateTime::currentDateTime().offsetFromUtc();
+    qCWarning(lcExport).noquote() << "unknown time zone" << qEnvironmentVariable("TZ")
+                                  << "- camera times are taken at the offset in force now,"
+                                  << offset / 60 << "minutes";
+    return inZone(QTimeZone(offset));
+}
+
+CameraClock CameraClock::inZone(const QTimeZone &zone)
+{
+    return CameraClock(Zoned, 0, zone);
 }
 
 bool CameraClock::fromText(const QString &text, CameraClock *clock)
@@ -117,7 +128,7 @@ bool CameraClock::reading(const GpsData &sample, qint64 *seconds)
     return true;
 }
 
-QByteArray CameraClock::trackTime(const GpsData &sample) const
+QByteArray CameraClock::trackTime(const GpsData &sample)
 {
     if (isZoned())
         return utcTime(sample);
@@ -125,27 +136,86 @@ QByteArray CameraClock::trackTime(const GpsData &sample) const
     return reading(sample, &seconds) ? isoText(seconds, false) : QByteArray();
 }
 
-QByteArray CameraClock::utcTime(const GpsData &sample) const
+QByteArray CameraClock::utcTime(const GpsData &sample)
 {
     qint64 seconds;
     if (!isZoned() || !reading(sample, &seconds))
         return QByteArray();
-    return isoText(seconds - offsetAt(seconds), true);
+    return isoText(utcSeconds(seconds), true);
 }
 
-// Zones change their offset on the hour, so one offset serves a whole hour of readings. The
-// reading's own digits taken as UTC lie within a day of the moment, which gives the offset to
-// try; the offset at the moment that try points to is the answer, also for the hour that a
-// change to daylight-saving time skips, which has no moment of its own.
-int CameraClock::offsetAt(qint64 reading) const
+// A zone's offset is looked up only where a run starts and where its readings jump: in between,
+// UTC advances as the readings do, which keeps a camera that counts through a change right and
+// costs nothing per sample. A jump that the zone's change does not explain is a pause, as the
+// drive's segments have them, or a clock set otherwise: the readings after it start afresh.
+qint64 CameraClock::utcSeconds(qint64 reading)
 {
-    if (mKind != Local)
-        return mOffset;
-    const qint64 hour = floorDivide(reading, 3600);
-    auto known = mLocalOffsets.constFind(hour);
-    if (known == mLocalOffsets.constEnd()) {
-        const qint64 start = hour * 3600;
-        known = mLocalOffsets.insert(hour, localOffsetAt(start - localOffsetAt(start)));
+    if (mKind != Zoned)
+        return reading - mOffset;
+    if (mRun == InRun) {
+        const qint64 step = reading - mLastReading;
+        if ((step < 0 || step > DriveAssembler::GapSeconds) && !followChange(reading))
+            mRun = AfterPause;
     }
-    return known.value();
+    if (mRun != InRun) {
+        mOffset = firstOffset(reading);
+        mRun = InRun;
+    }
+    mLastReading = reading;
+    return reading - mOffset;
+}
+
+int CameraClock::zoneOffsetAt(qint64 utcSeconds) const
+{
+    return mZone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC));
+}
+
+// The reading's own digits taken as UTC lie within a day of the moment, which gives the offset
+// to try; the offset at the moment that try points to is the answer, also for the hour that a
+// change to daylight-saving time skips, which has no moment of its own. Where a change sets
+// clocks back, that answer is one of two moments; after a pause the other one may be the one
+// that follows the last run.
+int CameraClock::firstOffset(qint64 reading) const
+{
+    const int offset = zoneOffsetAt(reading - zoneOffsetAt(reading));
+    if (mRun != AfterPause)
+        return offset;
+    const qint64 lastUtc = mLastReading - mOffset;
+    const qint64 utc = reading - offset;
+    // The earlier moment lies before the change that preceded the answer, the later one after
+    // the change that follows it.
+    const QTimeZone::OffsetData before
+            = mZone.previousTransition(QDateTime::fromSecsSinceEpoch(utc + 1, Qt::UTC));
+    if (before.atUtc.isValid()) {
+        const qint64 change = before.atUtc.toSecsSinceEpoch();
+        const int earlier = zoneOffsetAt(change - 1);
+        if (reading - earlier < change && reading - earlier >= lastUtc)
+            return earlier;
+    }
+    if (utc >= lastUtc)
+        return offset;
+    const QTimeZone::OffsetData after
+            = mZone.nextTransition(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+    if (after.atUtc.isValid() && reading - after.offsetFromUtc >= after.atUtc.toSecsSinceEpoch())
+        return after.offsetFromUtc;
+    return offset;
+}
+
+// A camera that moves its clock at a change jumps by the change: under the new offset its
+// reading then follows the last one as closely as consecutive samples do. The latest change up
+// to that point is the one to try; it may lie a little before the jump when the camera set its
+// clock late.
+bool CameraClock::followChange(qint64 reading)
+{
+    const qint64 lastUtc = mLastReading - mOffset;
+    const QTimeZone::OffsetData change = mZone.previousTransition(
+            QDateTime::fromSecsSinceEpoch(lastUtc + DriveAssembler::GapSeconds + 1, Qt::UTC));
+    if (!change.atUtc.isValid() || change.offsetFromUtc == mOffset)
+        return false;
+    const qint64 utc = reading - change.offsetFromUtc;
+    if (utc < change.atUtc.toSecsSinceEpoch() || utc < lastUtc
+        || utc - lastUtc > DriveAssembler::GapSeconds)
+        return false;
+    mOffset = change.offsetFromUtc;
+    return true;
 }

@@ -166,7 +166,7 @@ QVector<QByteArray> sampleFieldNames()
             "gsensorX", "gsensorY",     "gsensorZ",  "heading",  "utcTime"};
 }
 
-QVector<Value> sampleValues(const GpsData &sample, const CameraClock &clock)
+QVector<Value> sampleValues(const GpsData &sample, CameraClock &clock)
 {
     const QByteArray utc = clock.utcTime(sample);
     return {sample.index,

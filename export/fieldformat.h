@@ -68,7 +68,7 @@ QVector<Value> infoValues(const VideoInfo &info);
 // The sample fields in the order the outputs list them; the last, utcTime, is the camera
 // clock's reading in UTC.
 QVector<QByteArray> sampleFieldNames();
-QVector<Value> sampleValues(const GpsData &sample, const CameraClock &clock);
+QVector<Value> sampleValues(const GpsData &sample, CameraClock &clock);
 
 // A track point needs a fix and a real position: 0/0 stands for "no position", and values
 // outside the globe only come from damaged records.

@@ -43,8 +43,11 @@ void GeoJsonWriter::beginTrack(const Track &track)
 void GeoJsonWriter::addPart(const ExtractedRecording &part)
 {
     for (const GpsData &sample : part.samples) {
-        if (FieldFormat::isTrackPoint(sample))
+        const QByteArray time = mClock.trackTime(sample); // the clock follows every reading
+        if (FieldFormat::isTrackPoint(sample)) {
             mPoints.append(&sample);
+            mTimes.append(time);
+        }
     }
 }
 
@@ -56,8 +59,8 @@ void GeoJsonWriter::endSegment()
     mText += "{\"type\": \"Feature\", \"properties\": {\"file\": ";
     FieldFormat::appendJsonString(mText, mName);
     mText += ", \"segment\": " + QByteArray::number(mSegment++) + ", \"times\": [";
-    for (int i = 0; i < mPoints.size(); ++i) {
-        const QByteArray time = mClock.trackTime(*mPoints.at(i));
+    for (int i = 0; i < mTimes.size(); ++i) {
+        const QByteArray &time = mTimes.at(i);
         mText += i ? ", " : "";
         if (time.isEmpty())
             mText += "null";
@@ -96,6 +99,7 @@ void GeoJsonWriter::endSegment()
     }
     mText += '}';
     mPoints.clear();
+    mTimes.clear();
 }
 
 void GeoJsonWriter::endDocument()

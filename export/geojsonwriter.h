@@ -24,4 +24,5 @@ private:
     // The positioned samples of the segment being written. The parts stay alive until the
     // track is written, so they are kept by address.
     QVector<const GpsData *> mPoints;
+    QVector<QByteArray> mTimes; // of the points, empty where a reading is not valid
 };

@@ -33,12 +33,13 @@ void GpxWriter::addPart(const ExtractedRecording &part)
 {
     mText.reserve(mText.size() + part.samples.size() * 450); // about 440 bytes a point
     for (const GpsData &sample : part.samples) {
+        // The clock follows every reading, points or not, as in the sample formats.
+        const QByteArray time = mClock.trackTime(sample);
         if (!FieldFormat::isTrackPoint(sample))
             continue;
         mXml.startElement("trkpt");
         mXml.decimalAttribute("lat", sample.latitude);
         mXml.decimalAttribute("lon", sample.longitude);
-        const QByteArray time = mClock.trackTime(sample);
         if (!time.isEmpty())
             mXml.textElement("time", time);
         mXml.startElement("extensions");

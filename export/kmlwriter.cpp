@@ -28,10 +28,8 @@ void KmlWriter::addPart(const ExtractedRecording &part)
 {
     // Every coordinate needs its time, so a point whose stored time does not parse is left out.
     for (const GpsData &sample : part.samples) {
-        if (!FieldFormat::isTrackPoint(sample))
-            continue;
-        const QByteArray time = mClock.trackTime(sample);
-        if (time.isEmpty())
+        const QByteArray time = mClock.trackTime(sample); // the clock follows every reading
+        if (time.isEmpty() || !FieldFormat::isTrackPoint(sample))
             continue;
         mWhens.append(time);
         mPoints.append(&sample);

@@ -47,7 +47,9 @@ std::unique_ptr<TrackWriter> TrackWriter::create(Format format, QIODevice *devic
 bool TrackWriter::add(const Track &track, const std::function<bool(int samples)> &partWritten)
 {
     beginTrack(track);
+    mClock.startRun();
     for (const TrackSegment &segment : track.segments) {
+        mClock.resumeAfterPause();
         beginSegment();
         for (const ExtractedRecording &part : segment.parts) {
             addPart(part);

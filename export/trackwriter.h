@@ -54,7 +54,8 @@ protected:
 
     // The UTF-8 text written so far that the device has not yet been given.
     QByteArray mText;
-    const CameraClock mClock;
+    // Runs from each segment's start through its parts: the times follow the readings.
+    CameraClock mClock;
 
 private:
     bool flush();

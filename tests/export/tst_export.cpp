@@ -1,6 +1,6 @@
 // The export library on samples made in memory: drives joined from recordings, tracks of several
-// segments in every format (read back by a real reader where one is installed), and files that
-// cannot be written or exports that are cancelled.
+// segments in every format (read back by a real reader where one is installed), UTC times around
+// the zones' clock changes, and files that cannot be written or exports that are cancelled.
 #include <export/driveassembler.h>
 #include <export/trackexport.h>
 
@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <unistd.h>
@@ -21,31 +22,79 @@ namespace {
 
 const QDateTime Noon(QDate(2024, 5, 4), QTime(12, 0), Qt::UTC);
 
-void setReading(GpsData *sample, const QDateTime &time)
+void setReading(GpsData *sample, const QByteArray &text)
 {
-    const QByteArray text = time.toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1();
     qstrncpy(sample->dateTime, text.constData(), sizeof sample->dateTime);
 }
 
-// A recording with a sample a second from start on, each a little further north-east.
+void setReading(GpsData *sample, const QDateTime &time)
+{
+    setReading(sample, time.toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1());
+}
+
+// A sample with a fix, the further north-east the later it comes in the drive.
+GpsData movingSample(int index, int secondOfDrive)
+{
+    GpsData sample;
+    sample.index = index;
+    sample.fixFlag = 'A';
+    sample.latitudeRef = 'N';
+    sample.longitudeRef = 'E';
+    sample.latitude = 35.0 + secondOfDrive * 1e-5;
+    sample.longitude = 139.0 + secondOfDrive * 1e-5;
+    sample.speed = 36;
+    return sample;
+}
+
+// A recording with a sample a second from start on.
 ExtractedRecording recording(const QString &file, const QDateTime &start, int seconds)
 {
     ExtractedRecording result;
     result.file = file;
     for (int i = 0; i < seconds; ++i) {
-        GpsData sample;
-        sample.index = i;
+        GpsData sample = movingSample(i, Noon.secsTo(start) + i);
         setReading(&sample, start.addSecs(i));
-        sample.fixFlag = 'A';
-        sample.latitudeRef = 'N';
-        sample.longitudeRef = 'E';
-        const double step = (Noon.secsTo(start) + i) * 1e-5; // on from the drive's start
-        sample.latitude = 35.0 + step;
-        sample.longitude = 139.0 + step;
-        sample.speed = 36;
         result.samples.append(sample);
     }
     return result;
+}
+
+// A recording with a sample for each of the camera's readings ("yyyyMMddhhmmss").
+ExtractedRecording recording(const QString &file, const QByteArrayList &readings)
+{
+    ExtractedRecording result;
+    result.file = file;
+    for (int i = 0; i < readings.size(); ++i) {
+        GpsData sample = movingSample(i, i);
+        setReading(&sample, readings.at(i));
+        result.samples.append(sample);
+    }
+    return result;
+}
+
+// The times a document gives its samples or points, in order: "utcTime" for JSON.
+QStringList timesIn(TrackWriter::Format format, const QByteArray &document)
+{
+    QStringList times;
+    if (format == TrackWriter::Gpx || format == TrackWriter::Kml) {
+        const QString element = format == TrackWriter::Gpx ? "time" : "when";
+        auto match = QRegularExpression("<" + element + ">([^<]*)</" + element + ">")
+                             .globalMatch(QString::fromUtf8(document));
+        while (match.hasNext())
+            times.append(match.next().captured(1));
+    } else if (format == TrackWriter::GeoJson) {
+        const QJsonDocument json = QJsonDocument::fromJson(document);
+        for (const QJsonValue feature : json.object()["features"].toArray()) {
+            for (const QJsonValue time : feature["properties"]["times"].toArray())
+                times.append(time.toString());
+        }
+    } else {
+        for (const QJsonValue file : QJsonDocument::fromJson(document).array()) {
+            for (const QJsonValue sample : file["samples"].toArray())
+                times.append(sample["utcTime"].toString());
+        }
+    }
+    return times;
 }
 
 // Three minutes of driving, a stop of eight minutes, one more minute; the rear camera filmed the
@@ -67,13 +116,14 @@ QStringList files(const TrackSegment &segment)
     return result;
 }
 
-QByteArray written(TrackWriter::Format format, const QVector<Track> &tracks)
+QByteArray written(TrackWriter::Format format, const QVector<Track> &tracks,
+                   const CameraClock &clock = CameraClock::fixedOffset(0))
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QString error;
     const TrackExport::Status status
-            = TrackExport::write(format, tracks, &buffer, CameraClock::fixedOffset(0), {}, &error);
+            = TrackExport::write(format, tracks, &buffer, clock, {}, &error);
     if (status != TrackExport::Written)
         qWarning() << "export failed:" << error;
     return buffer.data();
@@ -106,6 +156,8 @@ private slots:
     void segmentsSplitOnlyAtLongPauses_data();
     void segmentsSplitOnlyAtLongPauses();
     void paddingCopiesAndUntimedRecordings();
+    void timesAcrossClockChanges_data();
+    void timesAcrossClockChanges();
     void fileThatCannotBeCreated_data();
     void fileThatCannotBeCreated();
     void cancelledExportLeavesTheOldFile();
@@ -261,6 +313,78 @@ void TestExport::paddingCopiesAndUntimedRecordings()
     QCOMPARE(track.segments.size(), 1);
     QCOMPARE(files(track.segments.at(0)), QStringList({"first.MP4", "padded.MP4", "untimed.MP4"}));
     QCOMPARE(track.segments.at(0).parts.at(1).samples.size(), 10);
+}
+
+void TestExport::timesAcrossClockChanges_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QByteArrayList>("readings");
+    QTest::addColumn<QStringList>("times"); // of the readings in UTC, from the tz database
+    QTest::addColumn<int>("driveSplit"); // where a second recording takes over; 0: one recording
+
+    QFile table(QStringLiteral(CLOCK_CHANGES_TABLE));
+    QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
+    QList<QByteArray> row; // "row", zone, change, camera
+    QByteArrayList readings;
+    QStringList times;
+    const auto addRows = [&] {
+        if (row.isEmpty())
+            return;
+        const QByteArray name = row.at(1) + ' ' + row.at(2) + ' ' + row.at(3);
+        QTest::newRow(name.constData()) << row.at(1) << readings << times << 0;
+        // The drive's first recording ends just before the change, the second one goes on.
+        const int split = times.indexOf(QString::fromLatin1(row.at(2)));
+        QTest::newRow((name + ", drive").constData()) << row.at(1) << readings << times << split;
+        readings.clear();
+        times.clear();
+    };
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+        if (fields.first().startsWith('#'))
+            continue;
+        if (fields.first() == "row") {
+            addRows();
+            row = fields;
+        } else {
+            readings.append(fields.at(0));
+            times.append(QString::fromLatin1(fields.at(1)));
+        }
+    }
+    addRows();
+}
+
+// A camera that keeps counting through a change and one that moves its clock at it both come
+// out at the true UTC times in every format, through a single recording and through a drive.
+void TestExport::timesAcrossClockChanges()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QByteArrayList, readings);
+    QFETCH(QStringList, times);
+    QFETCH(int, driveSplit);
+    const QTimeZone timeZone(zone);
+    QVERIFY(timeZone.isValid());
+
+    const ExtractedRecording camera = recording("camera.MP4", readings);
+    Track track = Track::fromRecording(camera);
+    if (driveSplit > 0) {
+        const ExtractedRecording next = recording("next.MP4", readings.mid(driveSplit));
+        const ExtractedRecording first = recording("first.MP4", readings.mid(0, driveSplit));
+        track = DriveAssembler::assemble("drive", {{next, false}, {first, false}});
+        QCOMPARE(track.sampleCount(), readings.size());
+    }
+    for (const auto format :
+         {TrackWriter::Gpx, TrackWriter::Kml, TrackWriter::GeoJson, TrackWriter::Json}) {
+        const QStringList actual
+                = timesIn(format, written(format, {track}, CameraClock::inZone(timeZone)));
+        QVERIFY2(actual.size() == times.size(), qPrintable(TrackWriter::formatNames().at(format)));
+        for (int i = 0; i < times.size(); ++i) {
+            QVERIFY2(actual.at(i) == times.at(i),
+                     qPrintable(QStringLiteral("%1: reading %2 is %3, not %4")
+                                        .arg(TrackWriter::formatNames().at(format),
+                                             QString::fromLatin1(readings.at(i)), actual.at(i),
+                                             times.at(i))));
+        }
+    }
 }
 
 void TestExport::fileThatCannotBeCreated_data()
