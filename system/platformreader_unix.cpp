@@ -217,7 +217,7 @@ QStringList UnixPlatformReader::adapterNames(const QString &databaseName)
     // After a slash comes either another model number of the first name's series ("Radeon RX
     // 470/480", "Radeon RX 5600 OEM/5600 XT") or a name of its own ("Radeon Vega Series / Radeon
     // Vega Mobile Series"). The series is what precedes the first name's model number, or, when
-    // no word of it starts with a digit, its last word ("Radeon X550/X600").
+    // no word of it starts with a digit, all of it but its last word ("Radeon X550/X600").
     QString series;
     bool numberedSeries = false;
     bool first = true;
