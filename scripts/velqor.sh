@@ -10,6 +10,7 @@ PACKAGES=(cmake make g++ git clang-format
     qtbase5-dev qttools5-dev qttools5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
     gstreamer1.0-x
+    libgstreamer1.0-dev  # the decoder check asks the media framework's registry for decoders
     libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth dbus-daemon
     fonts-ipafont-gothic  # glyphs of the Japanese interface
     tzdata gdal-bin  # zone rules for the camera clock's UTC times; ogrinfo reads exports back in tests

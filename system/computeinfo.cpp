@@ -214,6 +214,13 @@ QString familyText(const QStringList &descriptions)
     return text;
 }
 
+QString answerText(std::optional<bool> answer)
+{
+    if (!answer)
+        return QStringLiteral("unknown");
+    return *answer ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
 bool processorIsCapable(const QString &name)
 {
     if (name.contains(QLatin1String("Intel"))) {
@@ -248,12 +255,15 @@ bool processorIsCapable(const QString &name)
 
 ComputeInfo *ComputeInfo::instance()
 {
-    static ComputeInfo *const info = new ComputeInfo(*createPlatformReader());
+    static ComputeInfo *const info
+            = new ComputeInfo(*createPlatformReader(), createDecoderRegistry().get());
     return info;
 }
 
-ComputeInfo::ComputeInfo(const PlatformReader &reader, QObject *parent)
+ComputeInfo::ComputeInfo(const PlatformReader &reader, const DecoderRegistry *decoders,
+                         QObject *parent)
     : QObject(parent)
+    , mBackendDecides(decoders != nullptr)
 {
     const QString processor = reader.processorName();
     qDebug() << "CPU Info:" << processor;
@@ -264,8 +274,22 @@ ComputeInfo::ComputeInfo(const PlatformReader &reader, QObject *parent)
     qDebug() << "Card Info:" << adapterText;
 
     mCpuLevelH = processorIsCapable(processor);
-    isHDDecodeH265 = matchesAnyList(h265Lists(), adapterText);
-    isHDDecodeH264 = matchesAnyList(h264Lists(), adapterText);
+    if (decoders) {
+        // A back end that cannot be asked may still play the recording; refusing it would be a
+        // guess against the user, while a failed attempt shows for itself.
+        const std::optional<bool> h265 = decoders->hasDecoder(VideoCodec::H265);
+        const std::optional<bool> h264 = decoders->hasDecoder(VideoCodec::H264);
+        isHDDecodeH265 = h265.value_or(true);
+        isHDDecodeH264 = h264.value_or(true);
+        const QStringList adapters = adapterText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        qDebug().noquote() << QStringLiteral("Decoders: H264 %1, H265 %2; adapters: %3")
+                                      .arg(answerText(h264), answerText(h265),
+                                           adapters.isEmpty() ? QStringLiteral("none")
+                                                              : adapters.join(QLatin1String(", ")));
+    } else {
+        isHDDecodeH265 = matchesAnyList(h265Lists(), adapterText);
+        isHDDecodeH264 = matchesAnyList(h264Lists(), adapterText);
+    }
 
     qDebug() << "isHDDecodeH265 = " << isHDDecodeH265;
     qDebug() << "isHDDecodeH264 = " << isHDDecodeH264;
@@ -276,11 +300,12 @@ bool ComputeInfo::canPlay(int videoCodec, int width, int height) const
 {
     // In 64 bits, so that the frame size of a damaged file cannot overflow into a small number.
     const qint64 pixels = qint64(width) * height;
+    const bool processorSuffices = mCpuLevelH || mBackendDecides;
     switch (videoCodec) {
     case 2:
-        return pixels <= MaxPixelsWithoutSupport || (isHDDecodeH265 && mCpuLevelH);
+        return pixels <= MaxPixelsWithoutSupport || (isHDDecodeH265 && processorSuffices);
     case 1:
-        return pixels <= MaxPixelsWithoutSupport || (isHDDecodeH264 && mCpuLevelH);
+        return pixels <= MaxPixelsWithoutSupport || (isHDDecodeH264 && processorSuffices);
     default:
         return true;
     }

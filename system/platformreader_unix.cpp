@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QVector>
 
 namespace {
@@ -74,14 +73,25 @@ int entryId(const QByteArray &line, int column)
     return ok ? int(id) : -1;
 }
 
-// Streams the database for the names of the wanted devices of one vendor and stops as soon as
-// they are all found or the vendor's section ends.
-QHash<uint, QString> deviceNames(QFile &database, uint vendor, QVector<uint> wanted)
+// One display adapter: its ids from sysfs and the names the database gives them.
+struct Adapter
 {
-    QHash<uint, QString> names;
+    uint device = 0;
+    uint subsystemVendor = 0;
+    uint subsystemDevice = 0;
+    QString deviceName;
+    QString subsystemName;
+};
+
+// Streams the database for the names of one vendor's adapters and stops as soon as they are all
+// found or the vendor's section ends.
+void nameAdapters(QFile &database, uint vendor, QVector<Adapter> *adapters)
+{
+    int unnamed = adapters->size();
+    QVector<Adapter *> inDevice;
     bool inVendor = false;
     QByteArray line;
-    while (!wanted.isEmpty() && database.pos() < MaxDatabaseBytes && nextLine(database, &line)) {
+    while (database.pos() < MaxDatabaseBytes && nextLine(database, &line)) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         if (line.at(0) != '\t') {
@@ -91,14 +101,31 @@ QHash<uint, QString> deviceNames(QFile &database, uint vendor, QVector<uint> wan
             inVendor = entryId(line, 0) == int(vendor);
             continue;
         }
-        // Device lines have one tab; subsystem lines two.
-        if (!inVendor || line.startsWith("\t\t"))
+        if (!inVendor)
             continue;
+        // Subsystem lines, "\t\tvendor device  name", follow their device's line.
+        if (line.startsWith("\t\t")) {
+            const int subsystemVendor = entryId(line, 2);
+            const int subsystemDevice = entryId(line, 7);
+            for (Adapter *adapter : qAsConst(inDevice)) {
+                if (int(adapter->subsystemVendor) == subsystemVendor
+                    && int(adapter->subsystemDevice) == subsystemDevice)
+                    adapter->subsystemName = QString::fromUtf8(line.mid(12)).trimmed();
+            }
+            continue;
+        }
+        if (unnamed == 0)
+            break;
+        inDevice.clear();
         const int device = entryId(line, 1);
-        if (device >= 0 && wanted.removeAll(uint(device)) > 0)
-            names.insert(uint(device), QString::fromUtf8(line.mid(5)).trimmed());
+        for (Adapter &adapter : *adapters) {
+            if (int(adapter.device) == device) {
+                adapter.deviceName = QString::fromUtf8(line.mid(5)).trimmed();
+                inDevice << &adapter;
+                --unnamed;
+            }
+        }
     }
-    return names;
 }
 
 } // namespace
@@ -128,22 +155,27 @@ QString UnixPlatformReader::processorName() const
 QStringList UnixPlatformReader::adapterDescriptions(AdapterFamily family) const
 {
     const uint vendor = vendorId(family);
-    QVector<uint> devices;
+    QVector<Adapter> adapters;
     const QDir root(mPaths.pciDevices);
     const QStringList entries = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : entries) {
         const QString base = root.filePath(entry) + QLatin1Char('/');
         uint deviceClass = 0;
         uint deviceVendor = 0;
-        uint device = 0;
+        Adapter adapter;
         // Class 0x03: display controllers (VGA, 3D and other display devices).
         if (readHexAttribute(base + QLatin1String("class"), &deviceClass)
             && (deviceClass >> 16) == 0x03
             && readHexAttribute(base + QLatin1String("vendor"), &deviceVendor)
-            && deviceVendor == vendor && readHexAttribute(base + QLatin1String("device"), &device))
-            devices << device;
+            && deviceVendor == vendor
+            && readHexAttribute(base + QLatin1String("device"), &adapter.device)) {
+            // Without them the board maker's name is merely unknown.
+            readHexAttribute(base + QLatin1String("subsystem_vendor"), &adapter.subsystemVendor);
+            readHexAttribute(base + QLatin1String("subsystem_device"), &adapter.subsystemDevice);
+            adapters << adapter;
+        }
     }
-    if (devices.isEmpty())
+    if (adapters.isEmpty())
         return QStringList();
 
     for (const QString &path : mPaths.pciIds) {
@@ -151,22 +183,65 @@ QStringList UnixPlatformReader::adapterDescriptions(AdapterFamily family) const
         QFile database(path);
         if (!QFileInfo(path).isFile() || !database.open(QIODevice::ReadOnly))
             continue;
-        const QHash<uint, QString> names = deviceNames(database, vendor, devices);
+        nameAdapters(database, vendor, &adapters);
         QStringList descriptions;
-        for (uint device : qAsConst(devices)) {
-            const QString name = names.value(device);
-            if (name.isEmpty()) {
-                qCWarning(lcSystem, "display adapter %04x:%04x is not in %s", vendor, device,
-                          qPrintable(path));
+        for (const Adapter &adapter : qAsConst(adapters)) {
+            if (adapter.deviceName.isEmpty()) {
+                qCWarning(lcSystem, "display adapter %04x:%04x is not in %s", vendor,
+                          adapter.device, qPrintable(path));
                 continue;
             }
-            descriptions << name;
+            descriptions << adapterNames(adapter.deviceName) << adapterNames(adapter.subsystemName);
         }
         return descriptions;
     }
     qCWarning(lcSystem) << "no PCI name database among" << mPaths.pciIds
                         << "; the display adapters stay unnamed";
     return QStringList();
+}
+
+QStringList UnixPlatformReader::adapterNames(const QString &databaseName)
+{
+    // A name in brackets is the marketing name of the chip named before it.
+    QStringList names;
+    QString models = databaseName;
+    const int open = databaseName.indexOf(QLatin1Char('['));
+    const int close = open < 0 ? -1 : databaseName.indexOf(QLatin1Char(']'), open);
+    if (close > open) {
+        const QString chip = (databaseName.left(open) + databaseName.mid(close + 1)).simplified();
+        if (!chip.isEmpty())
+            names << chip;
+        models = databaseName.mid(open + 1, close - open - 1);
+    }
+
+    // After a slash comes either another model number of the first name's series ("Radeon RX
+    // 470/480", "Radeon RX 5600 OEM/5600 XT") or a name of its own ("Radeon Vega Series / Radeon
+    // Vega Mobile Series"). The series is what precedes the first name's model number, or, when
+    // no word of it starts with a digit, all of it but its last word ("Radeon X550/X600").
+    QString series;
+    bool numberedSeries = false;
+    bool first = true;
+    for (const QString &part : models.split(QLatin1Char('/'))) {
+        const QString model = part.simplified();
+        if (model.isEmpty())
+            continue;
+        if (first) {
+            first = false;
+            const QStringList words = model.split(QLatin1Char(' '));
+            int number = 0;
+            while (number < words.size() && !words.at(number).at(0).isDigit())
+                ++number;
+            numberedSeries = number < words.size();
+            series = words.mid(0, numberedSeries ? number : words.size() - 1)
+                             .join(QLatin1Char(' '));
+            names << model;
+            continue;
+        }
+        const bool inSeries
+                = numberedSeries ? model.at(0).isDigit() : !model.contains(QLatin1Char(' '));
+        names << (inSeries && !series.isEmpty() ? series + QLatin1Char(' ') + model : model);
+    }
+    return names;
 }
 
 std::unique_ptr<PlatformReader> createPlatformReader()

@@ -20,8 +20,13 @@ public:
 
     QString processorName() const override;
     // The names of the display-class PCI devices of the family's vendor, from the PCI name
-    // database; a device the database does not know is left out.
+    // database: the chip's names, then those of the board maker's model; a device the database
+    // does not know is left out.
     QStringList adapterDescriptions(AdapterFamily family) const override;
+
+    // One database name as the single models it stands for: "Ellesmere [Radeon RX 470/480]" is
+    // "Ellesmere", "Radeon RX 470" and "Radeon RX 480".
+    static QStringList adapterNames(const QString &databaseName);
 
 private:
     Paths mPaths;

@@ -1,5 +1,6 @@
 // Tests of the decoder check: adapter and processor names to flags, and the playability rule.
 #include "system/computeinfo.h"
+#include "systemfixtures.h"
 
 #include <QHash>
 #include <QtTest>
@@ -19,38 +20,6 @@ public:
     QHash<int, QStringList> adapters;
 };
 
-// Collects the debug lines of the detection, which name the fragments that matched. The test
-// environment turns debug output off, so it is switched on while collecting.
-class LogCapture
-{
-public:
-    LogCapture()
-        : mDebugWasEnabled(QLoggingCategory::defaultCategory()->isDebugEnabled())
-    {
-        sLines.clear();
-        QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, true);
-        mPreviousHandler = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture()
-    {
-        qInstallMessageHandler(mPreviousHandler);
-        QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, mDebugWasEnabled);
-    }
-    const QStringList &lines() const { return sLines; }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
-    {
-        sLines << message;
-    }
-
-    static QStringList sLines;
-    const bool mDebugWasEnabled;
-    QtMessageHandler mPreviousHandler;
-};
-
-QStringList LogCapture::sLines;
-
 } // namespace
 
 class TestComputeInfo : public QObject
@@ -65,6 +34,8 @@ private slots:
     void processorLevel();
     void playability_data();
     void playability();
+    void backendDecides_data();
+    void backendDecides();
     void instanceIsCreatedOnce();
 };
 
@@ -213,6 +184,59 @@ void TestComputeInfo::playability()
     info.isHDDecodeH264 = h264;
     info.mCpuLevelH = cpu;
     QCOMPARE(info.canPlay(codec, width, height), playable);
+}
+
+void TestComputeInfo::backendDecides_data()
+{
+    QTest::addColumn<QByteArray>("decoders");
+    QTest::addColumn<QString>("adapter");
+    QTest::addColumn<QString>("processor");
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("playable");
+
+    const QString listed = QStringLiteral("Intel(R) UHD Graphics 620");
+    const QString unlisted = QStringLiteral("Alder Lake-P Integrated Graphics Controller");
+    const QString coreI5 = QStringLiteral("Intel(R) Core(TM) i5-1235U");
+    const QString pentium = QStringLiteral("Intel(R) Pentium(R) Silver N5000 CPU @ 1.10GHz");
+    QTest::newRow("H.265 4K, unlisted adapter, decoder")
+            << QByteArray("h264 h265") << unlisted << coreI5 << 2 << 3840 << 2160 << true;
+    QTest::newRow("H.264 4K, software decoder on a weak processor")
+            << QByteArray("h264 h265") << unlisted << pentium << 1 << 3840 << 2160 << true;
+    QTest::newRow("H.265 4K, listed adapter, no decoder")
+            << QByteArray() << listed << coreI5 << 2 << 3840 << 2160 << false;
+    QTest::newRow("H.265 4K, H.264 decoder only")
+            << QByteArray("h264") << listed << coreI5 << 2 << 3840 << 2160 << false;
+    QTest::newRow("H.264 4K, H.265 decoder only")
+            << QByteArray("h265") << listed << coreI5 << 1 << 3840 << 2160 << false;
+    QTest::newRow("H.265 1440p without decoder")
+            << QByteArray() << unlisted << pentium << 2 << 2560 << 1440 << true;
+    QTest::newRow("H.265 4K, back end cannot be asked")
+            << QByteArray("?") << unlisted << pentium << 2 << 3840 << 2160 << true;
+    QTest::newRow("unknown codec 8K without decoder")
+            << QByteArray() << unlisted << pentium << 0 << 7680 << 4320 << true;
+}
+
+void TestComputeInfo::backendDecides()
+{
+    QFETCH(QByteArray, decoders);
+    QFETCH(QString, adapter);
+    QFETCH(QString, processor);
+    QFETCH(int, codec);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, playable);
+
+    FakeReader reader;
+    reader.processor = processor;
+    reader.adapters.insert(int(AdapterFamily::Intel), {adapter});
+    const FakeDecoders registry(decoders);
+    LogCapture log;
+    const ComputeInfo info(reader, &registry);
+    QCOMPARE(info.canPlay(codec, width, height), playable);
+    // The names no longer decide, so no list match may be reported as if they did.
+    QCOMPARE(log.lines().filter(QStringLiteral("dCard")), QStringList());
 }
 
 void TestComputeInfo::instanceIsCreatedOnce()
