@@ -257,6 +257,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
     int first = -1;
     int delay = 0;
     mAddingFiles = true;
+    enableExportButton(false);
     for (const QFileInfo &info : files) {
         if (mClosing)
             break;
@@ -269,6 +270,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
         QCoreApplication::processEvents();
     }
     mAddingFiles = false;
+    enableExportButton(true);
     return first;
 }
 
