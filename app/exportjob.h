@@ -27,11 +27,19 @@ public:
 
     explicit ExportJob(const Request &request, QObject *parent = nullptr);
 
+    // The save dialog's file types, as its filters, in the order shown.
+    static QStringList fileTypes();
+    // The file a save dialog's choice stands for: a typed extension of one of the formats picks
+    // it; otherwise the file type does (the first shown when it is none of them) and its
+    // extension is added.
+    static QString targetPath(const QString &chosen, const QString &fileType,
+                              TrackWriter::Format *format);
+
     // Steps: one per recording read, and one for the writing.
     int steps() const { return mRequest.files.size() + 1; }
 
 public slots:
-    // Stops at the next recording or part of the writing; the file is then left out.
+    // Stops at the next sample read or part written; the file is then left out.
     void cancel() { mCancelled = true; }
 
     // Once the thread has finished: whether the file was written, and if not why (empty after a

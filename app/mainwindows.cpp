@@ -271,6 +271,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
     int first = -1;
     int delay = 0;
     mAddingFiles = true;
+    enableExportButton(false);
     for (const QFileInfo &info : files) {
         if (mClosing)
             break;
@@ -283,6 +284,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
         QCoreApplication::processEvents();
     }
     mAddingFiles = false;
+    enableExportButton(true);
     return first;
 }
 

@@ -118,6 +118,8 @@ private:
     void askAndExport(const QString &title, const QStringList &files, bool asDrive,
                       const QString &name);
     void stopExport();
+    // Off while files are added: an export then would hold the adding up and miss the rest.
+    void enableExportButton(bool enabled);
 
     // Window chrome.
     void toggleMaximize(bool fromConstructor);

@@ -8,6 +8,7 @@
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -15,18 +16,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
-
-namespace {
-
-// The save dialog's filters, in the order of TrackWriter::Format.
-QStringList formatFilters()
-{
-    return {QStringLiteral("JSON (*.json)"), QStringLiteral("CSV (*.csv)"),
-            QStringLiteral("GPX (*.gpx)"), QStringLiteral("KML (*.kml)"),
-            QStringLiteral("GeoJSON (*.geojson)")};
-}
-
-} // namespace
 
 void MainWindows::setUpExport()
 {
@@ -56,7 +45,7 @@ void MainWindows::retranslateExport()
 
 void MainWindows::showExportMenu(const QPoint &globalPos)
 {
-    const bool idle = !mExportJob;
+    const bool idle = !mExportJob && !mAddingFiles;
     mExportTrackAction->setEnabled(idle && !exportRows(false).isEmpty());
     mExportDriveAction->setEnabled(idle && mModel->rowCount() > 0);
     mExportMenu->popup(globalPos);
@@ -101,21 +90,31 @@ void MainWindows::exportDrive()
 void MainWindows::askAndExport(const QString &title, const QStringList &files, bool asDrive,
                                const QString &name)
 {
-    const QStringList filters = formatFilters();
-    QString filter = filters.at(TrackWriter::Gpx);
-    const QString start = Configuration::instance()->videoFilePath() + QLatin1Char('/') + name
-                          + QStringLiteral(".gpx");
-    QString path = QFileDialog::getSaveFileName(this, title, start,
-                                                filters.join(QStringLiteral(";;")), &filter);
-    if (path.isEmpty())
+    // The menu was enabled before an adding began; a modal dialog would hold the adding up and
+    // export a part of the drive.
+    if (mAddingFiles)
         return;
-    // A typed extension of one of the formats chooses it; otherwise the file type does and its
-    // extension is added.
+    const QStringList types = ExportJob::fileTypes();
+    QFileDialog dialog(this, title, Configuration::instance()->videoFilePath(),
+                       types.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The format's extension may be added after the dialog, so its own question could be about
+    // another file than the one written; the question below is about that one.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectNameFilter(types.first());
+    dialog.selectFile(name + QLatin1Char('.') + TrackWriter::formatNames().at(TrackWriter::Gpx));
     TrackWriter::Format format;
-    if (!TrackWriter::formatFromName(QFileInfo(path).suffix().toLower(), &format)) {
-        format = TrackWriter::Format(std::max(0, int(filters.indexOf(filter))));
-        path += QLatin1Char('.') + TrackWriter::formatNames().at(format);
-    }
+    QString path;
+    do {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return;
+        path = ExportJob::targetPath(dialog.selectedFiles().first(), dialog.selectedNameFilter(),
+                                     &format);
+    } while (QFileInfo::exists(path)
+             && QMessageBox::question(
+                        this, title,
+                        tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
+                        != QMessageBox::Yes);
     startExport({files, asDrive, name, format, path});
 }
 
@@ -157,12 +156,19 @@ bool MainWindows::startExport(const ExportJob::Request &request)
     return true;
 }
 
+void MainWindows::enableExportButton(bool enabled)
+{
+    // The control bar's own button, which it has no setter for.
+    if (auto *button = ui->wgt_PlayCtrl->findChild<QAbstractButton *>(QStringLiteral("btn_Export")))
+        button->setEnabled(enabled);
+}
+
 void MainWindows::stopExport()
 {
     if (!mExportJob)
         return;
     mExportJob->cancel();
-    // Reading one recording or writing one part is all that can be between two looks at the
+    // Reading one sample or writing one part is all that can be between two looks at the
     // cancel; a file system that hangs is the only thing that holds the close up longer.
     if (!mExportJob->wait(10000)) {
         qCWarning(lcApp) << "the export did not stop within 10 s of closing";

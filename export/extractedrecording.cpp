@@ -8,7 +8,8 @@
 #include <limits>
 #include <memory>
 
-bool ExtractedRecording::load(const QString &path, QString *problem)
+bool ExtractedRecording::load(const QString &path, QString *problem,
+                              const std::function<bool()> &cancelled)
 {
     file = path;
     // Only regular files are handed to a parser: opening a FIFO for reading would block until a
@@ -38,7 +39,13 @@ bool ExtractedRecording::load(const QString &path, QString *problem)
 
     samples.clear();
     GpsData data;
-    for (int i = 0; i < std::numeric_limits<int>::max() && parser->readSample(i, data); ++i)
+    for (int i = 0; i < std::numeric_limits<int>::max() && parser->readSample(i, data); ++i) {
+        if (cancelled && cancelled()) {
+            samples.clear();
+            *problem = QStringLiteral("cancelled");
+            return false;
+        }
         samples.append(data);
+    }
     return true;
 }

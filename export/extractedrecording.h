@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 struct ExtractedRecording
 {
     QString file; // the path as the user gave it
@@ -16,6 +18,8 @@ struct ExtractedRecording
     QVector<GpsData> samples;
 
     // Parses the file and reads every sample the parser yields. Returns false with a short
-    // reason in problem when the file cannot be opened as a recording.
-    bool load(const QString &path, QString *problem);
+    // reason in problem when the file cannot be opened as a recording, or when cancelled, asked
+    // between two samples, says so: a long recording takes seconds to read.
+    bool load(const QString &path, QString *problem,
+              const std::function<bool()> &cancelled = std::function<bool()>());
 };

@@ -198,6 +198,11 @@
         <translatorcomment>addition</translatorcomment>
         <translation>書き出しに失敗しました。</translation>
     </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1 は既に存在します。置き換えますか?</translation>
+    </message>
 </context>
 <context>
     <name>PlaylistModel</name>

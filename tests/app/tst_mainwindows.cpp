@@ -18,11 +18,13 @@
 #include <atomic>
 #include <memory>
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHash>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
@@ -39,6 +41,8 @@ namespace {
 constexpr int Patience = 30000; // ms; parsing and playback on a loaded two-core machine
 constexpr int ClipSeconds = 3;
 constexpr int Clips = 2; // and the drive's AVI pair after them
+// A recording whose samples take seconds to read, one at a time as the parser serves them.
+constexpr int LongSeconds = 150 * 3600;
 
 template<typename T>
 T *part(const MainWindows &window, const char *name)
@@ -100,6 +104,13 @@ private slots:
     // process, so the refusal's message box would return at once.
     void largeRecordingWithoutDecoderIsRefused();
     void exportsTheDriveAndReportsFailures();
+    void exportTargetFollowsTheFileType_data();
+    void exportTargetFollowsTheFileType();
+    void replacingTheWrittenFileIsAsked_data();
+    void replacingTheWrittenFileIsAsked();
+    void exportsNameFilesNotFolders_data();
+    void exportsNameFilesNotFolders();
+    void exportsWaitForTheAdding();
     void drivesThroughDemoDrive();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
@@ -107,13 +118,18 @@ private slots:
     void emptyFolderChangesNothing();
     void maximizeAndRestoreRectangles();
     void closingWhileMaximizedStoresRestoreRectangle();
+    void closingCancelsTheExportAtOnce_data();
+    void closingCancelsTheExportAtOnce();
     void escapeNeverCloses();
 
 private:
     QString settingsFile() const;
+    // A window with the demo drive in its playlist, and the playlist.
+    PlaylistModel *openDrive(MainWindows *window) const;
 
     QTemporaryDir mDir;
     QString mDrive;
+    QString mLongRecording; // made once, by the first test that needs it
 };
 
 void TestMainWindows::initTestCase()
@@ -144,6 +160,14 @@ QString TestMainWindows::settingsFile() const
 {
     return QStandardPaths::writableLocation(QStandardPaths::DataLocation)
            + QStringLiteral("/configuration.ini");
+}
+
+PlaylistModel *TestMainWindows::openDrive(MainWindows *window) const
+{
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(*window, "tbl_PlayListView")->model());
+    window->openUrls({QUrl::fromLocalFile(mDrive)});
+    return model;
 }
 
 void TestMainWindows::drivesThroughDemoDrive()
@@ -421,6 +445,157 @@ void TestMainWindows::exportsTheDriveAndReportsFailures()
     QCOMPARE(left, QStringList({"drive.gpx", "not-a-folder"}));
 }
 
+void TestMainWindows::exportTargetFollowsTheFileType_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("format");
+
+    const struct
+    {
+        const char *row, *chosen, *fileType, *path, *format;
+    } rows[] = {
+            {"type adds its extension", "drive", "CSV (*.csv)", "drive.csv", "csv"},
+            {"typed extension wins", "drive.KML", "GPX (*.gpx)", "drive.KML", "kml"},
+            {"dots in the name", "5.1.24", "JSON (*.json)", "5.1.24.json", "json"},
+            {"no type: the first", "drive", "", "drive.gpx", "gpx"},
+            {"unknown type: the first", "drive", "Text (*.txt)", "drive.gpx", "gpx"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row.row) << QString(row.chosen) << QString(row.fileType) << QString(row.path)
+                               << QString(row.format);
+}
+
+void TestMainWindows::exportTargetFollowsTheFileType()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, fileType);
+    QFETCH(QString, path);
+    QFETCH(QString, format);
+    QCOMPARE(ExportJob::fileTypes(),
+             QStringList({"GPX (*.gpx)", "KML (*.kml)", "GeoJSON (*.geojson)", "CSV (*.csv)",
+                          "JSON (*.json)"}));
+    TrackWriter::Format chosenFormat = TrackWriter::Csv;
+    QCOMPARE(ExportJob::targetPath(chosen, fileType, &chosenFormat), path);
+    QCOMPARE(TrackWriter::formatNames().at(chosenFormat), format);
+}
+
+// The question is about the file that would be written, with the extension the file type adds;
+// a no leaves it alone and goes back to the dialog.
+void TestMainWindows::replacingTheWrittenFileIsAsked_data()
+{
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<int>("answer"); // to the question, if asked
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("no") << "GPX (*.gpx)" << int(QMessageBox::No) << true << false;
+    QTest::newRow("yes") << "GPX (*.gpx)" << int(QMessageBox::Yes) << true << true;
+    QTest::newRow("another file") << "KML (*.kml)" << int(QMessageBox::No) << false << false;
+}
+
+void TestMainWindows::replacingTheWrittenFileIsAsked()
+{
+    QFETCH(QString, fileType);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, replaced);
+    MainWindows window;
+    openDrive(&window);
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+    QTemporaryDir out;
+    QFile old(out.filePath("drive.gpx"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+
+    QString question;
+    QString firstType;
+    int dialogs = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (++dialogs > 1) // back after a no
+                return dialog->reject();
+            firstType = dialog->nameFilters().first();
+            dialog->selectNameFilter(fileType);
+            dialog->selectFile(out.filePath("drive"));
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->button(QMessageBox::StandardButton(answer))->click();
+        }
+    });
+    driver.start(50);
+    QVERIFY(QMetaObject::invokeMethod(&window, "exportDrive"));
+    driver.stop();
+    QCOMPARE(question.contains(QStringLiteral("drive.gpx already exists")), asked);
+    QCOMPARE(firstType, QStringLiteral("GPX (*.gpx)"));
+    QCOMPARE(dialogs, asked && !replaced ? 2 : 1);
+    if (asked && !replaced)
+        QCOMPARE(finished.count(), 0);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll() != "old", replaced);
+    QCOMPARE(QFile::exists(out.filePath("drive.kml")), !asked);
+}
+
+// Exports get shared: neither a track's name nor a file field tells where the recordings lay.
+void TestMainWindows::exportsNameFilesNotFolders_data()
+{
+    QTest::addColumn<int>("format");
+    for (const TrackWriter::Format format : {TrackWriter::Json, TrackWriter::Csv, TrackWriter::Gpx,
+                                             TrackWriter::Kml, TrackWriter::GeoJson})
+        QTest::newRow(qPrintable(TrackWriter::formatNames().at(format))) << int(format);
+}
+
+void TestMainWindows::exportsNameFilesNotFolders()
+{
+    QFETCH(int, format);
+    MainWindows window;
+    PlaylistModel *model = openDrive(&window);
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+    QTemporaryDir out;
+    const QString file = model->item(0)->url.toLocalFile();
+    const QString path = out.filePath("track");
+    QVERIFY(window.startExport({{file}, false, QString(), TrackWriter::Format(format), path}));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(written.readAll());
+    QVERIFY(text.contains(QFileInfo(file).fileName()));
+    QVERIFY2(!text.contains(mDir.path()), qPrintable(text.left(2000)));
+}
+
+// Exports would be of the rows so far, and their dialog would hold the adding up.
+void TestMainWindows::exportsWaitForTheAdding()
+{
+    MainWindows window;
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    auto *button = part<QPushButton>(window, "btn_Export");
+    auto *menu = window.findChild<QMenu *>();
+    const auto offered = [&] {
+        window.showExportMenu(QPoint(0, 0));
+        menu->hide();
+        QStringList offered;
+        for (const QAction *action : menu->actions()) {
+            if (action->isEnabled())
+                offered << action->text();
+        }
+        return offered << (button->isEnabled() ? button->objectName() : QString());
+    };
+    QStringList whileAdding; // one entry per row added
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [&] { whileAdding << offered().join(QLatin1Char(',')); });
+    window.openUrls({QUrl::fromLocalFile(mDrive)});
+    QCOMPARE(whileAdding.size(), model->rowCount());
+    QCOMPARE(whileAdding.join(QString()), QString());
+    QCOMPARE(offered(), QStringList({"Export track...", "Export drive...", "btn_Export"}));
+}
+
 void TestMainWindows::folderListingFiltersAndRemembersParent()
 {
     QTemporaryDir root;
@@ -524,6 +699,58 @@ void TestMainWindows::closingWhileMaximizedStoresRestoreRectangle()
     QVERIFY(part<QPushButton>(next, "pBtn_Maximize")->isChecked());
     part<QPushButton>(next, "pBtn_Maximize")->click();
     QTRY_COMPARE(next.geometry(), MainWindows::DefaultRect);
+}
+
+// Closing waits for the export: it must stop inside a long recording's reading; neither then
+// nor after a cancel in the writing is the file or a temporary of it left behind.
+void TestMainWindows::closingCancelsTheExportAtOnce_data()
+{
+    QTest::addColumn<bool>("whileWriting");
+    QTest::newRow("closed while reading") << false;
+    QTest::newRow("cancelled while writing") << true;
+}
+
+void TestMainWindows::closingCancelsTheExportAtOnce()
+{
+    QFETCH(bool, whileWriting);
+    if (mLongRecording.isEmpty()) {
+        Recording recording;
+        recording.source = ParserObject::Gps0Box;
+        Drive drive;
+        drive.seconds = LongSeconds;
+        recording.records = drive.records();
+        mLongRecording = mDir.filePath("long/20240101_120000_F.MP4");
+        QVERIFY(QDir().mkpath(QFileInfo(mLongRecording).path()));
+        QVERIFY(recording.write(mLongRecording));
+    }
+    QTemporaryDir out;
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+    QVERIFY(window.startExport(
+            {{mLongRecording}, false, QString(), TrackWriter::Gpx, out.filePath("track.gpx")}));
+    if (whileWriting) {
+        // Read in full, so the one part is written before the cancel is seen.
+        auto *job = window.findChild<ExportJob *>();
+        connect(
+                job, &ExportJob::progressed, job,
+                [job](int step) {
+                    if (step == job->steps() - 1)
+                        job->cancel();
+                },
+                Qt::DirectConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
+        QCOMPARE(finished.first(), QVariantList({false, QString()}));
+    } else {
+        QTest::qWait(200); // into the reading
+    }
+    QElapsedTimer closing;
+    closing.start();
+    window.close();
+    QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestMainWindows::escapeNeverCloses()
