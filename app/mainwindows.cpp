@@ -271,7 +271,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
     int first = -1;
     int delay = 0;
     mAddingFiles = true;
-    enableExportButton(false);
+    ui->wgt_PlayCtrl->setExportEnabled(false);
     for (const QFileInfo &info : files) {
         if (mClosing)
             break;
@@ -284,7 +284,7 @@ int MainWindows::addFiles(const QFileInfoList &files)
         QCoreApplication::processEvents();
     }
     mAddingFiles = false;
-    enableExportButton(true);
+    ui->wgt_PlayCtrl->setExportEnabled(true);
     return first;
 }
 

@@ -119,7 +119,6 @@ private:
                       const QString &name);
     void stopExport();
     // Off while files are added: an export then would hold the adding up and miss the rest.
-    void enableExportButton(bool enabled);
 
     // Window chrome.
     void toggleMaximize(bool fromConstructor);

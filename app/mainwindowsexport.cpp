@@ -8,7 +8,6 @@
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -154,13 +153,6 @@ bool MainWindows::startExport(const ExportJob::Request &request)
     progress->setValue(0);
     mExportJob->start();
     return true;
-}
-
-void MainWindows::enableExportButton(bool enabled)
-{
-    // The control bar's own button, which it has no setter for.
-    if (auto *button = ui->wgt_PlayCtrl->findChild<QAbstractButton *>(QStringLiteral("btn_Export")))
-        button->setEnabled(enabled);
 }
 
 void MainWindows::stopExport()

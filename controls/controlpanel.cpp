@@ -118,6 +118,11 @@ void ControlPanel::setPlayChecked(bool checked)
     ui->btn_PlayOrPause->setChecked(checked);
 }
 
+void ControlPanel::setExportEnabled(bool enabled)
+{
+    ui->btn_Export->setEnabled(enabled);
+}
+
 void ControlPanel::setDuration(int seconds)
 {
     mDuration = seconds;

@@ -24,6 +24,7 @@ public:
 
     void disableBtn(bool front, bool rear, bool frontRear);
     void setPlayChecked(bool checked);
+    void setExportEnabled(bool enabled);
     QMediaPlayer::State state() const { return mState; }
     void setDuration(int seconds);
     void setPosition(int seconds);
