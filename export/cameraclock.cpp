@@ -3,7 +3,6 @@
 #include "cameraclock.h"
 
 #include "driveassembler.h"
-#include "exportlog.h"
 #include "parser/gpsdata.h"
 
 #include <QDate>
@@ -72,16 +71,9 @@ CameraClock CameraClock::fixedOffset(int seconds)
 
 CameraClock CameraClock::systemLocal()
 {
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    if (zone.isValid())
-        return inZone(zone);
-    // A TZ that spells out its rules instead of naming a zone has no QTimeZone; the offset the
-    // C library gives it now is still nearer than UTC.
-    const int offset = QDateTime::currentDateTime().offsetFromUtc();
-    qCWarning(lcExport).noquote() << "unknown time zone" << qEnvironmentVariable("TZ")
-                                  << "- camera times are taken at the offset in force now,"
-                                  << offset / 60 << "minutes";
-    return inZone(QTimeZone(offset));
+    // A TZ that spells out its rules instead of naming a zone has no QTimeZone; an invalid zone
+    // then stands for the C library's local time, which knows those rules but not their changes.
+    return inZone(QTimeZone::systemTimeZone());
 }
 
 CameraClock CameraClock::inZone(const QTimeZone &zone)
@@ -167,6 +159,8 @@ qint64 CameraClock::utcSeconds(qint64 reading)
 
 int CameraClock::zoneOffsetAt(qint64 utcSeconds) const
 {
+    if (!mZone.isValid())
+        return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime).offsetFromUtc();
     return mZone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC));
 }
 
