@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QWebEngineProfile>
 
 #include <algorithm>
@@ -140,9 +141,14 @@ void MainWindows::setUpPlaylistTable()
     table->setShowGrid(false);
     table->horizontalHeader()->setHighlightSections(false);
     table->horizontalHeader()->setStretchLastSection(true);
-    // Texts arrive with each parsed recording, and the fonts follow the screen's density.
-    connect(mModel, &QAbstractItemModel::rowsInserted, this, &MainWindows::fitPlaylistColumns);
-    connect(mModel, &QAbstractItemModel::dataChanged, this, &MainWindows::fitPlaylistColumns);
+    // Texts arrive with each parsed recording, many in a burst when a folder opens: the widths
+    // are fitted once the burst is over, as measuring a column reads up to a thousand rows.
+    auto *columnFit = new QTimer(this);
+    columnFit->setSingleShot(true);
+    columnFit->setInterval(100);
+    connect(columnFit, &QTimer::timeout, this, &MainWindows::fitPlaylistColumns);
+    connect(mModel, &QAbstractItemModel::rowsInserted, columnFit, qOverload<>(&QTimer::start));
+    connect(mModel, &QAbstractItemModel::dataChanged, columnFit, qOverload<>(&QTimer::start));
     fitPlaylistColumns();
     table->horizontalScrollBar()->setStyleSheet(QLatin1String(HorizontalScrollBarStyle));
     table->verticalScrollBar()->setStyleSheet(QLatin1String(VerticalScrollBarStyle));
@@ -151,11 +157,15 @@ void MainWindows::setUpPlaylistTable()
 void MainWindows::fitPlaylistColumns()
 {
     // The least widths suit one platform's fonts only; a length or date cut short helps nobody.
+    // Columns only ever widen, so that a width the user chose stays.
     constexpr int LeastWidths[] = {260, 80, 180, 80};
-    QTableView *table = ui->tbl_PlayListView;
+    QAbstractItemView *view = ui->tbl_PlayListView;
+    QHeaderView *header = ui->tbl_PlayListView->horizontalHeader();
     for (int column = 0; column < 4; ++column) {
-        table->resizeColumnToContents(column);
-        table->setColumnWidth(column, std::max(LeastWidths[column], table->columnWidth(column)));
+        const int wanted = std::max({LeastWidths[column], view->sizeHintForColumn(column),
+                                     header->sectionSizeHint(column)});
+        if (wanted > header->sectionSize(column))
+            header->resizeSection(column, wanted);
     }
 }
 

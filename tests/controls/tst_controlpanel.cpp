@@ -191,21 +191,26 @@ void TestControlPanel::recordingThatNeverStartsIsSkipped()
 void TestControlPanel::startedRecordingLeavesNoStaleSkip_data()
 {
     QTest::addColumn<int>("durationAfterStart");
+    QTest::addColumn<int>("positionAfterStart");
     // A back end that reports a position before the length, then a seek back to the start.
-    QTest::newRow("position before length") << 0;
+    QTest::newRow("position before length") << 0 << 3;
     // A recording whose length came, then the next recording reporting its start.
-    QTest::newRow("length, then next recording") << 60;
+    QTest::newRow("length, then next recording") << 60 << 3;
+    // The next recording, its length still unknown, before the first one reported any position.
+    QTest::newRow("next recording at once") << 0 << 0;
 }
 
 void TestControlPanel::startedRecordingLeavesNoStaleSkip()
 {
     QFETCH(int, durationAfterStart);
+    QFETCH(int, positionAfterStart);
     Panel p;
     QSignalSpy next(&p.panel, &ControlPanel::next);
     p.panel.setState(QMediaPlayer::PlayingState);
     p.panel.setPosition(0);
     p.panel.setDuration(durationAfterStart);
-    p.panel.setPosition(3);
+    if (positionAfterStart > 0)
+        p.panel.setPosition(positionAfterStart);
     QTest::qWait(1100);
     p.panel.setDuration(0);
     p.panel.setPosition(0);
