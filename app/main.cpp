@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTextCodec>
 
+#include <csignal>
+
 namespace {
 
 // The size follows the density of the screen the window is likely to open on, before any
@@ -32,6 +34,10 @@ int main(int argc, char *argv[])
     // The video surfaces are native windows; native siblings for the rest would make the window
     // system's move and resize of the frameless window start from a stale pointer position.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+#ifdef SIGPIPE
+    // An export to a pipe whose reader went away is a write error to report, not the viewer's end.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     // The desktop's session services answer only once the application exists.
     Platform::keepDisplayAwake();

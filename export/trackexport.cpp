@@ -3,6 +3,7 @@
 
 #include "exportlog.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -31,14 +32,25 @@ static QString deviceName(QIODevice *device)
     return file && !file->fileName().isEmpty() ? file->fileName() : QStringLiteral("the output");
 }
 
+static Status cancelled(QString *error)
+{
+    return fail(Cancelled, QStringLiteral("the export was cancelled"), error);
+}
+
+static qint64 sampleCount(const QVector<Track> &tracks)
+{
+    qint64 total = 0;
+    for (const Track &track : tracks)
+        total += track.sampleCount();
+    return total;
+}
+
 // The name is the one to report: a file opened through its descriptor has lost its own.
 static Status writeNamed(TrackWriter::Format format, const QVector<Track> &tracks,
                          QIODevice *device, const QString &name, const CameraClock &clock,
                          const Progress &progress, QString *error)
 {
-    qint64 total = 0;
-    for (const Track &track : tracks)
-        total += track.sampleCount();
+    const qint64 total = sampleCount(tracks);
     qint64 written = 0;
     bool cancelled = false;
     const auto partWritten = [&](int samples) {
@@ -55,7 +67,7 @@ static Status writeNamed(TrackWriter::Format format, const QVector<Track> &track
             break;
     }
     if (cancelled)
-        return fail(Cancelled, QStringLiteral("the export was cancelled"), error);
+        return TrackExport::cancelled(error);
     ok = ok && writer->finish();
     if (auto *file = qobject_cast<QFileDevice *>(device))
         ok = file->flush() && ok;
@@ -74,25 +86,44 @@ Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice
 // Long enough for a reader started alongside the export, short enough not to look hung.
 constexpr int PipeReaderWaitMs = 2000;
 
-// Links under /proc, such as /dev/stdout, name a file that a process has open already: it is
-// written where it stands, so that a shell's ">>" still appends to it.
-static bool reachedThroughProc(const QString &path)
+// The first symbolic link under /proc on the way to the file, such as /dev/stdout's target, with
+// its folder spelt canonically; none (an empty name) when there is no such link. It names a file
+// that a process has open already.
+static QFileInfo procLink(const QString &path)
 {
     QFileInfo link(path);
     for (int depth = 0; depth < 40 && link.isSymLink(); ++depth) {
-        if (QFileInfo(link.absolutePath()).canonicalFilePath().startsWith(QLatin1String("/proc/")))
-            return true;
+        const QString folder = QFileInfo(link.absolutePath()).canonicalFilePath();
+        if (folder.startsWith(QLatin1String("/proc/")))
+            return QFileInfo(QDir(folder), link.fileName());
         link.setFile(link.symLinkTarget());
     }
-    return false;
+    return {};
+}
+
+// Writes through a copy of a descriptor of this process (/dev/stdout, /dev/fd/N), sharing its
+// position with whoever else writes to it, such as the shell before and after the command.
+// Opened anew, a file would be written from a position of its own, and a socket not at all.
+static int shareDescriptor(int descriptor, QString *problem)
+{
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
+        *problem = QStringLiteral("it is open for reading only");
+        return -1;
+    }
+    const int copy = flags < 0 ? -1 : ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        *problem = qt_error_string(errno);
+    return copy;
 }
 
 // Appends rather than truncates: a device does not care, and a file opened by the shell keeps
 // what it holds. Opening a pipe blocks until somebody reads it, so it is tried without blocking
-// for a while instead.
-static bool openInPlace(QFile *file, bool pipe, QString *problem)
+// for a while instead, unless the export is cancelled meanwhile.
+static int openInPlace(const QString &path, bool pipe, const std::function<bool()> &cancel,
+                       QString *problem)
 {
-    const QByteArray name = QFile::encodeName(file->fileName());
+    const QByteArray name = QFile::encodeName(path);
     QElapsedTimer waited;
     waited.start();
     int descriptor;
@@ -100,43 +131,46 @@ static bool openInPlace(QFile *file, bool pipe, QString *problem)
     while ((descriptor = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC))
            < 0) {
         failure = errno;
-        if (failure != ENXIO || !pipe || waited.elapsed() >= PipeReaderWaitMs)
+        if (failure != ENXIO || !pipe || waited.elapsed() >= PipeReaderWaitMs || cancel())
             break;
         QThread::msleep(20);
     }
     if (descriptor < 0) {
-        *problem = failure == ENXIO && pipe ? QStringLiteral("nobody reads the pipe")
-                                            : qt_error_string(failure);
-        return false;
+        if (failure != ENXIO || !pipe)
+            *problem = qt_error_string(failure);
+        else if (waited.elapsed() >= PipeReaderWaitMs)
+            *problem = QStringLiteral("nobody reads the pipe");
+        return -1;
     }
     // Writing may wait for a slow reader like any other output does.
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    if (!file->open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        *problem = file->errorString();
-        ::close(descriptor);
-        return false;
-    }
-    return true;
+    return descriptor;
 }
 
-Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
-                 const CameraClock &clock, const Progress &progress, QString *error)
+// A descriptor to write an existing file where it stands; -1 with the problem, or with none
+// when the export was cancelled. A disk is never written to: it would lose its file system.
+static int openWhereItStands(const QString &path, const struct stat &target,
+                             const std::function<bool()> &cancel, QString *problem)
 {
-    struct stat target;
-    if (::stat(QFile::encodeName(path).constData(), &target) == 0) {
-        if (S_ISDIR(target.st_mode))
-            return fail(NotCreated, QStringLiteral("cannot create %1: it is a folder").arg(path),
-                        error);
-        if (!S_ISREG(target.st_mode) || reachedThroughProc(path)) {
-            QFile device(path);
-            QString problem;
-            if (!openInPlace(&device, S_ISFIFO(target.st_mode), &problem))
-                return fail(NotCreated, QStringLiteral("cannot open %1: %2").arg(path, problem),
-                            error);
-            return writeNamed(format, tracks, &device, path, clock, progress, error);
-        }
-    }
+    const QFileInfo link = procLink(path);
+    bool isNumber = false;
+    const int number = link.fileName().toInt(&isNumber);
+    if (isNumber && link.absolutePath() == QStringLiteral("/proc/%1/fd").arg(::getpid()))
+        return shareDescriptor(number, problem);
+    if (S_ISBLK(target.st_mode))
+        *problem = QStringLiteral("it is a block device");
+    else if (S_ISSOCK(target.st_mode))
+        *problem = QStringLiteral("it is a socket");
+    else
+        return openInPlace(path, S_ISFIFO(target.st_mode), cancel, problem);
+    return -1;
+}
 
+// Through QSaveFile: the file appears, or replaces the old one, only once it is whole.
+static Status writeReplacing(TrackWriter::Format format, const QVector<Track> &tracks,
+                             const QString &path, const CameraClock &clock,
+                             const Progress &progress, QString *error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(NotCreated,
@@ -152,6 +186,40 @@ Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const
     return Written;
 }
 
+Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
+                 const CameraClock &clock, const Progress &progress, QString *error)
+{
+    struct stat target;
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0
+        || (S_ISREG(target.st_mode) && procLink(path).fileName().isEmpty()))
+        return writeReplacing(format, tracks, path, clock, progress, error);
+    if (S_ISDIR(target.st_mode))
+        return fail(NotCreated, QStringLiteral("cannot create %1: it is a folder").arg(path),
+                    error);
+
+    QString problem;
+    const int descriptor = openWhereItStands(
+            path, target, [&] { return progress && !progress(0, sampleCount(tracks)); }, &problem);
+    if (descriptor < 0 && problem.isEmpty())
+        return cancelled(error);
+    QFile device;
+    if (descriptor >= 0
+        && !device.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        problem = device.errorString();
+        ::close(descriptor);
+    }
+    if (!device.isOpen())
+        return fail(NotCreated, QStringLiteral("cannot open %1: %2").arg(path, problem), error);
+    return writeNamed(format, tracks, &device, path, clock, progress, error);
+}
+
+static bool sameInode(const struct stat &a, const QString &path)
+{
+    struct stat b;
+    return ::stat(QFile::encodeName(path).constData(), &b) == 0 && a.st_dev == b.st_dev
+           && a.st_ino == b.st_ino;
+}
+
 // The canonical paths are compared as well because some file systems do not keep inode numbers
 // unique.
 bool sameFile(const QString &first, const QString &second)
@@ -160,10 +228,13 @@ bool sameFile(const QString &first, const QString &second)
     if (!canonical.isEmpty() && canonical == QFileInfo(second).canonicalFilePath())
         return true;
     struct stat a;
-    struct stat b;
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0
-           && ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev
-           && a.st_ino == b.st_ino;
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && sameInode(a, second);
+}
+
+bool isRegularFile(int descriptor, const QString &path)
+{
+    struct stat open;
+    return ::fstat(descriptor, &open) == 0 && S_ISREG(open.st_mode) && sameInode(open, path);
 }
 
 } // namespace TrackExport

@@ -34,13 +34,18 @@ Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice
 // Writes the tracks as one document into a file. A regular file, or one that does not exist
 // yet, goes through QSaveFile (a symbolic link is written through to its target): it appears,
 // or an old one is replaced, only when the whole document is written, so a failed or cancelled
-// export leaves nothing of itself behind. Devices, pipes and files some process already has
-// open (/dev/stdout) are written where they stand and never replaced. A folder, or a pipe that
-// finds no reader within two seconds, is NotCreated.
+// export leaves nothing of itself behind. Character devices, pipes and files some process
+// already has open are written where they stand and never replaced; a descriptor of this process
+// (/dev/stdout, /dev/fd/N) is written through a copy, at the position it shares. A folder, a
+// block device, a socket, or a pipe that finds no reader within two seconds is NotCreated; the
+// wait for a reader is cancelled as the export is.
 Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
                  const CameraClock &clock, const Progress &progress, QString *error);
 
 // Whether two paths name one file, also through hard and symbolic links.
 bool sameFile(const QString &first, const QString &second);
+// Whether a descriptor, such as standard output as the shell opened it, is the regular file at
+// path.
+bool isRegularFile(int descriptor, const QString &path);
 
 } // namespace TrackExport

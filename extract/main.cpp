@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 enum ExitStatus {
@@ -51,10 +53,10 @@ const char *const Description
           "camera reads them, without zone, and utcTime is null or empty.\n"
           "\n"
           "An output file that is a regular file, or a new one, is replaced only once the whole\n"
-          "document is written (through a symbolic link, its target is). A device, a pipe or\n"
-          "/dev/stdout is written as it stands; a pipe that nobody reads within two seconds is\n"
-          "an error. '-' is standard output. An output that is one of the recordings is refused\n"
-          "before anything is read.\n"
+          "document is written (through a symbolic link, its target is). A character device,\n"
+          "a pipe or /dev/stdout is written as it stands; a pipe that nobody reads within two\n"
+          "seconds, a block device and a socket file are errors. '-' is standard output. An\n"
+          "output that is one of the recordings is refused before anything is read.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
           "the other files are still printed.\n"
@@ -122,11 +124,15 @@ int main(int argc, char *argv[])
     if (parser.isSet(outputOption) && output.isEmpty())
         return usageError(QStringLiteral("empty output file name"));
     // A shell glob easily puts a recording where the output goes; writing it would destroy it.
+    // So does a shell's ">>" or "1<>" on standard output.
     for (const QString &file : files) {
         if (!toStandardOutput && TrackExport::sameFile(output, file)) {
             return usageError(
                     QStringLiteral("the output %1 is the recording %2 itself").arg(output, file));
         }
+        if (toStandardOutput && TrackExport::isRegularFile(STDOUT_FILENO, file))
+            return usageError(
+                    QStringLiteral("standard output is the recording %1 itself").arg(file));
     }
 
     int status = Success;

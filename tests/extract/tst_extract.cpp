@@ -2,6 +2,7 @@
 #include "mp4writer.h"
 #include "recording.h"
 
+#include <export/trackexport.h>
 #include <parser/recordingparser.h>
 
 #include <QJsonArray>
@@ -17,8 +18,10 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -31,9 +34,11 @@ struct Run
 };
 
 // Runs the command in the time zone given (the camera clock's "local"); UTC keeps the expected
-// times as the camera reads them. setUp may redirect the process before it starts.
+// times as the camera reads them. setUp may redirect the process before it starts; whileRunning
+// is called every few milliseconds until it ends, to read what it writes besides its output.
 Run runExtract(const QStringList &arguments, const QString &zone = QStringLiteral("UTC"),
-               const std::function<void(QProcess &)> &setUp = {})
+               const std::function<void(QProcess &)> &setUp = {},
+               const std::function<void()> &whileRunning = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -43,10 +48,16 @@ Run runExtract(const QStringList &arguments, const QString &zone = QStringLitera
         setUp(process);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
     Run run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
+    QElapsedTimer running;
+    running.start();
+    while (!process.waitForFinished(20)) {
+        if (process.state() == QProcess::NotRunning || running.hasExpired(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return run;
+        }
+        if (whileRunning)
+            whileRunning();
     }
     if (process.exitStatus() == QProcess::NormalExit)
         run.exitCode = process.exitCode();
@@ -76,6 +87,42 @@ QStringList entries(const QString &folder)
                                   .arg(status.st_ino));
     }
     return result;
+}
+
+// Appends what a non-blocking descriptor holds, without waiting for more.
+void drain(int descriptor, QByteArray *received)
+{
+    char buffer[65536];
+    ssize_t length;
+    while ((length = ::read(descriptor, buffer, sizeof buffer)) > 0)
+        received->append(buffer, int(length));
+}
+
+// Closes a descriptor at the end of a test, whichever way it ends.
+struct Descriptor
+{
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Whether the kernel serves block devices of this major number: a node of a number it does not
+// serve leads to no disk, so a test may offer it as an output without risk.
+bool blockMajorServed(int major)
+{
+    QFile devices(QStringLiteral("/proc/devices"));
+    if (!devices.open(QIODevice::ReadOnly))
+        return true;
+    const QList<QByteArray> lines = devices.readAll().split('\n');
+    const int block = lines.indexOf("Block devices:");
+    for (int i = block + 1; block >= 0 && i < lines.size(); ++i) {
+        if (lines.at(i).trimmed().split(' ').first().toInt() == major)
+            return true;
+    }
+    return block < 0;
 }
 
 QJsonDocument parseDocument(const QByteArray &text)
@@ -189,6 +236,7 @@ private slots:
     void geojsonReadByOgr();
     void jsonInQtsOwnLayout();
     void outputNotWritten();
+    void cancelWhileWaitingForAReader();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
@@ -197,6 +245,7 @@ private:
     QString mDetailed;
     QString mZones;
     QString mPlain;
+    QString mLong; // its document is more than a pipe holds
 };
 
 void TestExtract::initTestCase()
@@ -235,6 +284,14 @@ void TestExtract::initTestCase()
     }
     mZones = path(QStringLiteral("zones.mp4"));
     QVERIFY(zones.write(mZones));
+
+    Drive drive;
+    drive.seconds = 600;
+    Recording long10Minutes;
+    long10Minutes.source = ParserObject::Gps0Box;
+    long10Minutes.records = drive.records();
+    mLong = path(QStringLiteral("long.mp4"));
+    QVERIFY(long10Minutes.write(mLong));
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -493,38 +550,79 @@ void TestExtract::outputFile()
 
 void TestExtract::outputsNeverDestroyed_data()
 {
-    QTest::addColumn<QString>("output"); // in a folder holding each kind of file
+    // In a folder holding each kind of file; /dev/fd/{file}, {read-only file} and {socket} name a
+    // descriptor the command inherits.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("standardOutput"); // the log or the recording, appending to it
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error"); // %1 the output
-    QTest::addColumn<QString>("documentIn"); // out, pipe, log (standard output appending to it)
-    QTest::newRow("null device") << "null" << 0 << ""
+    QTest::addColumn<QString>("documentIn"); // out, pipe, log, file or socket
+    QTest::newRow("null device") << "null"
+                                 << "" << 0 << ""
                                  << "";
-    QTest::newRow("symbolic link to it") << "link" << 0 << ""
+    QTest::newRow("symbolic link to it") << "link"
+                                         << "" << 0 << ""
                                          << "";
-    QTest::newRow("full device") << "full" << 74 << "cannot write %1: "
+    QTest::newRow("full device") << "full"
+                                 << "" << 74 << "cannot write %1: "
                                  << "";
-    QTest::newRow("pipe with a reader") << "pipe" << 0 << ""
-                                        << "pipe";
-    QTest::newRow("pipe nobody reads") << "pipe" << 73 << "cannot open %1: nobody reads the pipe"
-                                       << "";
-    QTest::newRow("folder") << "folder" << 73 << "cannot create %1: it is a folder"
+    QTest::newRow("block device") << "block"
+                                  << "" << 73 << "cannot open %1: it is a block device"
+                                  << "";
+    QTest::newRow("socket") << "socket"
+                            << "" << 73 << "cannot open %1: it is a socket"
                             << "";
-    QTest::newRow("-") << "-" << 0 << ""
+    QTest::newRow("pipe with a reader") << "pipe"
+                                        << "" << 0 << ""
+                                        << "pipe";
+    QTest::newRow("pipe nobody reads") << "pipe"
+                                       << "" << 73 << "cannot open %1: nobody reads the pipe"
+                                       << "";
+    QTest::newRow("folder") << "folder"
+                            << "" << 73 << "cannot create %1: it is a folder"
+                            << "";
+    QTest::newRow("-") << "-"
+                       << "" << 0 << ""
                        << "out";
-    QTest::newRow("/dev/stdout") << "/dev/stdout" << 0 << ""
+    QTest::newRow("/dev/stdout") << "/dev/stdout"
+                                 << "" << 0 << ""
                                  << "out";
-    QTest::newRow("/dev/fd/1") << "/dev/fd/1" << 0 << ""
+    QTest::newRow("/dev/fd/1") << "/dev/fd/1"
+                               << "" << 0 << ""
                                << "out";
-    QTest::newRow("/dev/stdout appending") << "/dev/stdout" << 0 << ""
+    QTest::newRow("/dev/stdout appending") << "/dev/stdout"
+                                           << "log" << 0 << ""
                                            << "log";
-    QTest::newRow("- appending") << "-" << 0 << ""
+    QTest::newRow("- appending") << "-"
+                                 << "log" << 0 << ""
                                  << "log";
+    // As with "{ echo HEADER; velqor-extract -o /dev/stdout ...; echo FOOTER; } > file".
+    QTest::newRow("a file the caller writes before and after") << "/dev/fd/{file}"
+                                                               << "" << 0 << ""
+                                                               << "file";
+    QTest::newRow("a socket") << "/proc/self/fd/{socket}"
+                              << "" << 0 << ""
+                              << "socket";
+    QTest::newRow("a file open for reading only")
+            << "/dev/fd/{read-only file}"
+            << "" << 73 << "cannot open %1: it is open for reading only"
+            << "";
     // As with "-o clips/*.MP4": refused before anything is read.
     const QString same = QStringLiteral("the output %1 is the recording ");
-    QTest::newRow("the recording") << "recording.mp4" << 64 << same << "";
-    QTest::newRow("the recording spelt otherwise") << "folder/../recording.mp4" << 64 << same << "";
-    QTest::newRow("hard link to the recording") << "hard.mp4" << 64 << same << "";
-    QTest::newRow("symbolic link to the recording") << "soft.mp4" << 64 << same << "";
+    QTest::newRow("the recording") << "recording.mp4"
+                                   << "" << 64 << same << "";
+    QTest::newRow("the recording spelt otherwise") << "folder/../recording.mp4"
+                                                   << "" << 64 << same << "";
+    QTest::newRow("hard link to the recording") << "hard.mp4"
+                                                << "" << 64 << same << "";
+    QTest::newRow("symbolic link to the recording") << "soft.mp4"
+                                                    << "" << 64 << same << "";
+    QTest::newRow("standard output appending to the recording")
+            << "-"
+            << "recording.mp4" << 64 << "standard output is the recording "
+            << "";
+    QTest::newRow("/dev/stdout appending to the recording") << "/dev/stdout"
+                                                            << "recording.mp4" << 64 << same << "";
 }
 
 // Devices, pipes and standard output are written where they stand, and a recording is never
@@ -532,50 +630,95 @@ void TestExtract::outputsNeverDestroyed_data()
 void TestExtract::outputsNeverDestroyed()
 {
     QFETCH(QString, output);
+    QFETCH(QString, standardOutput);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     QFETCH(QString, documentIn);
     QTemporaryDir dir;
     const auto name = [&](const char *entry) { return QFile::encodeName(dir.filePath(entry)); };
-    // Stand-ins for /dev/null and /dev/full, which must never be at risk here.
+    // Stand-ins for /dev/null and /dev/full, which must never be at risk here, and a block device
+    // that no driver serves; only root may make them, so only their rows need root.
+    constexpr int UnservedMajor = 120; // set aside for local use, in no kernel of its own
     if (::mknod(name("null").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0
-        || ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
-        QSKIP("cannot make device nodes (needs root)");
+        || ::mknod(name("full").constData(), S_IFCHR | 0666, makedev(1, 7)) != 0
+        || (output == QLatin1String("block")
+            && (blockMajorServed(UnservedMajor)
+                || ::mknod(name("block").constData(), S_IFBLK | 0666, makedev(UnservedMajor, 0))
+                           != 0))) {
+        if (QStringList({"null", "link", "full", "block"}).contains(output))
+            QSKIP("cannot make device nodes (needs root)");
+    }
     QVERIFY(QFile::link(QStringLiteral("null"), dir.filePath(QStringLiteral("link"))));
     QCOMPARE(::mkfifo(name("pipe").constData(), 0600), 0);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    Descriptor listening{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, name("socket").constData(), sizeof address.sun_path);
+    QCOMPARE(::bind(listening.fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
     const QString recording = dir.filePath(QStringLiteral("recording.mp4"));
-    QVERIFY(QFile::copy(mDetailed, recording));
+    QVERIFY(QFile::copy(mLong, recording));
     QCOMPARE(::link(name("recording.mp4").constData(), name("hard.mp4").constData()), 0);
     QVERIFY(QFile::link(QStringLiteral("recording.mp4"), dir.filePath(QStringLiteral("soft.mp4"))));
     const QString log = dir.filePath(QStringLiteral("log"));
     QFile old(log);
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\n") == 4);
     old.close();
-    const int readEnd = documentIn == QLatin1String("pipe")
-                                ? ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK)
-                                : -1;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+
+    // The descriptor the command inherits, if any, and the end the test reads.
+    Descriptor inherited;
+    Descriptor readEnd;
+    if (output.contains(QLatin1String("{file}"))) {
+        inherited.fd = ::open(name("shared").constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        QCOMPARE(::write(inherited.fd, "HEADER\n", 7), 7);
+    } else if (output.contains(QLatin1String("{read-only file}"))) {
+        inherited.fd = ::open(name("log").constData(), O_RDONLY);
+    } else if (output.contains(QLatin1String("{socket}"))) {
+        int ends[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        inherited.fd = ends[0];
+        readEnd.fd = ends[1];
+        QCOMPARE(::fcntl(inherited.fd, F_SETFD, 0), 0);
+        QCOMPARE(::fcntl(readEnd.fd, F_SETFL, O_NONBLOCK), 0);
+    } else if (documentIn == QLatin1String("pipe")) {
+        readEnd.fd = ::open(name("pipe").constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    output.replace(QRegularExpression(QStringLiteral("\\{.*\\}")), QString::number(inherited.fd));
     const QStringList before = entries(dir.path());
 
-    const Run run = runExtract({"--output", output, recording}, QStringLiteral("UTC"),
-                               [&](QProcess &process) {
-                                   process.setWorkingDirectory(dir.path());
-                                   if (documentIn == QLatin1String("log"))
-                                       process.setStandardOutputFile(log, QIODevice::Append);
-                               });
+    QByteArray received;
+    const Run run = runExtract(
+            {"--output", output, recording}, QStringLiteral("UTC"),
+            [&](QProcess &process) {
+                process.setWorkingDirectory(dir.path());
+                if (!standardOutput.isEmpty())
+                    process.setStandardOutputFile(dir.filePath(standardOutput), QIODevice::Append);
+            },
+            [&] {
+                if (readEnd.fd >= 0)
+                    drain(readEnd.fd, &received);
+            });
     QCOMPARE(run.exitCode, exitCode);
-    if (!error.isEmpty())
-        QVERIFY2(run.err.contains(error.arg(output).toUtf8()), run.err.constData());
+    if (!error.isEmpty()) {
+        const QString expected = error.contains(QLatin1String("%1")) ? error.arg(output) : error;
+        QVERIFY2(run.err.contains(expected.toUtf8()), run.err.constData());
+    }
     QCOMPARE(entries(dir.path()), before);
-    QCOMPARE(contents(recording), contents(mDetailed));
+    QCOMPARE(contents(recording), contents(mLong));
     const QByteArray document = runExtract({recording}).out;
-    QCOMPARE(run.out, documentIn == QLatin1String("out") ? document : QByteArray());
-    QCOMPARE(contents(log),
-             "old\n" + (documentIn == QLatin1String("log") ? document : QByteArray()));
-    if (readEnd >= 0) {
-        QFile pipe;
-        QVERIFY(pipe.open(readEnd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-        QCOMPARE(pipe.readAll(), document);
+    QVERIFY(document.size() > 64 * 1024);
+    const auto expectedIn = [&](const char *place, const QByteArray &elsewhere = {}) {
+        return documentIn == QLatin1String(place) ? document : elsewhere;
+    };
+    QCOMPARE(run.out, expectedIn("out"));
+    QCOMPARE(contents(log), "old\n" + expectedIn("log"));
+    if (readEnd.fd >= 0)
+        drain(readEnd.fd, &received);
+    QCOMPARE(received, expectedIn("pipe", expectedIn("socket")));
+    if (documentIn == QLatin1String("file")) {
+        QCOMPARE(::write(inherited.fd, "FOOTER\n", 7), 7);
+        QCOMPARE(contents(shared), "HEADER\n" + document + "FOOTER\n");
     }
 }
 
@@ -896,6 +1039,24 @@ void TestExtract::outputNotWritten()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 74);
     QVERIFY(process.readAllStandardError().contains("cannot write the output"));
+}
+
+// The viewer's export to a pipe that nobody reads yet stops waiting for a reader once cancelled.
+void TestExtract::cancelWhileWaitingForAReader()
+{
+    const QString pipe = path(QStringLiteral("unread.pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    int asked = 0;
+    QString error;
+    const TrackExport::Status status = TrackExport::writeFile(
+            TrackWriter::Gpx, {}, pipe, CameraClock::unzoned(),
+            [&asked](qint64, qint64) {
+                ++asked;
+                return false;
+            },
+            &error);
+    QCOMPARE(status, TrackExport::Cancelled);
+    QCOMPARE(asked, 1);
 }
 
 QTEST_GUILESS_MAIN(TestExtract)
