@@ -8,6 +8,9 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 constexpr int MaxOffsetMinutes = 14 * 60; // the furthest any zone lies from UTC
@@ -139,18 +142,29 @@ QByteArray CameraClock::utcTime(const GpsData &sample)
 // A zone's offset is looked up only where a run starts and where its readings jump: in between,
 // UTC advances as the readings do, which keeps a camera that counts through a change right and
 // costs nothing per sample. A jump that the zone's change does not explain is a pause, as the
-// drive's segments have them, or a clock set otherwise: the readings after it start afresh.
+// drive's segments have them, or a clock set otherwise: the readings after it start afresh. It
+// may also be a stray reading or a few, such as before the camera's first fix: where the readings
+// come back to the run they left before they made a run of their own, its offset still holds.
 qint64 CameraClock::utcSeconds(qint64 reading)
 {
     if (mKind != Zoned)
         return reading - mOffset;
-    if (mRun == InRun) {
-        const qint64 step = reading - mLastReading;
-        if ((step < 0 || step > DriveAssembler::GapSeconds) && !followChange(reading))
-            mRun = AfterPause;
+    if (mRun == InRun && std::llabs(reading - mLastReading) > DriveAssembler::GapSeconds
+        && !followChange(reading))
+        mRun = AfterPause;
+    if (mRun == AfterPause && mLeft
+        && std::llabs(reading - mLeftReading) <= DriveAssembler::GapSeconds
+        && std::llabs(mLastReading - mRunStart) <= DriveAssembler::GapSeconds) {
+        mOffset = mLeftOffset;
+        mLeft = false;
+        mRun = InRun;
     }
     if (mRun != InRun) {
+        mLeft = mRun == AfterPause;
+        mLeftReading = mLastReading;
+        mLeftOffset = mOffset;
         mOffset = firstOffset(reading);
+        mRunStart = reading;
         mRun = InRun;
     }
     mLastReading = reading;
@@ -164,35 +178,29 @@ int CameraClock::zoneOffsetAt(qint64 utcSeconds) const
     return mZone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC));
 }
 
-// The reading's own digits taken as UTC lie within a day of the moment, which gives the offset
-// to try; the offset at the moment that try points to is the answer, also for the hour that a
-// change to daylight-saving time skips, which has no moment of its own. Where a change sets
-// clocks back, that answer is one of two moments; after a pause the other one may be the one
-// that follows the last run.
+// A day either side of the reading's own digits taken as UTC lies the offset before and the one
+// after any change near the reading. Where a change sets clocks back, the reading stands for a
+// moment under each, and the earlier one is taken, unless after a pause only the later one does
+// not come before the last run. Where a change skips an hour, the reading stands for no moment:
+// the camera kept counting, on the smaller offset that was in force before.
 int CameraClock::firstOffset(qint64 reading) const
 {
-    const int offset = zoneOffsetAt(reading - zoneOffsetAt(reading));
-    if (mRun != AfterPause)
-        return offset;
-    const qint64 lastUtc = mLastReading - mOffset;
-    const qint64 utc = reading - offset;
-    // The earlier moment lies before the change that preceded the answer, the later one after
-    // the change that follows it.
-    const QTimeZone::OffsetData before
-            = mZone.previousTransition(QDateTime::fromSecsSinceEpoch(utc + 1, Qt::UTC));
-    if (before.atUtc.isValid()) {
-        const qint64 change = before.atUtc.toSecsSinceEpoch();
-        const int earlier = zoneOffsetAt(change - 1);
-        if (reading - earlier < change && reading - earlier >= lastUtc)
-            return earlier;
-    }
-    if (utc >= lastUtc)
-        return offset;
-    const QTimeZone::OffsetData after
-            = mZone.nextTransition(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
-    if (after.atUtc.isValid() && reading - after.offsetFromUtc >= after.atUtc.toSecsSinceEpoch())
-        return after.offsetFromUtc;
-    return offset;
+    const int before = zoneOffsetAt(reading - SecondsPerDay);
+    const int after = zoneOffsetAt(reading + SecondsPerDay);
+    if (before == after)
+        return before;
+    const bool beforeFits = zoneOffsetAt(reading - before) == before;
+    const bool afterFits = zoneOffsetAt(reading - after) == after;
+    if (beforeFits != afterFits)
+        return beforeFits ? before : after;
+    if (!beforeFits)
+        return std::min(before, after);
+    const int earlier = std::max(before, after);
+    const int later = std::min(before, after);
+    if (mRun == AfterPause && reading - earlier < mLastReading - mOffset
+        && reading - later >= mLastReading - mOffset)
+        return later;
+    return earlier;
 }
 
 // A camera that moves its clock at a change jumps by the change: under the new offset its

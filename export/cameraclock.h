@@ -17,9 +17,10 @@ public:
     // A clock on this computer's time zone (TZ when set), as inZone() follows one.
     static CameraClock systemLocal();
     // A clock on a zone with daylight-saving changes. A run of readings takes the zone's offset
-    // at its first reading and keeps it while the readings advance, since most cameras keep
-    // counting through a change; where the readings jump by the zone's change at one of its
-    // transitions, the camera moved its clock, and the new offset follows.
+    // at its first reading (the earlier moment where a change repeats an hour) and keeps it
+    // while the readings go on, since most cameras keep counting through a change; where the
+    // readings jump by the zone's change at one of its transitions, the camera moved its clock,
+    // and the new offset follows.
     static CameraClock inZone(const QTimeZone &zone);
     // "+HH:MM" or "-HH:MM" (up to 14:00), "local" or "none"; false for any other text.
     static bool fromText(const QString &text, CameraClock *clock);
@@ -67,5 +68,10 @@ private:
     QTimeZone mZone;
     enum Run { NoRun, InRun, AfterPause };
     Run mRun = NoRun;
+    qint64 mRunStart = 0; // the reading that started the run
     qint64 mLastReading = 0; // and mLastReading - mOffset its UTC time, within a run
+    // The run that the readings last left at a jump, while they may still come back to it.
+    bool mLeft = false;
+    qint64 mLeftReading = 0;
+    int mLeftOffset = 0;
 };
