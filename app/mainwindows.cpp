@@ -146,25 +146,26 @@ void MainWindows::setUpPlaylistTable()
     auto *columnFit = new QTimer(this);
     columnFit->setSingleShot(true);
     columnFit->setInterval(100);
-    connect(columnFit, &QTimer::timeout, this, &MainWindows::fitPlaylistColumns);
+    connect(columnFit, &QTimer::timeout, this, [this] { fitPlaylistColumns(false); });
     connect(mModel, &QAbstractItemModel::rowsInserted, columnFit, qOverload<>(&QTimer::start));
     connect(mModel, &QAbstractItemModel::dataChanged, columnFit, qOverload<>(&QTimer::start));
-    fitPlaylistColumns();
+    fitPlaylistColumns(true);
     table->horizontalScrollBar()->setStyleSheet(QLatin1String(HorizontalScrollBarStyle));
     table->verticalScrollBar()->setStyleSheet(QLatin1String(VerticalScrollBarStyle));
 }
 
-void MainWindows::fitPlaylistColumns()
+void MainWindows::fitPlaylistColumns(bool anew)
 {
     // The least widths suit one platform's fonts only; a length or date cut short helps nobody.
-    // Columns only ever widen, so that a width the user chose stays.
+    // Columns only widen as texts arrive, so that a width the user chose stays; a new font
+    // fits them anew.
     constexpr int LeastWidths[] = {260, 80, 180, 80};
     QAbstractItemView *view = ui->tbl_PlayListView;
     QHeaderView *header = ui->tbl_PlayListView->horizontalHeader();
     for (int column = 0; column < 4; ++column) {
         const int wanted = std::max({LeastWidths[column], view->sizeHintForColumn(column),
                                      header->sectionSizeHint(column)});
-        if (wanted > header->sectionSize(column))
+        if (anew || wanted > header->sectionSize(column))
             header->resizeSection(column, wanted);
     }
 }

@@ -94,7 +94,7 @@ protected:
 
 private:
     void setUpPlaylistTable();
-    void fitPlaylistColumns();
+    void fitPlaylistColumns(bool anew);
     void connectParts();
     int addFiles(const QFileInfoList &files);
     void playRecord(PlaylistItem *item);
@@ -115,8 +115,7 @@ private:
     void retranslateExport();
     // The local files of the selected rows, or of every row, in playlist order.
     QStringList exportRows(bool all) const;
-    void askAndExport(const QString &title, const QStringList &files, bool asDrive,
-                      const QString &name);
+    void askAndExport(const QString &title, const QStringList &files, bool asDrive, QString name);
     void stopExport();
     // Off while files are added: an export then would hold the adding up and miss the rest.
 

@@ -87,7 +87,7 @@ void MainWindows::exportDrive()
 }
 
 void MainWindows::askAndExport(const QString &title, const QStringList &files, bool asDrive,
-                               const QString &name)
+                               QString name)
 {
     // The menu was enabled before an adding began; a modal dialog would hold the adding up and
     // export a part of the drive.
@@ -101,19 +101,34 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
     // another file than the one written; the question below is about that one.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.selectNameFilter(types.first());
-    dialog.selectFile(name + QLatin1Char('.') + TrackWriter::formatNames().at(TrackWriter::Gpx));
+    // Without an extension, so that a file type chosen in the dialog is the one written.
+    dialog.selectFile(name);
     TrackWriter::Format format;
     QString path;
-    do {
+    for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
         path = ExportJob::targetPath(dialog.selectedFiles().first(), dialog.selectedNameFilter(),
                                      &format);
-    } while (QFileInfo::exists(path)
-             && QMessageBox::question(
-                        this, title,
-                        tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
-                        != QMessageBox::Yes);
+        const QFileInfo target(path);
+        if (!target.exists())
+            break;
+        // A device or a pipe would be written into, not replaced.
+        if (!target.isFile()) {
+            QMessageBox::warning(this, title,
+                                 tr("%1 is not a file that an export can replace.")
+                                         .arg(QDir::toNativeSeparators(path)));
+            continue;
+        }
+        if (QMessageBox::question(
+                    this, title,
+                    tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
+            == QMessageBox::Yes)
+            break;
+    }
+    // A drive is named after the file the user chose; its folder's name can be anybody's.
+    if (asDrive)
+        name = QFileInfo(path).completeBaseName();
     startExport({files, asDrive, name, format, path});
 }
 

@@ -111,7 +111,7 @@ void MainWindows::setSystemFontSize(bool changeOnce)
                  ui->lbl_GyroCurrentValueY, ui->lbl_GyroCurrentZ, ui->lbl_GyroCurrentValueZ,
                  ui->pBtn_Speed})
         widget->setFont(large);
-    fitPlaylistColumns();
+    fitPlaylistColumns(true);
     QCoreApplication::processEvents();
     move(geometry().topLeft());
 }

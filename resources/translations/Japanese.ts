@@ -199,6 +199,11 @@
         <translation>書き出しに失敗しました。</translation>
     </message>
     <message>
+        <source>%1 is not a file that an export can replace.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1 はファイルではないため、書き出しで置き換えられません。</translation>
+    </message>
+    <message>
         <source>%1 already exists. Replace it?</source>
         <translatorcomment>addition</translatorcomment>
         <translation>%1 は既に存在します。置き換えますか?</translation>

@@ -23,6 +23,7 @@
 #include <QFileDialog>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
@@ -35,6 +36,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +54,13 @@ T *part(const MainWindows &window, const char *name)
     if (!widget)
         qFatal("the window has no %s", name);
     return widget;
+}
+
+// As a user types it: selectFile() leaves a name field that has the focus alone.
+void typeFileName(QFileDialog *dialog, const QString &folder, const QString &name)
+{
+    dialog->setDirectory(folder);
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
 }
 
 QString coordinates(const GpsData &sample)
@@ -389,7 +399,7 @@ void TestMainWindows::exportsTheDriveAndReportsFailures()
             modal->close();
         } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
             dialog->selectNameFilter(QStringLiteral("GPX (*.gpx)"));
-            dialog->selectFile(out.filePath("drive")); // the extension comes from the filter
+            typeFileName(dialog, out.path(), "drive"); // the extension comes from the filter
             static_cast<QDialog *>(dialog)->accept();
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             // Left open past the progress dialog's delayed show, which must not come over it.
@@ -489,10 +499,13 @@ void TestMainWindows::replacingTheWrittenFileIsAsked_data()
     QTest::addColumn<int>("answer"); // to the question, if asked
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("pipe"); // in the file's place, which is refused
 
-    QTest::newRow("no") << "GPX (*.gpx)" << int(QMessageBox::No) << true << false;
-    QTest::newRow("yes") << "GPX (*.gpx)" << int(QMessageBox::Yes) << true << true;
-    QTest::newRow("another file") << "KML (*.kml)" << int(QMessageBox::No) << false << false;
+    QTest::newRow("no") << "GPX (*.gpx)" << int(QMessageBox::No) << true << false << false;
+    QTest::newRow("yes") << "GPX (*.gpx)" << int(QMessageBox::Yes) << true << true << false;
+    QTest::newRow("another file") << "KML (*.kml)" << int(QMessageBox::No) << false << false
+                                  << false;
+    QTest::newRow("a pipe") << "GPX (*.gpx)" << int(QMessageBox::Ok) << false << false << true;
 }
 
 void TestMainWindows::replacingTheWrittenFileIsAsked()
@@ -501,14 +514,19 @@ void TestMainWindows::replacingTheWrittenFileIsAsked()
     QFETCH(int, answer);
     QFETCH(bool, asked);
     QFETCH(bool, replaced);
+    QFETCH(bool, pipe);
     MainWindows window;
     openDrive(&window);
     QSignalSpy finished(&window, &MainWindows::exportFinished);
     QTemporaryDir out;
-    QFile old(out.filePath("drive.gpx"));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old");
-    old.close();
+    QFile old(out.filePath("trip.gpx"));
+    if (pipe) {
+        QCOMPARE(::mkfifo(QFile::encodeName(old.fileName()).constData(), 0600), 0);
+    } else {
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+    }
 
     QString question;
     QString firstType;
@@ -520,7 +538,7 @@ void TestMainWindows::replacingTheWrittenFileIsAsked()
                 return dialog->reject();
             firstType = dialog->nameFilters().first();
             dialog->selectNameFilter(fileType);
-            dialog->selectFile(out.filePath("drive"));
+            typeFileName(dialog, out.path(), "trip");
             static_cast<QDialog *>(dialog)->accept();
         } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             question = box->text();
@@ -530,16 +548,26 @@ void TestMainWindows::replacingTheWrittenFileIsAsked()
     driver.start(50);
     QVERIFY(QMetaObject::invokeMethod(&window, "exportDrive"));
     driver.stop();
-    QCOMPARE(question.contains(QStringLiteral("drive.gpx already exists")), asked);
+    QCOMPARE(question.contains(QStringLiteral("trip.gpx already exists")), asked);
+    QCOMPARE(question.contains(QStringLiteral("not a file that an export can replace")), pipe);
     QCOMPARE(firstType, QStringLiteral("GPX (*.gpx)"));
-    QCOMPARE(dialogs, asked && !replaced ? 2 : 1);
-    if (asked && !replaced)
+    const bool askedAgain = (asked && !replaced) || pipe;
+    QCOMPARE(dialogs, askedAgain ? 2 : 1);
+    if (askedAgain)
         QCOMPARE(finished.count(), 0);
     else
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
+    if (pipe) {
+        QVERIFY(QFileInfo(old.fileName()).exists() && !QFileInfo(old.fileName()).isFile());
+        return;
+    }
     QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll() != "old", replaced);
-    QCOMPARE(QFile::exists(out.filePath("drive.kml")), !asked);
+    const QByteArray written = old.readAll();
+    QCOMPARE(written != "old", replaced);
+    // The drive takes the name the user chose, not its folder's, which can be anybody's.
+    if (replaced)
+        QVERIFY2(written.contains("<name>trip</name>"), written.left(400).constData());
+    QCOMPARE(QFile::exists(out.filePath("trip.kml")), !asked);
 }
 
 // Exports get shared: neither a track's name nor a file field tells where the recordings lay.
@@ -645,10 +673,17 @@ void TestMainWindows::playlistColumnsShowTheirWholeTexts()
     };
     // The widths follow the texts a moment later, once for a burst of changes.
     QTRY_COMPARE_WITH_TIMEOUT(firstCutText(), QString(), Patience);
-    // A column the user widened stays so when more texts arrive.
+    // A column the user widened stays so when more rows and texts arrive.
     table->setColumnWidth(1, 300);
-    window.openUrls({QUrl::fromLocalFile(mDrive)});
-    QTest::qWait(500);
+    QTemporaryDir more;
+    const QString first = model->index(0, 0).data().toString();
+    QVERIFY(QFile::copy(QDir(mDrive).filePath(first), more.filePath("MORE_" + first)));
+    const int rows = model->rowCount();
+    window.openUrls({QUrl::fromLocalFile(more.path())});
+    QCOMPARE(model->rowCount(), rows + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(model->index(rows, 1).data().toString() != QLatin1String("00:00:00"),
+                             Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(firstCutText(), QString(), Patience);
     QCOMPARE(table->columnWidth(1), 300);
     window.close();
 }
@@ -735,14 +770,17 @@ void TestMainWindows::closingCancelsTheExportAtOnce()
     }
     QTemporaryDir out;
     MainWindows window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    PlaylistModel *model = openDrive(&window);
     QSignalSpy finished(&window, &MainWindows::exportFinished);
+    // The long recording takes long enough to read for the test to be in time to cancel the
+    // writing; closing while reading should not wait for its end.
+    const QStringList files{model->item(0)->url.toLocalFile(), mLongRecording};
     QVERIFY(window.startExport(
-            {{mLongRecording}, false, QString(), TrackWriter::Gpx, out.filePath("track.gpx")}));
+            {files, false, QString(), TrackWriter::Gpx, out.filePath("track.gpx")}));
+    auto *job = window.findChild<ExportJob *>();
+    QSignalSpy progressed(job, &ExportJob::progressed);
     if (whileWriting) {
-        // Read in full, so the one part is written before the cancel is seen.
-        auto *job = window.findChild<ExportJob *>();
+        // Read in full, so the part is written before the cancel is seen.
         connect(
                 job, &ExportJob::progressed, job,
                 [job](int step) {
@@ -753,7 +791,8 @@ void TestMainWindows::closingCancelsTheExportAtOnce()
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Patience);
         QCOMPARE(finished.first(), QVariantList({false, QString()}));
     } else {
-        QTest::qWait(200); // into the reading
+        // The short recording is read: the long one is being read now.
+        QTRY_VERIFY_WITH_TIMEOUT(!progressed.isEmpty(), Patience);
     }
     QElapsedTimer closing;
     closing.start();
