@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <gst/gst.h>
+
 namespace {
 
 // A reader of a computer whose names match no adapter list and whose processor counts as weak.
@@ -14,6 +16,23 @@ public:
     QString processorName() const override { return QString(); }
     QStringList adapterDescriptions(AdapterFamily) const override { return QStringList(); }
 };
+
+// An H.265 decoder as the framework lists it, under any name; it never decodes anything.
+GType fakeH265DecoderType()
+{
+    static const GType type = g_type_register_static_simple(
+            GST_TYPE_ELEMENT, "VelqorFakeH265Decoder", sizeof(GstElementClass),
+            [](gpointer klass, gpointer) {
+                static GstStaticPadTemplate sink = GST_STATIC_PAD_TEMPLATE(
+                        "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("video/x-h265"));
+                gst_element_class_add_static_pad_template(GST_ELEMENT_CLASS(klass), &sink);
+                gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "H.265 decoder",
+                                                      "Codec/Decoder/Video/Hardware",
+                                                      "Decodes nothing", "Velqor tests");
+            },
+            sizeof(GstElement), nullptr, GTypeFlags(0));
+    return type;
+}
 
 } // namespace
 
@@ -48,6 +67,14 @@ void TestUnixDecoderRegistry::h265DecodersRankedOut()
     const UnixDecoderRegistry registry;
     QCOMPARE(registry.hasDecoder(VideoCodec::H264), std::optional<bool>(true));
     QCOMPARE(registry.hasDecoder(VideoCodec::H265), std::optional<bool>(false));
+
+    // A vaapi decoder ranked first still leaves the codec to chance: the player may skip it.
+    // The same decoder under another name counts.
+    QVERIFY(gst_element_register(nullptr, "vaapifakeh265dec", GST_RANK_PRIMARY,
+                                 fakeH265DecoderType()));
+    QCOMPARE(registry.hasDecoder(VideoCodec::H265), std::optional<bool>(false));
+    QVERIFY(gst_element_register(nullptr, "fakeh265dec", GST_RANK_PRIMARY, fakeH265DecoderType()));
+    QCOMPARE(registry.hasDecoder(VideoCodec::H265), std::optional<bool>(true));
 }
 
 void TestUnixDecoderRegistry::frameworkThatCannotStartRefusesNothing()
