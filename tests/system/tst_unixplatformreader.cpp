@@ -258,6 +258,10 @@ void TestUnixPlatformReader::namesSplit_data()
     QTest::newRow("name of its own after a number")
             << "RV350 [Radeon 9550/9600/X1050 Series]"
             << QStringList{"RV350", "Radeon 9550", "Radeon 9600", "X1050 Series"};
+    QTest::newRow("a full name starts a series of its own")
+            << "Sun XT [Radeon HD 8670A/8670M/8690M / R5 M330 / M430]"
+            << QStringList{"Sun XT",          "Radeon HD 8670A", "Radeon HD 8670M",
+                           "Radeon HD 8690M", "R5 M330",         "R5 M430"};
     QTest::newRow("HD 4600 without brackets")
             << "Xeon E3-1200 v3/4th Gen Core Processor Integrated Graphics Controller"
             << QStringList{"Xeon E3-1200 v3",
