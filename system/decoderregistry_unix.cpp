@@ -25,8 +25,13 @@ std::optional<bool> UnixDecoderRegistry::hasDecoder(VideoCodec codec) const
     GstCaps *stream
             = gst_caps_from_string(codec == VideoCodec::H265 ? "video/x-h265" : "video/x-h264");
     bool found = false;
-    for (GList *item = decoders; item && !found; item = item->next)
-        found = gst_element_factory_can_sink_any_caps(GST_ELEMENT_FACTORY(item->data), stream);
+    for (GList *item = decoders; item && !found; item = item->next) {
+        GstElementFactory *factory = GST_ELEMENT_FACTORY(item->data);
+        // The player skips vaapi decoders whenever its video sink cannot take their output, which
+        // depends on the sink it plays into, not on this computer: they never make a codec safe.
+        found = !g_str_has_prefix(gst_plugin_feature_get_name(factory), "vaapi")
+                && gst_element_factory_can_sink_any_caps(factory, stream);
+    }
     gst_caps_unref(stream);
     gst_plugin_feature_list_free(decoders);
     return found;

@@ -214,32 +214,31 @@ QStringList UnixPlatformReader::adapterNames(const QString &databaseName)
         models = databaseName.mid(open + 1, close - open - 1);
     }
 
-    // After a slash comes either another model number of the first name's series ("Radeon RX
-    // 470/480", "Radeon RX 5600 OEM/5600 XT") or a name of its own ("Radeon Vega Series / Radeon
-    // Vega Mobile Series"). The series is what precedes the first name's model number, or, when
-    // no word of it starts with a digit, all of it but its last word ("Radeon X550/X600").
+    // After a slash comes either another model number in the series of the last full name
+    // ("Radeon RX 470/480", "Radeon RX 5600 OEM/5600 XT", "R5 M330 / M430") or a full name, which
+    // starts a series of its own ("Radeon Vega Series / Radeon Vega Mobile Series"). A series is
+    // what precedes the full name's model number, or, when no word of it starts with a digit, all
+    // of it but its last word ("Radeon X550/X600").
     QString series;
     bool numberedSeries = false;
-    bool first = true;
     for (const QString &part : models.split(QLatin1Char('/'))) {
         const QString model = part.simplified();
         if (model.isEmpty())
             continue;
-        if (first) {
-            first = false;
-            const QStringList words = model.split(QLatin1Char(' '));
-            int number = 0;
-            while (number < words.size() && !words.at(number).at(0).isDigit())
-                ++number;
-            numberedSeries = number < words.size();
-            series = words.mid(0, numberedSeries ? number : words.size() - 1)
-                             .join(QLatin1Char(' '));
-            names << model;
+        const bool inSeries
+                = !series.isEmpty()
+                  && (numberedSeries ? model.at(0).isDigit() : !model.contains(QLatin1Char(' ')));
+        if (inSeries) {
+            names << series + QLatin1Char(' ') + model;
             continue;
         }
-        const bool inSeries
-                = numberedSeries ? model.at(0).isDigit() : !model.contains(QLatin1Char(' '));
-        names << (inSeries && !series.isEmpty() ? series + QLatin1Char(' ') + model : model);
+        names << model;
+        const QStringList words = model.split(QLatin1Char(' '));
+        int number = 0;
+        while (number < words.size() && !words.at(number).at(0).isDigit())
+            ++number;
+        numberedSeries = number < words.size();
+        series = words.mid(0, numberedSeries ? number : words.size() - 1).join(QLatin1Char(' '));
     }
     return names;
 }
