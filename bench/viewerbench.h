@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -46,6 +47,46 @@ inline qint64 statusKb(const QString &pid, const char *field)
             return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+inline qint64 parentOf(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // The command name in parentheses may hold blanks; the fields after it do not.
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+}
+
+inline bool descendsFromUs(const QString &pid)
+{
+    const qint64 us = QCoreApplication::applicationPid();
+    for (qint64 p = pid.toLongLong(); p > 1; p = parentOf(QString::number(p))) {
+        if (p == us)
+            return true;
+    }
+    return false;
+}
+
+// The web engine's helper processes are this process's descendants running its helper program.
+inline qint64 webEngineKb(qint64 *processes)
+{
+    qint64 total = 0;
+    *processes = 0;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains("QtWebEngineProcess")
+            || !descendsFromUs(pid))
+            continue;
+        const qint64 kb = statusKb(pid, "VmRSS");
+        if (kb > 0) {
+            total += kb;
+            ++*processes;
+        }
+    }
+    return total;
 }
 
 } // namespace ViewerBench
