@@ -164,9 +164,10 @@ private:
 class User : public QObject
 {
 public:
-    User(MainWindows *window, quint32 seed)
+    User(MainWindows *window, quint32 seed, const QElapsedTimer &clock)
         : mWindow(window)
         , mRandom(seed)
+        , mClock(clock)
     {
         mArea = window->findChild<PlayAreaManager *>();
         mPanel = window->findChild<ControlPanel *>();
@@ -178,6 +179,7 @@ public:
         connect(mPanel, &ControlPanel::next, this, [this] {
             ++mAdvances;
             const int row = currentRow();
+            note(QStringLiteral("next from row %1 to row %2").arg(mRow).arg(row));
             if (row == mRow && !mRestarting) {
                 mRestarting = true;
                 QTimer::singleShot(500, this, &User::restart);
@@ -188,6 +190,7 @@ public:
             if (state == QMediaPlayer::PlayingState && mArea->currentItem() != mLastPlaying) {
                 mLastPlaying = mArea->currentItem();
                 ++mPlayed;
+                note(QStringLiteral("row %1 playing").arg(currentRow()));
             }
         });
         mActions.setSingleShot(true);
@@ -205,12 +208,26 @@ public:
     int advances() const { return mAdvances; }
     int played() const { return mPlayed; }
 
+    // What the user did or saw last at or before the time, in s since the clock started.
+    QString lastBefore(double seconds) const
+    {
+        QString last = QStringLiteral("nothing");
+        for (const auto &event : mEvents) {
+            if (event.first > seconds)
+                break;
+            last = QStringLiteral("%1 at %2 s").arg(event.second).arg(event.first, 0, 'f', 1);
+        }
+        return last;
+    }
+
 private:
     int currentRow() const
     {
         const PlaylistItem *item = mArea->currentItem();
         return item ? item->id : -1;
     }
+
+    void note(const QString &what) { mEvents.append({mClock.elapsed() / 1000.0, what}); }
 
     void scheduleNext() { mActions.start(2000 + int(mRandom.bounded(4000))); }
 
@@ -225,6 +242,7 @@ private:
             break;
         default:
             ++nextClicks;
+            note(QStringLiteral("next clicked"));
             click(QStringLiteral("btn_Next"));
             break;
         }
@@ -243,6 +261,7 @@ private:
                             Qt::NoModifier);
         QApplication::sendEvent(mSeekBar, &release);
         ++seeks;
+        note(QStringLiteral("seek click at %1 of %2 px").arg(at.x()).arg(mSeekBar->width()));
     }
 
     void changeView()
@@ -258,7 +277,9 @@ private:
         }
         if (others.isEmpty())
             return;
-        click(others.at(int(mRandom.bounded(others.size()))));
+        const QString chosen = others.at(int(mRandom.bounded(others.size())));
+        note(chosen + QStringLiteral(" clicked"));
+        click(chosen);
         ++viewChanges;
     }
 
@@ -269,6 +290,7 @@ private:
         ++loops;
         if (onLoopEnd)
             onLoopEnd();
+        note(QStringLiteral("first row started again"));
         mWindow->onTableDoubleClicked(mTable->model()->index(0, 0));
         mRow = currentRow();
         mRestarting = false;
@@ -280,6 +302,8 @@ private:
     QSlider *mSeekBar;
     QTableView *mTable;
     QRandomGenerator mRandom;
+    const QElapsedTimer &mClock;
+    QVector<QPair<double, QString>> mEvents;
     QTimer mActions;
     int mRow = -1;
     bool mRestarting = false;
@@ -355,7 +379,7 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     };
 
-    User user(&window, quint32(options.value("seed").toUInt()));
+    User user(&window, quint32(options.value("seed").toUInt()), clock);
     user.onLoopEnd = [&] {
         std::printf("%6lld s  loop %d ended\n", clock.elapsed() / 1000, user.loops);
         if (firstLoopKb < 0) {
@@ -430,7 +454,8 @@ int main(int argc, char *argv[])
                     latencies.size(), latencies.last(), p99, mean, PingGoalMs, int(late),
                     PingGoalMs);
         for (const auto &call : pinger.late())
-            std::printf("  sent at %.1f s, answered after %.1f ms\n", call.first, call.second);
+            std::printf("  sent at %.1f s, answered after %.1f ms; before it: %s\n", call.first,
+                        call.second, qPrintable(user.lastBefore(call.first)));
         met = met && latencies.last() <= PingGoalMs;
     }
     std::printf("verdict: %s\n", met ? "PASS, every goal met" : "FAIL, a goal was missed");
