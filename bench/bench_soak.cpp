@@ -339,14 +339,12 @@ int main(int argc, char *argv[])
     options.addHelpOption();
     options.addOption({"minutes", "How long to play, at most a day.", "minutes", "30"});
     options.addOption({"seed", "Seed of the user's choices and pauses.", "number", "1"});
-    options.addPositionalArgument("folder", "A drive folder, e.g. one written by velqor-demo.");
-    options.process(app);
-    bool minutesValid = false;
-    const double minutes = options.value("minutes").toDouble(&minutesValid);
-    if (options.positionalArguments().size() != 1 || !minutesValid || minutes <= 0
-        || minutes > 24 * 60)
-        options.showHelp(64);
-    const QString folder = QDir(options.positionalArguments().first()).absolutePath();
+    double minutes = 0;
+    const QString folder = ViewerBench::driveFolderArgument(options, [&] {
+        bool valid = false;
+        minutes = options.value("minutes").toDouble(&valid);
+        return valid && minutes > 0 && minutes <= 24 * 60;
+    });
 
     ViewerBench::useFreshSettings();
     MainWindows window;

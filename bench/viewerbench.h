@@ -1,6 +1,7 @@
 // Shared by the viewer's benchmarks: fresh settings, waiting in the event loop, process memory.
 #pragma once
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <functional>
 
 namespace ViewerBench {
 
@@ -19,6 +22,18 @@ inline void useFreshSettings()
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::DataLocation)
                   + QStringLiteral("/configuration.ini"));
+}
+
+// Takes the drive folder from the command line, after reading every option; shows the help and
+// leaves when it is missing or valid() finds the other options wrong.
+inline QString driveFolderArgument(
+        QCommandLineParser &options, const std::function<bool()> &valid = [] { return true; })
+{
+    options.addPositionalArgument("folder", "A drive folder, e.g. one written by velqor-demo.");
+    options.process(*QCoreApplication::instance());
+    if (options.positionalArguments().size() != 1 || !valid())
+        options.showHelp(64);
+    return QDir(options.positionalArguments().first()).absolutePath();
 }
 
 // Runs the event loop until done() holds or ms have passed; returns whether it held.
