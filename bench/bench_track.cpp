@@ -23,46 +23,6 @@ namespace {
 
 constexpr int Seconds = 3600;
 
-qint64 parentOf(const QString &pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // The command name in parentheses may hold blanks; the fields after it do not.
-    const QByteArray text = stat.readAll();
-    return text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
-}
-
-bool descendsFromUs(const QString &pid)
-{
-    const qint64 us = QCoreApplication::applicationPid();
-    for (qint64 p = pid.toLongLong(); p > 1; p = parentOf(QString::number(p))) {
-        if (p == us)
-            return true;
-    }
-    return false;
-}
-
-// The web engine's helper processes are this process's descendants running its helper program.
-qint64 webEngineKb(qint64 *processes)
-{
-    qint64 total = 0;
-    *processes = 0;
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs);
-    for (const QString &pid : pids) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains("QtWebEngineProcess")
-            || !descendsFromUs(pid))
-            continue;
-        const qint64 kb = ViewerBench::statusKb(pid, "VmRSS");
-        if (kb > 0) {
-            total += kb;
-            ++*processes;
-        }
-    }
-    return total;
-}
-
 int trackPoints(MapWebView *map)
 {
     auto answer = std::make_shared<QVariant>();
@@ -116,7 +76,7 @@ int main(int argc, char *argv[])
     }
     const qint64 drawnMs = sinceClick.elapsed();
     qint64 processes = 0;
-    const qint64 engineKb = webEngineKb(&processes);
+    const qint64 engineKb = ViewerBench::webEngineKb(&processes);
 
     std::printf(
             "one-hour recording (%d samples): double-click to track drawn on the map: %lld ms\n",

@@ -31,11 +31,7 @@ int main(int argc, char *argv[])
     options.addHelpOption();
     options.addOption(
             {"play-seconds", "How long to play before reading the memory.", "seconds", "10"});
-    options.addPositionalArgument("folder", "A drive folder, e.g. one written by velqor-demo.");
-    options.process(app);
-    if (options.positionalArguments().size() != 1)
-        options.showHelp(64);
-    const QString folder = QDir(options.positionalArguments().first()).absolutePath();
+    const QString folder = ViewerBench::driveFolderArgument(options);
 
     ViewerBench::useFreshSettings();
 
