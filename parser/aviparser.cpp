@@ -8,6 +8,17 @@
 AVIParser::AVIParser(const QString &fileName, QObject *parent)
     : ParserObject(fileName, parent)
 {
+    parse();
+}
+
+AVIParser::AVIParser(const QByteArray &contents, QObject *parent)
+    : ParserObject(contents, parent)
+{
+    parse();
+}
+
+void AVIParser::parse()
+{
     if (readFourCC(0) != "RIFF" || readU32LE(4) == 0 || readFourCC(8) != "AVI ")
         return;
     findMainHeader();

@@ -39,6 +39,17 @@ int handlerKindOf(const QByteArray &type)
 Mp4Parser::Mp4Parser(const QString &fileName, QObject *parent)
     : ParserObject(fileName, parent)
 {
+    parse();
+}
+
+Mp4Parser::Mp4Parser(const QByteArray &contents, QObject *parent)
+    : ParserObject(contents, parent)
+{
+    parse();
+}
+
+void Mp4Parser::parse()
+{
     walkChildren(0, fileSize(), [this](const BoxHeader &box) {
         if (box.type == "moov") {
             walkMovie(box);
@@ -50,7 +61,7 @@ Mp4Parser::Mp4Parser(const QString &fileName, QObject *parent)
         }
     });
 
-    qDebug() << "fileName:" << fileName;
+    qDebug() << "fileName:" << mFile.fileName();
     qDebug() << "videoInfo:" << mWidth << mHeight << mDuration << mSampleCount;
     qDebug() << "videoDecode: " << mVideoCodec;
 }

@@ -9,8 +9,10 @@ class Mp4Parser : public ParserObject
 
 public:
     explicit Mp4Parser(const QString &fileName, QObject *parent = nullptr);
+    explicit Mp4Parser(const QByteArray &contents, QObject *parent = nullptr);
 
 private:
+    void parse();
     struct BoxHeader
     {
         quint64 size = 0;

@@ -90,6 +90,13 @@ ParserObject::ParserObject(const QString &fileName, QObject *parent)
     }
 }
 
+ParserObject::ParserObject(const QByteArray &contents, QObject *parent)
+    : QObject(parent)
+    , mContents(contents)
+    , mInMemory(true)
+    , mFileSize(contents.size())
+{ }
+
 ParserObject::~ParserObject()
 {
     if (mFile.isOpen())
@@ -114,6 +121,12 @@ void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
     if (pos < 0 || pos >= mFileSize || length <= 0)
         return;
     length = qMin(length, mFileSize - pos);
+    if (mInMemory) {
+        // Already in memory: a read-ahead window would only copy the bytes twice.
+        std::memcpy(buffer, mContents.constData() + pos, size_t(length));
+        mBytesRead += length;
+        return;
+    }
     const qint64 step = pos - mLastReadEnd;
     mLastReadEnd = pos + length;
     const auto inWindow

@@ -35,9 +35,12 @@ public:
     static constexpr quint8 ScrambleKey = 0x5C;
 
     explicit ParserObject(const QString &fileName, QObject *parent = nullptr);
+    // Serves the recording from contents instead of a file, for callers that already hold its
+    // bytes; contents is shared, not copied, so a raw-data array must outlive the parser.
+    explicit ParserObject(const QByteArray &contents, QObject *parent = nullptr);
     ~ParserObject() override;
 
-    bool isOpen() const { return mFile.isOpen(); }
+    bool isOpen() const { return mInMemory || mFile.isOpen(); }
     int width() const { return mWidth; }
     int height() const { return mHeight; }
     int duration() const { return mDuration; }
@@ -108,6 +111,8 @@ private:
     bool locateAudioChunkRecord(quint32 i, qint64 *position);
     void decodeSample(const char *record, GpsData &data);
 
+    QByteArray mContents;
+    bool mInMemory = false;
     qint64 mFileSize = 0;
     qint64 mBytesRead = 0;
     QByteArray mWindow;
