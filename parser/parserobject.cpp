@@ -177,6 +177,32 @@ QByteArray ParserObject::readFourCC(qint64 pos)
     return QByteArray(bytes, int(qstrnlen(bytes, sizeof bytes)));
 }
 
+qint64 ParserObject::findFourCC(qint64 from, const char *fourCC, qint64 step)
+{
+    // A damaged file can lack what is searched for; reading it a block at a time instead of
+    // four bytes per step keeps such a scan from costing a read every few bytes. Blocks start
+    // small and grow, as what is searched for usually lies near.
+    qint64 block = 512;
+    QByteArray bytes;
+    for (qint64 start = from; start < mFileSize;
+         start += block, block = qMin(block * 2, ReadAheadBlock)) {
+        // Three bytes more, so that a match across the end of the block is seen whole.
+        bytes.resize(int(qMin(block + 3, mFileSize - start)));
+        readAt(start, bytes.data(), bytes.size());
+        const char *begin = bytes.constData();
+        const qint64 last = qMin<qint64>(block, bytes.size() - 3);
+        for (qint64 offset = 0; offset < last; ++offset) {
+            const void *hit = std::memchr(begin + offset, fourCC[0], size_t(last - offset));
+            if (!hit)
+                break;
+            offset = static_cast<const char *>(hit) - begin;
+            if ((start + offset - from) % step == 0 && std::memcmp(hit, fourCC, 4) == 0)
+                return start + offset;
+        }
+    }
+    return -1;
+}
+
 void ParserObject::limitSampleCount(qint64 firstItem, qint64 stride)
 {
     if (firstItem >= mFileSize) {

@@ -78,6 +78,9 @@ protected:
     quint32 readU32LE(qint64 pos) { return readNumber<quint32, false>(pos); }
     // Four characters as a type or chunk identifier, ending at the first NUL.
     QByteArray readFourCC(qint64 pos);
+    // The first position from, from + step, from + 2 step, ... where the file holds the four
+    // characters fourCC (which contain no NUL); -1 when there is none.
+    qint64 findFourCC(qint64 from, const char *fourCC, qint64 step);
 
     // Limits mSampleCount to the items (table entries or records, stride bytes apart from
     // firstItem) whose first byte lies inside the file, so a damaged count cannot make a reader
