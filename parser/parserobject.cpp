@@ -74,6 +74,21 @@ float gsensorFromGroup(const char *group)
     return sign == '-' ? -value : value;
 }
 
+// The first offset below last where bytes holds fourCC and skew + offset is a multiple of step;
+// -1 when there is none. The four bytes at an offset below last must all be readable.
+qint64 findOnStep(const char *bytes, qint64 last, const char *fourCC, qint64 skew, qint64 step)
+{
+    for (qint64 offset = 0; offset < last; ++offset) {
+        const void *hit = std::memchr(bytes + offset, fourCC[0], size_t(last - offset));
+        if (!hit)
+            return -1;
+        offset = static_cast<const char *>(hit) - bytes;
+        if ((skew + offset) % step == 0 && std::memcmp(hit, fourCC, 4) == 0)
+            return offset;
+    }
+    return -1;
+}
+
 } // namespace
 
 ParserObject::ParserObject(const QString &fileName, QObject *parent)
@@ -179,6 +194,13 @@ QByteArray ParserObject::readFourCC(qint64 pos)
 
 qint64 ParserObject::findFourCC(qint64 from, const char *fourCC, qint64 step)
 {
+    if (from < 0 || from >= mFileSize)
+        return -1;
+    if (mInMemory) {
+        const qint64 offset
+                = findOnStep(mContents.constData() + from, mFileSize - from - 3, fourCC, 0, step);
+        return offset < 0 ? -1 : from + offset;
+    }
     // A damaged file can lack what is searched for; reading it a block at a time instead of
     // four bytes per step keeps such a scan from costing a read every few bytes. Blocks start
     // small and grow, as what is searched for usually lies near.
@@ -189,16 +211,10 @@ qint64 ParserObject::findFourCC(qint64 from, const char *fourCC, qint64 step)
         // Three bytes more, so that a match across the end of the block is seen whole.
         bytes.resize(int(qMin(block + 3, mFileSize - start)));
         readAt(start, bytes.data(), bytes.size());
-        const char *begin = bytes.constData();
-        const qint64 last = qMin<qint64>(block, bytes.size() - 3);
-        for (qint64 offset = 0; offset < last; ++offset) {
-            const void *hit = std::memchr(begin + offset, fourCC[0], size_t(last - offset));
-            if (!hit)
-                break;
-            offset = static_cast<const char *>(hit) - begin;
-            if ((start + offset - from) % step == 0 && std::memcmp(hit, fourCC, 4) == 0)
-                return start + offset;
-        }
+        const qint64 offset = findOnStep(bytes.constData(), qMin<qint64>(block, bytes.size() - 3),
+                                         fourCC, start - from, step);
+        if (offset >= 0)
+            return start + offset;
     }
     return -1;
 }

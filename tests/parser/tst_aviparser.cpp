@@ -190,9 +190,15 @@ void TestAviParser::movieListAtAnyEvenOffset()
     w.end();
     w.end();
     QVERIFY(w.close());
-    AVIParser parser(path);
-    QCOMPARE(parser.sampleSource(), ParserObject::AviAudioChunk);
-    QCOMPARE(speeds(parser), QVector<int>({33, 33}));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // Searched in the file's blocks and in memory at once.
+    AVIParser fromFile(path);
+    AVIParser fromMemory(file.readAll());
+    for (AVIParser *parser : {&fromFile, &fromMemory}) {
+        QCOMPARE(parser->sampleSource(), ParserObject::AviAudioChunk);
+        QCOMPARE(speeds(*parser), QVector<int>({33, 33}));
+    }
 }
 
 void TestAviParser::mainHeader()
