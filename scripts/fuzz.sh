@@ -40,6 +40,8 @@ for f in "$seeds/3"/*; do
     *.avi) kind=avi ;;
     *) kind=mp4 ;;
     esac
+    # Only into the corpora of this run: another run may be reading the other one.
+    [[ " ${kinds[*]} " == *" $kind "* ]] || continue
     mkdir -p "$build/corpus/$kind"
     cp "$f" "$build/corpus/$kind/"
 done
