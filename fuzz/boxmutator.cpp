@@ -182,7 +182,8 @@ bool BoxMutator::mutatePayload(QByteArray &data, const QVector<Box> &boxes, int 
               + (payloadLength > window ? int(mRandom() % unsigned(payloadLength - window + 1))
                                         : 0);
     const qint64 room = qint64(maxSize) - (data.size() - window);
-    if (room <= 0)
+    // The byte mutator needs the window itself to fit.
+    if (room < qMax(window, 1))
         return false;
     QByteArray bytes;
     if (window == 0) {
