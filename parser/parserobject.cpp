@@ -132,16 +132,21 @@ VideoInfo ParserObject::videoInfo() const
 
 void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
 {
-    std::memset(buffer, 0, size_t(length));
-    if (pos < 0 || pos >= mFileSize || length <= 0)
+    if (length <= 0)
         return;
-    length = qMin(length, mFileSize - pos);
     if (mInMemory) {
         // Already in memory: a read-ahead window would only copy the bytes twice.
-        std::memcpy(buffer, mContents.constData() + pos, size_t(length));
-        mBytesRead += length;
+        const qint64 inside = pos >= 0 && pos < mFileSize ? qMin(length, mFileSize - pos) : 0;
+        if (inside > 0)
+            std::memcpy(buffer, mContents.constData() + pos, size_t(inside));
+        std::memset(buffer + inside, 0, size_t(length - inside));
+        mBytesRead += inside;
         return;
     }
+    std::memset(buffer, 0, size_t(length));
+    if (pos < 0 || pos >= mFileSize)
+        return;
+    length = qMin(length, mFileSize - pos);
     const qint64 step = pos - mLastReadEnd;
     mLastReadEnd = pos + length;
     const auto inWindow
