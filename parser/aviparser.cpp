@@ -8,6 +8,17 @@
 AVIParser::AVIParser(const QString &fileName, QObject *parent)
     : ParserObject(fileName, parent)
 {
+    parse();
+}
+
+AVIParser::AVIParser(const QByteArray &contents, QObject *parent)
+    : ParserObject(contents, parent)
+{
+    parse();
+}
+
+void AVIParser::parse()
+{
     if (readFourCC(0) != "RIFF" || readU32LE(4) == 0 || readFourCC(8) != "AVI ")
         return;
     findMainHeader();
@@ -18,12 +29,12 @@ AVIParser::AVIParser(const QString &fileName, QObject *parent)
 void AVIParser::findMainHeader()
 {
     qint64 position = 12;
-    while (position < fileSize()) {
-        const QByteArray id = readFourCC(position);
+    // Rounds of 12 bytes that do not start with "LIST" lead nowhere, so the search skips them.
+    while ((position = findFourCC(position, "LIST", 12)) >= 0) {
         const quint32 size = readU32LE(position + 4);
         const QByteArray type = readFourCC(position + 8);
         position += 12;
-        if (id != "LIST" || size == 0 || type != "hdrl")
+        if (size == 0 || type != "hdrl")
             continue;
         const QByteArray headerId = readFourCC(position);
         const quint32 headerSize = readU32LE(position + 4);
@@ -59,13 +70,9 @@ void AVIParser::findAudioChunks()
     qint64 position = 12;
     quint32 listSize = 0;
     bool found = false;
-    while (position < fileSize()) {
-        // Chunks start on even offsets, and a header list whose stream format is 18 bytes long
-        // puts the movie list at 2 modulo 4, so every even offset is looked at.
-        if (readFourCC(position) != "LIST") {
-            position += 2;
-            continue;
-        }
+    // Chunks start on even offsets, and a header list whose stream format is 18 bytes long puts
+    // the movie list at 2 modulo 4, so every even offset is looked at.
+    while ((position = findFourCC(position, "LIST", 2)) >= 0) {
         listSize = readU32LE(position + 4);
         found = readFourCC(position + 8) == "movi";
         position += 12;

@@ -9,8 +9,10 @@ class AVIParser : public ParserObject
 
 public:
     explicit AVIParser(const QString &fileName, QObject *parent = nullptr);
+    explicit AVIParser(const QByteArray &contents, QObject *parent = nullptr);
 
 private:
+    void parse();
     void findMainHeader();
     bool findGpsList();
     void findAudioChunks();

@@ -39,10 +39,21 @@ int handlerKindOf(const QByteArray &type)
 Mp4Parser::Mp4Parser(const QString &fileName, QObject *parent)
     : ParserObject(fileName, parent)
 {
+    parse();
+}
+
+Mp4Parser::Mp4Parser(const QByteArray &contents, QObject *parent)
+    : ParserObject(contents, parent)
+{
+    parse();
+}
+
+void Mp4Parser::parse()
+{
     walkChildren(0, fileSize(), [this](const BoxHeader &box) {
-        if (box.type == "moov") {
+        if (box.is("moov")) {
             walkMovie(box);
-        } else if (box.type == "gps0") {
+        } else if (box.is("gps0")) {
             mSampleCount = quint32(qMin<qint64>(box.payloadSize / 311, 0xFFFFFFFF));
             mSampleTableOffset = box.payloadStart;
             mSampleSource = Gps0Box;
@@ -50,19 +61,22 @@ Mp4Parser::Mp4Parser(const QString &fileName, QObject *parent)
         }
     });
 
-    qDebug() << "fileName:" << fileName;
+    qDebug() << "fileName:" << mFile.fileName();
     qDebug() << "videoInfo:" << mWidth << mHeight << mDuration << mSampleCount;
     qDebug() << "videoDecode: " << mVideoCodec;
 }
 
 Mp4Parser::BoxHeader Mp4Parser::readBoxHeader(qint64 position)
 {
+    // One read for the size, the type and the 64-bit size that may follow.
+    uchar bytes[16];
+    readAt(position, reinterpret_cast<char *>(bytes), sizeof bytes);
     BoxHeader box;
-    const quint32 size = readU32BE(position);
-    box.type = readFourCC(position + 4);
+    const quint32 size = qFromBigEndian<quint32>(bytes);
+    std::memcpy(box.type, bytes + 4, sizeof box.type);
     box.payloadStart = position + 8;
     if (size == 1) {
-        box.size = readU64BE(position + 8);
+        box.size = qFromBigEndian<quint64>(bytes + 8);
         box.payloadStart = position + 16;
         box.valid = box.size >= 16;
         // Far beyond any file, but small enough that position arithmetic cannot overflow.
@@ -97,11 +111,11 @@ void Mp4Parser::walkChildren(qint64 begin, qint64 length, Visitor visit)
 void Mp4Parser::walkMovie(const BoxHeader &moov)
 {
     walkChildren(moov.payloadStart, moov.payloadSize, [this](const BoxHeader &box) {
-        if (box.type == "trak") {
+        if (box.is("trak")) {
             walkTrack(box);
-        } else if (box.type == "mvhd") {
+        } else if (box.is("mvhd")) {
             readMovieHeader(box.payloadStart);
-        } else if (box.type == "gps ") {
+        } else if (box.is("gps ")) {
             mSampleCount = readU32BE(box.payloadStart + 4);
             mSampleTableOffset = box.payloadStart + 8;
             mSampleSource = GpsBox;
@@ -126,9 +140,9 @@ void Mp4Parser::walkTrack(const BoxHeader &trak)
     int trackHeight = 0;
     quint32 trackCreation = 0;
     walkChildren(trak.payloadStart, trak.payloadSize, [&](const BoxHeader &box) {
-        if (box.type == "mdia") {
+        if (box.is("mdia")) {
             handlerKind = walkMedia(box);
-        } else if (box.type == "tkhd") {
+        } else if (box.is("tkhd")) {
             trackCreation = readU32BE(box.payloadStart + 4);
             trackWidth = int(readU32BE(box.payloadStart + 76) >> 16);
             trackHeight = int(readU32BE(box.payloadStart + 80) >> 16);
@@ -150,11 +164,11 @@ int Mp4Parser::walkMedia(const BoxHeader &mdia)
 {
     MediaState media;
     walkChildren(mdia.payloadStart, mdia.payloadSize, [&](const BoxHeader &box) {
-        if (box.type == "hdlr") {
+        if (box.is("hdlr")) {
             readHandler(box, media);
-        } else if (box.type == "minf") {
+        } else if (box.is("minf")) {
             walkChildren(box.payloadStart, box.payloadSize, [&](const BoxHeader &child) {
-                if (child.type == "stbl")
+                if (child.is("stbl"))
                     walkSampleTable(child, media);
             });
         }
@@ -176,19 +190,19 @@ void Mp4Parser::readHandler(const BoxHeader &hdlr, MediaState &media)
 void Mp4Parser::walkSampleTable(const BoxHeader &stbl, MediaState &media)
 {
     walkChildren(stbl.payloadStart, stbl.payloadSize, [&](const BoxHeader &box) {
-        if (box.type == "stco") {
+        if (box.is("stco")) {
             media.chunkCount = readU32BE(box.payloadStart + 4);
             media.chunkTableOffset = box.payloadStart + 8;
-        } else if (box.type == "stsd") {
+        } else if (box.is("stsd")) {
             // Version, flags and entry count are all zero as cameras write them, so they read as
             // a header of size 0 that the walk passes over before the sample entries.
             walkChildren(box.payloadStart, box.payloadSize, [this](const BoxHeader &entry) {
-                if (entry.type == "avc1")
+                if (entry.is("avc1"))
                     mCodecOfEntry = 1;
-                else if (entry.type == "hvc1")
+                else if (entry.is("hvc1"))
                     mCodecOfEntry = 2;
             });
-        } else if (box.type == "stsz") {
+        } else if (box.is("stsz")) {
             readSampleSizes(box.payloadStart);
         }
     });

@@ -3,21 +3,29 @@
 
 #include "parserobject.h"
 
+#include <cstring>
+
 class Mp4Parser : public ParserObject
 {
     Q_OBJECT
 
 public:
     explicit Mp4Parser(const QString &fileName, QObject *parent = nullptr);
+    explicit Mp4Parser(const QByteArray &contents, QObject *parent = nullptr);
 
 private:
+    void parse();
     struct BoxHeader
     {
         quint64 size = 0;
         qint64 payloadStart = 0;
         qint64 payloadSize = 0;
-        QByteArray type;
+        char type[4] = {};
         bool valid = true; // false for a size that cannot hold its own header
+
+        // Every name looked for has four characters and no NUL, so comparing the four bytes is
+        // comparing the type's text up to its first NUL.
+        bool is(const char *name) const { return std::memcmp(type, name, 4) == 0; }
     };
     struct MediaState
     {

@@ -74,6 +74,21 @@ float gsensorFromGroup(const char *group)
     return sign == '-' ? -value : value;
 }
 
+// The first offset below last where bytes holds fourCC and skew + offset is a multiple of step;
+// -1 when there is none. The four bytes at an offset below last must all be readable.
+qint64 findOnStep(const char *bytes, qint64 last, const char *fourCC, qint64 skew, qint64 step)
+{
+    for (qint64 offset = 0; offset < last; ++offset) {
+        const void *hit = std::memchr(bytes + offset, fourCC[0], size_t(last - offset));
+        if (!hit)
+            return -1;
+        offset = static_cast<const char *>(hit) - bytes;
+        if ((skew + offset) % step == 0 && std::memcmp(hit, fourCC, 4) == 0)
+            return offset;
+    }
+    return -1;
+}
+
 } // namespace
 
 ParserObject::ParserObject(const QString &fileName, QObject *parent)
@@ -89,6 +104,13 @@ ParserObject::ParserObject(const QString &fileName, QObject *parent)
         qDebug() << "Mp4Parser open file error, file:" << fileName;
     }
 }
+
+ParserObject::ParserObject(const QByteArray &contents, QObject *parent)
+    : QObject(parent)
+    , mContents(contents)
+    , mInMemory(true)
+    , mFileSize(contents.size())
+{ }
 
 ParserObject::~ParserObject()
 {
@@ -110,8 +132,19 @@ VideoInfo ParserObject::videoInfo() const
 
 void ParserObject::readAt(qint64 pos, char *buffer, qint64 length)
 {
+    if (length <= 0)
+        return;
+    if (mInMemory) {
+        // Already in memory: a read-ahead window would only copy the bytes twice.
+        const qint64 inside = pos >= 0 && pos < mFileSize ? qMin(length, mFileSize - pos) : 0;
+        if (inside > 0)
+            std::memcpy(buffer, mContents.constData() + pos, size_t(inside));
+        std::memset(buffer + inside, 0, size_t(length - inside));
+        mBytesRead += inside;
+        return;
+    }
     std::memset(buffer, 0, size_t(length));
-    if (pos < 0 || pos >= mFileSize || length <= 0)
+    if (pos < 0 || pos >= mFileSize)
         return;
     length = qMin(length, mFileSize - pos);
     const qint64 step = pos - mLastReadEnd;
@@ -162,6 +195,33 @@ QByteArray ParserObject::readFourCC(qint64 pos)
     char bytes[4];
     readAt(pos, bytes, sizeof bytes);
     return QByteArray(bytes, int(qstrnlen(bytes, sizeof bytes)));
+}
+
+qint64 ParserObject::findFourCC(qint64 from, const char *fourCC, qint64 step)
+{
+    if (from < 0 || from >= mFileSize)
+        return -1;
+    if (mInMemory) {
+        const qint64 offset
+                = findOnStep(mContents.constData() + from, mFileSize - from - 3, fourCC, 0, step);
+        return offset < 0 ? -1 : from + offset;
+    }
+    // A damaged file can lack what is searched for; reading it a block at a time instead of
+    // four bytes per step keeps such a scan from costing a read every few bytes. Blocks start
+    // small and grow, as what is searched for usually lies near.
+    qint64 block = 512;
+    QByteArray bytes;
+    for (qint64 start = from; start < mFileSize;
+         start += block, block = qMin(block * 2, ReadAheadBlock)) {
+        // Three bytes more, so that a match across the end of the block is seen whole.
+        bytes.resize(int(qMin(block + 3, mFileSize - start)));
+        readAt(start, bytes.data(), bytes.size());
+        const qint64 offset = findOnStep(bytes.constData(), qMin<qint64>(block, bytes.size() - 3),
+                                         fourCC, start - from, step);
+        if (offset >= 0)
+            return start + offset;
+    }
+    return -1;
 }
 
 void ParserObject::limitSampleCount(qint64 firstItem, qint64 stride)

@@ -35,9 +35,12 @@ public:
     static constexpr quint8 ScrambleKey = 0x5C;
 
     explicit ParserObject(const QString &fileName, QObject *parent = nullptr);
+    // Serves the recording from contents instead of a file, for callers that already hold its
+    // bytes; contents is shared, not copied, so a raw-data array must outlive the parser.
+    explicit ParserObject(const QByteArray &contents, QObject *parent = nullptr);
     ~ParserObject() override;
 
-    bool isOpen() const { return mFile.isOpen(); }
+    bool isOpen() const { return mInMemory || mFile.isOpen(); }
     int width() const { return mWidth; }
     int height() const { return mHeight; }
     int duration() const { return mDuration; }
@@ -75,6 +78,9 @@ protected:
     quint32 readU32LE(qint64 pos) { return readNumber<quint32, false>(pos); }
     // Four characters as a type or chunk identifier, ending at the first NUL.
     QByteArray readFourCC(qint64 pos);
+    // The first position from, from + step, from + 2 step, ... where the file holds the four
+    // characters fourCC (which contain no NUL); -1 when there is none.
+    qint64 findFourCC(qint64 from, const char *fourCC, qint64 step);
 
     // Limits mSampleCount to the items (table entries or records, stride bytes apart from
     // firstItem) whose first byte lies inside the file, so a damaged count cannot make a reader
@@ -108,6 +114,8 @@ private:
     bool locateAudioChunkRecord(quint32 i, qint64 *position);
     void decodeSample(const char *record, GpsData &data);
 
+    QByteArray mContents;
+    bool mInMemory = false;
     qint64 mFileSize = 0;
     qint64 mBytesRead = 0;
     QByteArray mWindow;

@@ -42,6 +42,8 @@ private slots:
     void audioChunksInAnyOrder();
     void padRule();
     void chunksBehindMovieList();
+    void movieListAtAnyEvenOffset_data();
+    void movieListAtAnyEvenOffset();
     void mainHeader();
     void noMainHeader();
     void tailOffset_data();
@@ -154,6 +156,49 @@ void TestAviParser::chunksBehindMovieList()
     AVIParser parser(path);
     QCOMPARE(parser.sampleCount(), 3u);
     QCOMPARE(speeds(parser), QVector<int>({21, 21, 21}));
+}
+
+void TestAviParser::movieListAtAnyEvenOffset_data()
+{
+    QTest::addColumn<qint64>("listAt");
+    QTest::addColumn<bool>("decoy");
+    // Around the ends of the blocks in which the search reads the file: 512 bytes after where
+    // it starts, then twice as many each time, then 64 KiB at a time.
+    for (qint64 end : {524, 1548, 3596, 7692, 15884, 32268, 65036, 130572}) {
+        for (qint64 listAt : {end - 4, end - 2, end})
+            QTest::addRow("at %lld", listAt) << listAt << false;
+        QTest::addRow("at %lld behind an odd one", end - 2) << end - 2 << true;
+    }
+}
+
+void TestAviParser::movieListAtAnyEvenOffset()
+{
+    QFETCH(qint64, listAt);
+    QFETCH(bool, decoy);
+    const QString path = mDir.filePath(QStringLiteral("file%1.AVI").arg(++mFiles));
+    AviWriter w(path);
+    w.begin("RIFF", "AVI ");
+    // A movie list header at an odd offset is not where a chunk can start.
+    if (decoy) {
+        w.hole(listAt - 15 - w.pos());
+        w.bytes(QByteArray("LIST\x00\x00\x01\x00movi", 12));
+    }
+    w.hole(listAt - w.pos());
+    w.begin("LIST", "movi");
+    for (const SampleRecord &record : recordsAt(33, 2))
+        w.recordChunk(record);
+    w.end();
+    w.end();
+    QVERIFY(w.close());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // Searched in the file's blocks and in memory at once.
+    AVIParser fromFile(path);
+    AVIParser fromMemory(file.readAll());
+    for (AVIParser *parser : {&fromFile, &fromMemory}) {
+        QCOMPARE(parser->sampleSource(), ParserObject::AviAudioChunk);
+        QCOMPARE(speeds(*parser), QVector<int>({33, 33}));
+    }
 }
 
 void TestAviParser::mainHeader()
