@@ -68,14 +68,16 @@ void Mp4Parser::parse()
 
 Mp4Parser::BoxHeader Mp4Parser::readBoxHeader(qint64 position)
 {
-    // One read for the size, the type and the 64-bit size that may follow.
+    // The 64-bit size is read only where it is there: reading 16 bytes for every header would
+    // step back 8 bytes behind an empty box, which the read-ahead takes for a jump.
     uchar bytes[16];
-    readAt(position, reinterpret_cast<char *>(bytes), sizeof bytes);
+    readAt(position, reinterpret_cast<char *>(bytes), 8);
     BoxHeader box;
     const quint32 size = qFromBigEndian<quint32>(bytes);
     std::memcpy(box.type, bytes + 4, sizeof box.type);
     box.payloadStart = position + 8;
     if (size == 1) {
+        readAt(position + 8, reinterpret_cast<char *>(bytes + 8), 8);
         box.size = qFromBigEndian<quint64>(bytes + 8);
         box.payloadStart = position + 16;
         box.valid = box.size >= 16;
