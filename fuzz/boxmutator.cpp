@@ -175,6 +175,18 @@ QByteArray BoxMutator::randomBytes(int length)
 bool BoxMutator::mutatePayload(QByteArray &data, const QVector<Box> &boxes, int index,
                                size_t maxSize)
 {
+    // A byte edit anywhere in a container's children would change a size that no one rewrites:
+    // the edit goes to a box inside it that holds no boxes.
+    if (boxes.at(index).container) {
+        QVector<int> leaves;
+        for (int k = index + 1; k < boxes.size() && boxes.at(k).start < boxes.at(index).end; ++k) {
+            if (!boxes.at(k).container)
+                leaves.append(k);
+        }
+        if (leaves.isEmpty())
+            return false;
+        index = leaves.at(int(mRandom() % unsigned(leaves.size())));
+    }
     const Box &box = boxes.at(index);
     const int payloadLength = box.end - box.payload;
     const int window = qMin(payloadLength, MaxWindow);

@@ -58,6 +58,31 @@ QByteArray aviFile(qint64 extraSize = 0)
                  extraSize);
 }
 
+// Whether the boxes in [begin, end) follow each other exactly and the containers' children
+// exactly fill them.
+bool nested(const QByteArray &data, int begin, int end, BoxMutator::Layout layout)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    const bool mp4 = layout == BoxMutator::Mp4Boxes;
+    int position = begin;
+    while (position < end) {
+        if (end - position < 8)
+            return false;
+        const QByteArray type = data.mid(position + (mp4 ? 4 : 0), 4);
+        const qint64 length = mp4 ? qint64(qFromBigEndian<quint32>(bytes + position)) - 8
+                                  : qint64(qFromLittleEndian<quint32>(bytes + position + 4));
+        const int payload = position + 8;
+        if (length < 0 || length > end - payload)
+            return false;
+        const int children = mp4 ? payload : payload + 4;
+        const bool container = type == "moov" || type == "trak" || type == "RIFF" || type == "LIST";
+        if (container && !nested(data, children, payload + int(length), layout))
+            return false;
+        position = payload + int(length) + (mp4 ? 0 : int(length & 1));
+    }
+    return position == end;
+}
+
 } // namespace
 
 class TestBoxMutator : public QObject
@@ -65,9 +90,44 @@ class TestBoxMutator : public QObject
     Q_OBJECT
 
 private slots:
+    void payloadEditKeepsSizesNested_data();
+    void payloadEditKeepsSizesNested();
     void boxCutShortIsStillEdited_data();
     void boxCutShortIsStillEdited();
 };
+
+void TestBoxMutator::payloadEditKeepsSizesNested_data()
+{
+    QTest::addColumn<BoxMutator::Layout>("layout");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("mp4") << BoxMutator::Mp4Boxes
+                         << box("ftyp", "isom") + movie() + box("mdat", QByteArray(64, '\0'));
+    QTest::newRow("avi") << BoxMutator::RiffChunks << aviFile();
+}
+
+void TestBoxMutator::payloadEditKeepsSizesNested()
+{
+    QFETCH(BoxMutator::Layout, layout);
+    QFETCH(QByteArray, file);
+    QVERIFY(nested(file, 0, file.size(), layout));
+    BoxMutator mutator(layout, growInMiddle);
+    int payloadEdits = 0;
+    for (unsigned seed = 0; seed < 400; ++seed) {
+        QByteArray data = file;
+        data.resize(file.size() + 4096);
+        byteMutatorCalled = false;
+        const size_t size = mutator.mutate(reinterpret_cast<uint8_t *>(data.data()),
+                                           size_t(file.size()), size_t(data.size()), seed);
+        // Only payload edits hand bytes to the byte mutator; the others damage sizes on purpose.
+        if (!byteMutatorCalled)
+            continue;
+        ++payloadEdits;
+        QCOMPARE(size, size_t(file.size() + 20));
+        data.truncate(int(size));
+        QVERIFY2(nested(data, 0, data.size(), layout), qPrintable(QString::number(seed)));
+    }
+    QVERIFY(payloadEdits > 50);
+}
 
 void TestBoxMutator::boxCutShortIsStillEdited_data()
 {
