@@ -120,17 +120,18 @@ void BoxMutator::scanRange(const QByteArray &data, int begin, int end, int paren
                                               quint64(INT_MAX)));
                 box.payload = position + 16;
             }
-            // Size 0 (to the end of the file) and sizes that leave their parent end the scan.
-            if (length < box.payload - position || length > end - position)
+            // Size 0 (to the end of the file) ends the scan. A box that leaves its parent is taken
+            // as cut short, so that one damaged size does not hide everything inside it.
+            if (length < box.payload - position)
                 return;
+            length = qMin<qint64>(length, end - position);
             box.end = position + int(length);
             box.next = box.end;
             // A sample description's version, flags and entry count precede its entries.
             box.children = box.payload + (std::memcmp(type, "stsd", 4) == 0 ? 8 : 0);
         } else {
-            const qint64 length = qFromLittleEndian<quint32>(bytes + position + 4);
-            if (length > end - box.payload)
-                return;
+            const qint64 length = qMin<qint64>(qFromLittleEndian<quint32>(bytes + position + 4),
+                                               end - box.payload);
             box.end = box.payload + int(length);
             box.next = qMin(box.end + int(length & 1), end);
             box.children = box.payload + 4; // after the list's form type
@@ -174,6 +175,18 @@ QByteArray BoxMutator::randomBytes(int length)
 bool BoxMutator::mutatePayload(QByteArray &data, const QVector<Box> &boxes, int index,
                                size_t maxSize)
 {
+    // A byte edit anywhere in a container's children would change a size that no one rewrites:
+    // the edit goes to a box inside it that holds no boxes.
+    if (boxes.at(index).container) {
+        QVector<int> leaves;
+        for (int k = index + 1; k < boxes.size() && boxes.at(k).start < boxes.at(index).end; ++k) {
+            if (!boxes.at(k).container)
+                leaves.append(k);
+        }
+        if (leaves.isEmpty())
+            return false;
+        index = leaves.at(int(mRandom() % unsigned(leaves.size())));
+    }
     const Box &box = boxes.at(index);
     const int payloadLength = box.end - box.payload;
     const int window = qMin(payloadLength, MaxWindow);

@@ -28,7 +28,7 @@ private:
         int start = 0;
         int payload = 0; // after the size and type fields
         int children = 0; // after a list's form type or a sample description's entry count
-        int end = 0; // end of the payload as the size field states it
+        int end = 0; // end of the payload as the size field states it, cut at the parent's end
         int next = 0; // where a sibling may begin: after a RIFF chunk's pad byte
         int parent = -1;
         bool container = false;

@@ -19,9 +19,10 @@ if [[ ! "$duration" =~ ^([0-9]+)([smh]?)$ ]] || [ "${BASH_REMATCH[1]}" -eq 0 ]; 
     exit 64
 fi
 case "${BASH_REMATCH[2]}" in
-h) seconds=$((BASH_REMATCH[1] * 3600)) ;;
-m) seconds=$((BASH_REMATCH[1] * 60)) ;;
-*) seconds=${BASH_REMATCH[1]} ;;
+# Base 10 even with a leading zero, which bash arithmetic would take for octal.
+h) seconds=$((10#${BASH_REMATCH[1]} * 3600)) ;;
+m) seconds=$((10#${BASH_REMATCH[1]} * 60)) ;;
+*) seconds=$((10#${BASH_REMATCH[1]})) ;;
 esac
 
 # Records sit 64 KiB into audio chunks, so inputs must be allowed to be that large; beyond
