@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
@@ -444,7 +445,7 @@ int main(int argc, char *argv[])
     } else {
         const double mean
                 = std::accumulate(latencies.cbegin(), latencies.cend(), 0.0) / latencies.size();
-        const double p99 = latencies.at(int(0.99 * (latencies.size() - 1)));
+        const double p99 = latencies.at(int(std::ceil(0.99 * latencies.size())) - 1);
         const auto late = std::count_if(latencies.cbegin(), latencies.cend(),
                                         [](double ms) { return ms > PingGoalMs; });
         std::printf("ping: %d answered, max %.1f ms, p99 %.1f ms, mean %.2f ms, over %.0f ms: "
