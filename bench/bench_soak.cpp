@@ -27,6 +27,8 @@
 #include <numeric>
 #include <thread>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int SampleMs = 10000;
@@ -127,9 +129,12 @@ private:
             const qint64 sent = mSentNs.load();
             if (sent >= 0) {
                 if (now - sent > HungMs * 1000000) {
-                    std::fprintf(stderr, "the window has not answered a ping for %lld s: hung\n",
-                                 HungMs / 1000);
-                    std::fflush(stdout);
+                    // Straight to the descriptor: the hung thread may hold the lock of a stream.
+                    char message[80];
+                    const int size = std::snprintf(
+                            message, sizeof message,
+                            "the window has not answered a ping for %lld s: hung\n", HungMs / 1000);
+                    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, size);
                     std::_Exit(3);
                 }
                 continue;
