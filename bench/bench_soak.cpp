@@ -86,10 +86,9 @@ void countMessage(QtMsgType type, const QMessageLogContext &context, const QStri
 class Pinger
 {
 public:
-    // Times are read from clock, which must have been started.
-    Pinger(QObject *window, const QElapsedTimer &clock)
-        : mWindow(window)
-        , mClock(clock)
+    // Made in the window's thread; times are read from clock, which must have been started.
+    explicit Pinger(const QElapsedTimer &clock)
+        : mClock(clock)
     {
         mThread = std::thread([this] { run(); });
     }
@@ -99,6 +98,8 @@ public:
     {
         {
             std::lock_guard<std::mutex> lock(mMutex);
+            if (!mStopping)
+                mStoppedNs = mClock.nsecsElapsed();
             mStopping = true;
         }
         mWake.notify_all();
@@ -106,13 +107,13 @@ public:
             mThread.join();
     }
 
-    // Answered latencies in ms, plus the wait of a call still unanswered at the end.
+    // After stop(): answered latencies in ms, plus the wait of a call still unanswered at stop().
     QVector<double> latencies() const
     {
         QVector<double> all = mLatencies;
         const qint64 sent = mSentNs.load();
         if (sent >= 0)
-            all << (mClock.nsecsElapsed() - sent) / 1e6;
+            all << (mStoppedNs - sent) / 1e6;
         return all;
     }
 
@@ -141,7 +142,7 @@ private:
             }
             mSentNs = now;
             QMetaObject::invokeMethod(
-                    mWindow,
+                    &mReceiver,
                     [this, now] {
                         // Only the window's thread touches the lists.
                         const double ms = (mClock.nsecsElapsed() - now) / 1e6;
@@ -154,7 +155,9 @@ private:
         }
     }
 
-    QObject *mWindow;
+    // Goes with the pinger, and with it a call still queued, which would otherwise run on a
+    // pinger that is gone.
+    QObject mReceiver;
     const QElapsedTimer &mClock;
     QVector<QPair<double, double>> mLate;
     std::atomic<qint64> mSentNs{-1};
@@ -162,6 +165,7 @@ private:
     std::mutex mMutex;
     std::condition_variable mWake;
     bool mStopping = false;
+    qint64 mStoppedNs = -1;
     std::thread mThread;
 };
 
@@ -391,7 +395,7 @@ int main(int argc, char *argv[])
             samplesBeforeFirstLoop = samples.size();
         }
     };
-    Pinger pinger(&window, clock);
+    Pinger pinger(clock);
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, sample);
     sample();
