@@ -331,7 +331,13 @@ qint64 residentKb()
 
 int main(int argc, char *argv[])
 {
-    warnings.previous = qInstallMessageHandler(countMessage);
+    // Every return puts the usual handler back: messages can still come after main, when
+    // warnings is already destroyed.
+    struct Counting
+    {
+        Counting() { warnings.previous = qInstallMessageHandler(countMessage); }
+        ~Counting() { qInstallMessageHandler(warnings.previous); }
+    } counting;
     // Root under a virtual display has no login session, hence no runtime folder; one is made up
     // here as a login would, so that the window system's code has nothing to say about it.
     std::unique_ptr<QTemporaryDir> runtime;
