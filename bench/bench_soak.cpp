@@ -358,8 +358,7 @@ int main(int argc, char *argv[])
             "Plays a drive folder in a loop in the main window, with a seek, a view change or a "
             "next every 2 to 6 s, and checks that resident memory at the end of each loop stays "
             "within 5 % of its level at the end of the first, that nothing is warned and that the "
-            "window answers within "
-            "200 ms throughout. Exits with 1 when a goal is missed.");
+            "window answers within 200 ms throughout. Exits with 1 when a goal is missed.");
     options.addHelpOption();
     options.addOption({"minutes", "How long to play, at most a day.", "minutes", "30"});
     options.addOption({"seed", "Seed of the user's choices and pauses.", "number", "1"});
@@ -390,8 +389,8 @@ int main(int argc, char *argv[])
         qint64 kb;
     };
     QVector<Sample> samples;
-    // Taken when the drive has ended and nothing plays, so that one loop's reading compares
-    // with another's; the samples fall anywhere in playing.
+    // Taken at the same point of every loop, as the drive starts again, so that one loop's
+    // reading compares with another's; the samples fall anywhere in playing.
     QVector<qint64> loopEndKb;
     int samplesInFirstLoop = 0;
     const auto sample = [&] {
