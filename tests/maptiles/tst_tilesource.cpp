@@ -62,6 +62,10 @@ private:
     bool runSql(const QString &file, const QStringList &statements);
     QByteArray pmtiles(const PmTilesWriter::Options &options,
                        const QMap<QString, QByteArray> &tiles) const;
+    // Tile 0/0/0 alone, in a PMTiles file when options are given, otherwise in an MBTiles
+    // file of that format (none when empty).
+    bool writeOneTile(const QString &file, const PmTilesWriter::Options *options,
+                      const QString &format, const QByteArray &stored) const;
     std::unique_ptr<TileSource> open(const QString &file) const;
 
     QTemporaryDir m_dir;
@@ -94,6 +98,21 @@ QByteArray TestTileSource::pmtiles(const PmTilesWriter::Options &options,
                        it.value());
     }
     return writer.build();
+}
+
+bool TestTileSource::writeOneTile(const QString &file, const PmTilesWriter::Options *options,
+                                  const QString &format, const QByteArray &stored) const
+{
+    if (options) {
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly)
+               && out.write(pmtiles(*options, {{"0/0/0", stored}})) > 0;
+    }
+    MbTilesWriter writer(file);
+    if (!format.isEmpty())
+        writer.setMetadata(QStringLiteral("format"), format);
+    writer.addTile(0, 0, 0, stored);
+    return writer.finish();
 }
 
 std::unique_ptr<TileSource> TestTileSource::open(const QString &file) const
@@ -268,19 +287,9 @@ void TestTileSource::formats()
     QFETCH(QString, declared);
     QFETCH(QByteArray, stored);
     const QString file = path(QStringLiteral("format-%1").arg(QTest::currentDataTag()));
-    if (pmtiles) {
-        PmTilesWriter::Options options;
-        options.tileType = PmTilesWriter::TileType(declared.toInt());
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(this->pmtiles(options, {{"0/0/0", stored}}));
-    } else {
-        MbTilesWriter writer(file);
-        if (!declared.isEmpty())
-            writer.setMetadata(QStringLiteral("format"), declared);
-        writer.addTile(0, 0, 0, stored);
-        QVERIFY(writer.finish());
-    }
+    PmTilesWriter::Options options;
+    options.tileType = PmTilesWriter::TileType(declared.toInt());
+    QVERIFY(writeOneTile(file, pmtiles ? &options : nullptr, declared, stored));
     TileSourceError error = TileSourceError::None;
     QString detail;
     auto source = TileSource::open(file, &error, &detail);
@@ -323,19 +332,10 @@ void TestTileSource::vectorTiles()
     QFETCH(bool, gzipTiles);
     QFETCH(QByteArray, stored);
     const QString file = path(QStringLiteral("vector-%1").arg(QTest::currentDataTag()));
-    if (pmtiles) {
-        PmTilesWriter::Options options;
-        options.tileType = PmTilesWriter::Mvt;
-        options.tileCompression = gzipTiles ? PmTilesWriter::Gzip : PmTilesWriter::NoCompression;
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(this->pmtiles(options, {{"0/0/0", stored}}));
-    } else {
-        MbTilesWriter writer(file);
-        writer.setMetadata(QStringLiteral("format"), QStringLiteral("pbf"));
-        writer.addTile(0, 0, 0, stored);
-        QVERIFY(writer.finish());
-    }
+    PmTilesWriter::Options options;
+    options.tileType = PmTilesWriter::Mvt;
+    options.tileCompression = gzipTiles ? PmTilesWriter::Gzip : PmTilesWriter::NoCompression;
+    QVERIFY(writeOneTile(file, pmtiles ? &options : nullptr, QStringLiteral("pbf"), stored));
     auto source = open(file);
     QVERIFY(source);
     QTEST(source->tile(0, 0, 0), "served");
