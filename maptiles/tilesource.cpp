@@ -16,7 +16,12 @@ std::unique_ptr<TileSource> TileSource::open(const QString &path, TileSourceErro
     *error = TileSourceError::None;
     detail->clear();
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile()) {
+        *error = TileSourceError::NotFound;
+        *detail = QStringLiteral("%1 is not a file").arg(path);
+        return nullptr;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
         *error = TileSourceError::NotFound;
         *detail = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return nullptr;
