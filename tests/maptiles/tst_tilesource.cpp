@@ -30,6 +30,14 @@ QByteArray zlibStream(const QByteArray &data)
     return qCompress(data).mid(4);
 }
 
+// A 64-bit header field of PMTiles.
+QByteArray u64(quint64 value)
+{
+    QByteArray field(8, '\0');
+    qToLittleEndian(value, field.data());
+    return field;
+}
+
 using Metadata = QList<QPair<QString, QString>>;
 
 } // namespace
@@ -52,6 +60,7 @@ private slots:
     void pmtilesDirectories_data();
     void pmtilesDirectories();
     void pmtilesTruncatedData();
+    void pmtilesLeafLoop();
     void tileIds_data();
     void tileIds();
     void twoFilesOpen();
@@ -358,11 +367,6 @@ void TestTileSource::damagedFiles_data()
     const auto patched = [&good](int at, const QByteArray &bytes) {
         return QByteArray(good).replace(at, bytes.size(), bytes);
     };
-    const auto u64 = [](quint64 value) {
-        QByteArray bytes(8, '\0');
-        qToLittleEndian(value, bytes.data());
-        return bytes;
-    };
     const quint64 rootOffset = qFromLittleEndian<quint64>(good.constData() + 8);
 
     QByteArray random(4096, '\0');
@@ -497,6 +501,28 @@ void TestTileSource::pmtilesTruncatedData()
     QVERIFY(out.resize(bytes.size() - 3));
     QCOMPARE(source->tile(0, 0, 0), Png + "a");
     QVERIFY(source->tile(1, 1, 1).isEmpty());
+}
+
+// A damaged file whose one directory is both the root and the leaf it points to.
+void TestTileSource::pmtilesLeafLoop()
+{
+    PmTilesWriter::Options options;
+    options.internalCompression = PmTilesWriter::NoCompression;
+    QByteArray bytes = pmtiles(options, {{"0/0/0", Png}});
+    const quint64 loopAt = quint64(bytes.size());
+    // One entry: tile id 0, run 0 (a leaf), 5 bytes long, at offset 0 of the leaves.
+    bytes += QByteArray("\x01\x00\x00\x05\x01", 5);
+    bytes.replace(8, 16, u64(loopAt) + u64(5));
+    bytes.replace(40, 16, u64(loopAt) + u64(5));
+    const QString file = path(QStringLiteral("loop.pmtiles"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    auto source = open(file);
+    QVERIFY(source);
+    QVERIFY(source->tile(0, 0, 0).isEmpty());
+    QVERIFY(source->tile(5, 3, 3).isEmpty());
 }
 
 void TestTileSource::tileIds_data()
