@@ -1,4 +1,4 @@
-// Logging category of the map view: pages that fail to load and links that are refused.
+// Logging category of the map view: pages that fail to load, links refused, map files not opened.
 #pragma once
 
 #include <QLoggingCategory>

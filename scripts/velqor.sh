@@ -14,6 +14,7 @@ PACKAGES=(cmake make g++ git clang-format
     libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth dbus-daemon
     fonts-ipafont-gothic  # glyphs of the Japanese interface
     tzdata gdal-bin  # zone rules for the camera clock's UTC times; ogrinfo reads exports back in tests
+    libqt5sql5-sqlite zlib1g-dev  # MBTiles map files (only recommended by Qt SQL); PMTiles inflate
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 

@@ -1,0 +1,118 @@
+// Tile requests of the map page answered from the base map or the user's map file.
+#include "maptileschemehandler.h"
+
+#include "maplog.h"
+
+#include <maptiles/tileurl.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+MapTileSchemeHandler::MapTileSchemeHandler(QObject *parent)
+    : QWebEngineUrlSchemeHandler(parent)
+{ }
+
+QByteArray MapTileSchemeHandler::scheme()
+{
+    return QByteArray(TileUrlScheme);
+}
+
+void MapTileSchemeHandler::registerScheme()
+{
+    QWebEngineUrlScheme tiles(scheme());
+    tiles.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    tiles.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme
+                   | QWebEngineUrlScheme::CorsEnabled);
+    QWebEngineUrlScheme::registerScheme(tiles);
+}
+
+MapTileSchemeHandler *MapTileSchemeHandler::forProfile(QWebEngineProfile *profile)
+{
+    auto *handler = qobject_cast<MapTileSchemeHandler *>(
+            const_cast<QWebEngineUrlSchemeHandler *>(profile->urlSchemeHandler(scheme())));
+    if (!handler) {
+        handler = new MapTileSchemeHandler(profile);
+        profile->installUrlSchemeHandler(scheme(), handler);
+    }
+    return handler;
+}
+
+MapTileSchemeHandler::Opened MapTileSchemeHandler::openFile(const QString &path)
+{
+    closeFile();
+    ++m_generation;
+    Opened opened;
+    m_file = TileSource::open(path, &opened.error, &opened.detail);
+    if (!m_file) {
+        qCWarning(lcMap) << "Map file not opened:" << opened.detail;
+        return opened;
+    }
+    opened.info = m_file->info();
+    opened.urlTemplate = fileTileUrlTemplate(m_generation);
+    return opened;
+}
+
+void MapTileSchemeHandler::closeFile()
+{
+    m_file.reset();
+}
+
+TileSource *MapTileSchemeHandler::base() const
+{
+    if (!m_baseTried) {
+        m_baseTried = true;
+        const QString path
+                = QCoreApplication::applicationDirPath() + QStringLiteral("/maps/world.mbtiles");
+        TileSourceError error = TileSourceError::None;
+        QString detail;
+        m_base = TileSource::open(path, &error, &detail);
+        // Once: every base tile request after this fails without a word.
+        if (!m_base)
+            qCWarning(lcMap) << "Base map not opened:" << detail;
+    }
+    return m_base.get();
+}
+
+bool MapTileSchemeHandler::hasBase() const
+{
+    return base() != nullptr;
+}
+
+const TileSourceInfo &MapTileSchemeHandler::baseInfo() const
+{
+    static const TileSourceInfo none;
+    const TileSource *source = base();
+    return source ? source->info() : none;
+}
+
+QString MapTileSchemeHandler::baseUrlTemplate()
+{
+    return baseTileUrlTemplate();
+}
+
+void MapTileSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    TileUrl url;
+    if (!parseTileUrl(job->requestUrl(), &url)) {
+        job->fail(QWebEngineUrlRequestJob::UrlInvalid);
+        return;
+    }
+    TileSource *source = nullptr;
+    if (url.map == TileUrl::Map::Base)
+        source = base();
+    else if (url.generation == m_generation)
+        source = m_file.get();
+    const QByteArray bytes = source ? source->tile(url.z, url.x, url.y) : QByteArray();
+    if (bytes.isEmpty()) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    // The job owns the buffer, so it lives exactly as long as the engine reads from it.
+    auto *buffer = new QBuffer(job);
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    job->reply(TileSource::contentType(source->info().format), buffer);
+}

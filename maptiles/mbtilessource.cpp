@@ -1,0 +1,196 @@
+// MBTiles reader: metadata, zoom range and tiles through Qt's SQLite driver, read-only.
+#include "mbtilessource.h"
+
+#include "tileinflate.h"
+
+#include <QAtomicInteger>
+#include <QHash>
+#include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QVariant>
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("velqor-mbtiles-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+bool parseBounds(const QString &text, TileSourceInfo *info)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    double v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toDouble(&ok);
+        if (!ok)
+            return false;
+    }
+    if (v[0] < -180 || v[2] > 180 || v[0] >= v[2] || v[1] < -90 || v[3] > 90 || v[1] >= v[3])
+        return false;
+    info->west = v[0];
+    info->south = v[1];
+    info->east = v[2];
+    info->north = v[3];
+    info->hasBounds = true;
+    return true;
+}
+
+bool parseZoom(const QString &text, int *zoom)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 0 || value > TileSource::MaxZoom)
+        return false;
+    *zoom = value;
+    return true;
+}
+
+} // namespace
+
+MbTilesSource::MbTilesSource(const QString &connection)
+    : m_connection(connection)
+{ }
+
+MbTilesSource::~MbTilesSource()
+{
+    // The connection can only be removed once no query or handle of it is left.
+    m_tileQuery.reset();
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSourceError *error,
+                                                   QString *detail)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+        *error = TileSourceError::Unsupported;
+        *detail = QStringLiteral("the SQLite driver of Qt SQL is not installed");
+        return nullptr;
+    }
+    std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
+    {
+        QSqlDatabase db
+                = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->m_connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            *error = TileSourceError::NotFound;
+            *detail = QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text());
+            return nullptr;
+        }
+    }
+    if (!source->readInfo(error, detail)) {
+        *detail = QStringLiteral("%1: %2").arg(path, *detail);
+        return nullptr;
+    }
+    return source;
+}
+
+bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
+    if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type "
+                                   "IN ('table', 'view')"))
+        || !query.next()) {
+        *error = TileSourceError::NotAMap;
+        *detail = query.lastError().isValid() ? query.lastError().text()
+                                              : QStringLiteral("no tiles table");
+        return false;
+    }
+
+    // The metadata table is optional in practice; what it lacks is taken from the tiles.
+    QHash<QString, QString> metadata;
+    if (query.exec(QStringLiteral("SELECT name, value FROM metadata"))) {
+        while (query.next())
+            metadata.insert(query.value(0).toString(), query.value(1).toString());
+    }
+
+    m_info.name = metadata.value(QStringLiteral("name"));
+    m_info.attribution = metadata.value(QStringLiteral("attribution"));
+    const QJsonObject json
+            = QJsonDocument::fromJson(metadata.value(QStringLiteral("json")).toUtf8()).object();
+    m_info.vectorLayers = vectorLayerIds(json);
+    parseBounds(metadata.value(QStringLiteral("bounds")), &m_info);
+
+    const QString format = metadata.value(QStringLiteral("format")).trimmed().toLower();
+    if (format == QLatin1String("png")) {
+        m_info.format = TileFormat::Png;
+    } else if (format == QLatin1String("jpg") || format == QLatin1String("jpeg")) {
+        m_info.format = TileFormat::Jpeg;
+    } else if (format == QLatin1String("webp")) {
+        m_info.format = TileFormat::Webp;
+    } else if (format == QLatin1String("pbf")) {
+        m_info.format = TileFormat::Pbf;
+    } else if (!format.isEmpty()) {
+        *error = TileSourceError::Unsupported;
+        *detail = QStringLiteral("tile format \"%1\"").arg(format);
+        return false;
+    } else {
+        if (!query.exec(QStringLiteral("SELECT tile_data FROM tiles LIMIT 1")) || !query.next()) {
+            *error = TileSourceError::NotAMap;
+            *detail = QStringLiteral("no tiles and no format");
+            return false;
+        }
+        if (!sniffFormat(query.value(0).toByteArray(), &m_info.format)) {
+            *error = TileSourceError::Unsupported;
+            *detail = QStringLiteral("tiles of an unknown format");
+            return false;
+        }
+    }
+
+    const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &m_info.minZoom);
+    const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &m_info.maxZoom);
+    if (!hasMin || !hasMax || m_info.minZoom > m_info.maxZoom) {
+        if (!query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
+            || !query.next()) {
+            *error = TileSourceError::NotAMap;
+            *detail = query.lastError().text();
+            return false;
+        }
+        m_info.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
+        m_info.maxZoom = qBound(m_info.minZoom, query.value(1).toInt(), int(MaxZoom));
+    }
+
+    m_tileQuery = std::make_unique<QSqlQuery>(db);
+    m_tileQuery->setForwardOnly(true);
+    if (!m_tileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
+                                             "AND tile_column = ? AND tile_row = ?"))) {
+        *error = TileSourceError::NotAMap;
+        *detail = m_tileQuery->lastError().text();
+        return false;
+    }
+    return true;
+}
+
+QByteArray MbTilesSource::tile(int z, int x, int y)
+{
+    if (!inGrid(z, x, y))
+        return {};
+    // Rows count from the south in MBTiles.
+    const int row = int((qint64(1) << z) - 1 - y);
+    m_tileQuery->bindValue(0, z);
+    m_tileQuery->bindValue(1, x);
+    m_tileQuery->bindValue(2, row);
+    QByteArray stored;
+    if (m_tileQuery->exec() && m_tileQuery->next())
+        stored = m_tileQuery->value(0).toByteArray();
+    m_tileQuery->finish();
+    return decoded(stored);
+}
+
+QByteArray MbTilesSource::decoded(const QByteArray &stored) const
+{
+    if (!m_info.isVector() || !TileInflate::isCompressed(stored))
+        return stored;
+    QByteArray raw;
+    // A tile that does not inflate is as good as absent.
+    TileInflate::inflate(stored, &raw);
+    return raw;
+}

@@ -1,0 +1,55 @@
+// PMTiles (version 3) reader: one file of a header, tile directories and tile data, read by offset.
+#pragma once
+
+#include "tilesource.h"
+
+#include <QCache>
+#include <QFile>
+#include <QVector>
+
+class PmTilesSource : public TileSource
+{
+public:
+    static std::unique_ptr<PmTilesSource> open(const QString &path, TileSourceError *error,
+                                               QString *detail);
+    const TileSourceInfo &info() const override { return m_info; }
+    QByteArray tile(int z, int x, int y) override;
+
+    // Position of a tile on the format's Hilbert curves, level after level; z/x/y in the grid.
+    static quint64 tileId(int z, int x, int y);
+
+private:
+    struct Entry
+    {
+        quint64 tileId = 0;
+        quint64 offset = 0;
+        quint32 length = 0;
+        quint32 runLength = 0; // 0: the entry points at a leaf directory
+    };
+    using Directory = QVector<Entry>;
+    struct Section
+    {
+        quint64 offset = 0;
+        quint64 length = 0;
+    };
+
+    PmTilesSource() = default;
+    bool readHeader(TileSourceError *error, QString *detail);
+    void readMetadata();
+    bool read(const Section &section, quint64 offset, quint64 length, QByteArray *out);
+    bool decompress(const QByteArray &stored, quint8 compression, QByteArray *out) const;
+    bool readDirectory(const Section &section, quint64 offset, quint64 length, Directory *out);
+    static bool parseDirectory(const QByteArray &bytes, Directory *out);
+
+    QFile m_file;
+    TileSourceInfo m_info;
+    Section m_root;
+    Section m_metadata;
+    Section m_leaves;
+    Section m_tiles;
+    quint8 m_internalCompression = 0;
+    quint8 m_tileCompression = 0;
+    Directory m_rootDirectory;
+    // Leaf directories by offset: a map view keeps asking for the same few neighbourhoods.
+    QCache<quint64, Directory> m_leafCache{64};
+};
