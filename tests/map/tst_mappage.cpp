@@ -1,6 +1,6 @@
-// The map page's tile sources in the real web engine, served through the tile scheme by a stand-in
-// server: layers only after the page's load, file attribution cleaned, notices, replaced sources,
-// pixels.
+// The map page's tile layers in the real web engine, fed by a stand-in server of the tile scheme.
+#include "pagescript.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
@@ -15,8 +15,6 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -130,16 +128,6 @@ private:
 };
 
 namespace {
-
-QVariant evaluate(QWebEnginePage *page, const QString &script)
-{
-    // Shared, so that an answer arriving after a timeout writes into live memory.
-    auto answer = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
-    page->runJavaScript(script, [answer](const QVariant &value) { *answer = {true, value}; });
-    if (!QTest::qWaitFor([&] { return answer->first; }, kTimeout))
-        qWarning("no answer from the page to: %s", qPrintable(script));
-    return answer->second;
-}
 
 QVariantMap sourceState(QWebEnginePage *page)
 {
