@@ -109,11 +109,9 @@
             sourceLayers.push(MapSources.baseLayer(spec.base));
             source.base = true;
         }
-        var layer = spec.layer && MapSources.layer(spec.layer, {
-            osmAttribution: texts.mapData + ' &copy; <a href="https://www.openstreetmap.org/copyright"'
-                + blank + '>OpenStreetMap</a> ' + texts.contributors,
-            language: document.documentElement.lang
-        });
+        var layer = spec.layer && MapSources.layer(spec.layer, texts.mapData
+            + ' &copy; <a href="https://www.openstreetmap.org/copyright"' + blank + '>OpenStreetMap</a> '
+            + texts.contributors);
         if (layer) {
             sourceLayers.push(layer);
             source.kind = spec.layer.kind;

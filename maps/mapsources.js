@@ -371,11 +371,12 @@
         },
 
         // The file's or the online layer over the world map; null for a kind this page cannot draw.
-        layer: function (spec, options) {
+        // OpenStreetMap's attribution comes in the page's language.
+        layer: function (spec, osmAttribution) {
             if (typeof spec.url !== 'string')
                 return null;
             if (spec.kind === 'online') {
-                return L.tileLayer(spec.url, { maxZoom: DEEPEST_ZOOM, attribution: options.osmAttribution,
+                return L.tileLayer(spec.url, { maxZoom: DEEPEST_ZOOM, attribution: osmAttribution,
                     zIndex: 2 });
             }
             var bounds = boundsOf(spec.bounds);
