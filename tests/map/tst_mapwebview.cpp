@@ -211,6 +211,7 @@ void TestMapWebView::pageContract()
                                                    ".map(function (e) { return e.name; })"
                                                    ".filter(function (n) { return "
                                                    "!n.startsWith('file:') && "
+                                                   "!n.startsWith('velqor-map:') && "
                                                    "!n.startsWith('https://tile."
                                                    "openstreetmap.org/'); })"))
                       .toList();
