@@ -1,5 +1,4 @@
-// Tile layers of the map pages: the built-in world map, a map file's raster or vector tiles and
-// OpenStreetMap, with the street-map style that draws vector tiles of the usual schemas.
+// Tile layers of the map pages (world map, map file, OpenStreetMap) and the style of vector tiles.
 (function () {
     'use strict';
 
@@ -300,11 +299,15 @@
         park: [{ dataLayer: 'park', symbolizer: new PM.PolygonSymbolizer({ fill: colours.park }) }],
         water: [{ dataLayer: 'water', filter: isArea,
             symbolizer: new PM.PolygonSymbolizer({ fill: colours.ocean }) }],
-        waterway: [{ dataLayer: 'waterway', minzoom: 8, symbolizer: new PM.LineSymbolizer({
-            color: colours.ocean, width: function (z, feature) {
-                return feature.props['class'] === 'river' ? widths([[8, 0.7], [14, 3], [18, 8]])(z)
-                    : widths([[12, 0.5], [18, 3]])(z);
-            } }) }],
+        waterway: [
+            { dataLayer: 'waterway', minzoom: 8,
+                filter: function (z, feature) { return feature.props['class'] === 'river'; },
+                symbolizer: new PM.LineSymbolizer({ color: colours.ocean,
+                    width: widths([[8, 0.7], [14, 3], [18, 8]]) }) },
+            { dataLayer: 'waterway', minzoom: 12,
+                filter: function (z, feature) { return feature.props['class'] !== 'river'; },
+                symbolizer: new PM.LineSymbolizer({ color: colours.ocean, width: widths([[12, 0.5], [18, 3]]) }) }
+        ],
         building: [{ dataLayer: 'building', minzoom: 14, symbolizer: new PM.PolygonSymbolizer({
             fill: colours.building, stroke: colours.buildingEdge, width: 0.5 }) }],
         buildings: [{ dataLayer: 'buildings', minzoom: 14, symbolizer: new PM.PolygonSymbolizer({
