@@ -1,5 +1,5 @@
-// Shared script of the local map pages: a Leaflet map on OpenStreetMap tiles that draws the
-// track and the current position when the viewer calls the four page functions.
+// Shared script of the local map pages: a Leaflet map on the tiles the viewer chooses (an offline
+// map file over a built-in world map, or OpenStreetMap) that draws the track and the current position.
 (function () {
     'use strict';
 
@@ -11,14 +11,10 @@
     var texts = element.dataset;
     var blank = ' target="_blank" rel="noopener"';
 
-    var map = L.map(element, { worldCopyJump: true });
+    // Whatever the tiles' deepest level, the user may zoom in to the street; deeper tiles are enlarged.
+    var map = L.map(element, { worldCopyJump: true, maxZoom: 19 });
     map.attributionControl.setPrefix('<a href="https://leafletjs.com"' + blank + ' title="'
         + texts.libraryTitle + '">Leaflet</a>');
-    L.tileLayer('https://tile.openstreetmap.org/{z}/{x}/{y}.png', {
-        maxZoom: 19,
-        attribution: texts.mapData + ' &copy; <a href="https://www.openstreetmap.org/copyright"'
-            + blank + '>OpenStreetMap</a> ' + texts.contributors
-    }).addTo(map);
     map.setView([0, 0], WORLD_ZOOM);
 
     var track = L.polyline([], { color: '#e8402a', weight: 4, opacity: 0.85 }).addTo(map);
@@ -95,6 +91,61 @@
             { animate: false });
     };
 
+    // Tiles wait for the window's load, so that a tile server that never answers cannot keep the
+    // page from finishing its load; only the last source asked for is applied.
+    var windowLoaded = document.readyState === 'complete';
+    var requestedSource = null;
+    var sourceLayers = [];
+    var source = { base: false, kind: null, url: null };
+
+    function applySource(spec) {
+        sourceLayers.forEach(function (layer) {
+            map.removeLayer(layer);
+        });
+        sourceLayers = [];
+        source = { base: false, kind: null, url: null };
+        spec = spec || {};
+        if (spec.base && typeof spec.base.url === 'string') {
+            sourceLayers.push(MapSources.baseLayer(spec.base));
+            source.base = true;
+        }
+        var layer = spec.layer && MapSources.layer(spec.layer, texts.mapData
+            + ' &copy; <a href="https://www.openstreetmap.org/copyright"' + blank + '>OpenStreetMap</a> '
+            + texts.contributors);
+        if (layer) {
+            sourceLayers.push(layer);
+            source.kind = spec.layer.kind;
+            source.url = spec.layer.url;
+        }
+        sourceLayers.forEach(function (each) {
+            each.addTo(map);
+        });
+    }
+
+    window.addEventListener('load', function () {
+        windowLoaded = true;
+        if (requestedSource)
+            applySource(requestedSource.spec);
+    });
+
+    window.mapSetSource = function (spec) {
+        requestedSource = { spec: spec };
+        if (windowLoaded)
+            applySource(spec);
+    };
+
+    // Plain text only: the box never interprets markup.
+    var notice = L.DomUtil.create('div', 'map-notice', document.body);
+    notice.hidden = true;
+    notice.addEventListener('click', function () {
+        window.mapShowMessage('');
+    });
+
+    window.mapShowMessage = function (text) {
+        notice.textContent = text ? String(text) : '';
+        notice.hidden = !text;
+    };
+
     // Read-only view of what the page draws, for the viewer's tests.
     window.mapState = function () {
         flushTrack();
@@ -106,7 +157,9 @@
             current: marker ? [marker.getLatLng().lng, marker.getLatLng().lat, markerIndex] : null,
             center: [centre.lng, centre.lat],
             zoom: map.getZoom(),
-            centred: centred
+            centred: centred,
+            source: { base: source.base, kind: source.kind, url: source.url },
+            message: notice.textContent
         };
     };
 }());

@@ -13,7 +13,8 @@ PACKAGES=(cmake make g++ git clang-format
     libgstreamer1.0-dev  # the decoder check asks the media framework's registry for decoders
     libqt5charts5-dev qtwebengine5-dev libjs-leaflet pci.ids ffmpeg xvfb xauth dbus-daemon
     fonts-ipafont-gothic  # glyphs of the Japanese interface
-    tzdata gdal-bin  # zone rules for the camera clock's UTC times; ogrinfo reads exports back in tests
+    tzdata gdal-bin  # zone rules for the camera clock's UTC times; ogrinfo reads exports back in tests, ogr2ogr makes the world map
+    python3-geopandas  # its Natural Earth shapefiles become the built-in world map
     libqt5sql5-sqlite zlib1g-dev  # MBTiles map files (only recommended by Qt SQL); PMTiles inflate
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
