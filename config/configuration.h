@@ -35,6 +35,10 @@ public:
     int speedUnit() const;
     void setSpeedUnit(int unit);
 
+    // Where the map's tiles come from: "online" for the tile server, else a map file's path.
+    QString mapSource() const;
+    void setMapSource(const QString &source);
+
     QString screenshotSavePath() const;
 
     QString videoFilePath() const;
@@ -56,6 +60,7 @@ signals:
     void mapsChanged(MapTypes map);
     void mapSizeChanged();
     void speedUnitChanged();
+    void mapSourceChanged();
 
 private:
     Configuration();
