@@ -136,7 +136,7 @@ void Configuration::setSpeedUnit(int unit)
 
 QString Configuration::mapSource() const
 {
-    return mSettings->value(kMapSourceKey, QStringLiteral("online")).toString();
+    return mSettings->value(kMapSourceKey, QLatin1String(OnlineMapSource)).toString();
 }
 
 void Configuration::setMapSource(const QString &source)

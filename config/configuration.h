@@ -35,7 +35,9 @@ public:
     int speedUnit() const;
     void setSpeedUnit(int unit);
 
-    // Where the map's tiles come from: "online" for the tile server, else a map file's path.
+    // Where the map's tiles come from: OnlineMapSource for the tile server, else a map file's
+    // path.
+    static constexpr const char *OnlineMapSource = "online";
     QString mapSource() const;
     void setMapSource(const QString &source);
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-const char kOnlineSource[] = "online";
 const int kOnlineMaxZoom = 19;
 // How often and how long the view asks a loading page whether its functions exist: a page that
 // has not defined them in 20 s gets what was held when its load finishes.
@@ -206,7 +205,7 @@ void MapWebView::openMapSource()
 {
     const QString source = Configuration::instance()->mapSource();
     MapTileSchemeHandler *tiles = MapTileSchemeHandler::forProfile(page()->profile());
-    if (source == QLatin1String(kOnlineSource) || source.isEmpty()) {
+    if (source == QLatin1String(Configuration::OnlineMapSource) || source.isEmpty()) {
         mSourcePath.clear();
         mOpened = {};
         tiles->closeFile();
@@ -241,7 +240,7 @@ QJsonObject MapWebView::sourceSpec() const
     QJsonValue layer;
     if (mSourcePath.isEmpty()) {
         layer = QJsonObject{
-                {"kind", kOnlineSource}, {"url", mOnlineTileUrl}, {"maxZoom", kOnlineMaxZoom}};
+                {"kind", "online"}, {"url", mOnlineTileUrl}, {"maxZoom", kOnlineMaxZoom}};
     } else if (mOpened.error == TileSourceError::None) {
         const TileSourceInfo &info = mOpened.info;
         const QJsonValue bounds
