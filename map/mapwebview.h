@@ -58,7 +58,8 @@ private:
     // Statements issued while a page loads: the page has no functions to run them yet, and the
     // first recording's track is often drawn then. They run as soon as the page's functions
     // exist, which is long before a load that waits for map tiles finishes.
-    bool mLoading = false;
+    // The view starts with no page to run anything in.
+    bool mLoading = true;
     QStringList mWaitingStatements;
     // Counts page loads. The page answers later; an answer for an earlier load, or one that
     // arrives while the view is being destroyed (the pointer has expired), is dropped.

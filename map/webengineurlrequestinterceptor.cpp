@@ -4,8 +4,10 @@
 namespace {
 
 // Tile servers ask to be told which program fetches their tiles. The project has no web site,
-// so it names itself by an address that can never resolve.
-const char kReferer[] = "https://velqor.invalid/";
+// so it names itself by an address that can never resolve. The web engine cancels a request whose
+// referrer its policy would not send, and the policy sends no https referrer to an http server,
+// so the referrer takes the scheme of the request.
+const char kRefererHost[] = "://velqor.invalid/";
 
 } // namespace
 
@@ -23,5 +25,5 @@ void WebEngineUrlRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo &
     // The pages load their scripts and styles from local files and show only tiles from the
     // web, so a web image is a tile; pages opened for the desktop browser are left as they are.
     if (web && info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage)
-        info.setHttpHeader(QByteArrayLiteral("Referer"), QByteArray(kReferer));
+        info.setHttpHeader(QByteArrayLiteral("Referer"), scheme.toLatin1() + kRefererHost);
 }
