@@ -1,6 +1,7 @@
 // Entry point of the viewer: process-wide set-up, the main window and the event loop.
 #include "config/configuration.h"
 #include "mainwindows.h"
+#include "map/maptileschemehandler.h"
 #include "platform.h"
 #include "windowgeometry.h"
 
@@ -38,6 +39,8 @@ int main(int argc, char *argv[])
     // An export to a pipe whose reader went away is a write error to report, not the viewer's end.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // The web engine takes the map's own scheme only before it starts with the application.
+    MapTileSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     // The desktop's session services answer only once the application exists.
     Platform::keepDisplayAwake();

@@ -9,10 +9,12 @@
 #include "map/mapwebview.h"
 #include "playbacktestutil.h"
 #include "playlist/playlistmodel.h"
+#include "tests/map/mapschemetest.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -168,6 +170,8 @@ void TestInterfaceLanguage::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     Q_INIT_RESOURCE(velqor_translations);
+    // The desktop's own file dialog could not be answered from here.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 void TestInterfaceLanguage::init()
@@ -428,20 +432,28 @@ void TestInterfaceLanguage::speedUnitReachesEverySpeedShown()
 }
 
 // The file dialog runs modally inside the box's activation; this answers it from the event loop
-// with the file named, or cancels it for an empty name.
+// with the file named, or cancels it for an empty name. One that never shows ends the wait after
+// ten seconds, so that the test fails instead of hanging.
 void answerFileDialog(const QString &path)
 {
-    QTimer::singleShot(100, [path] {
+    auto *driver = new QTimer;
+    int ticks = 0;
+    QObject::connect(driver, &QTimer::timeout, [driver, path, ticks]() mutable {
         auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!files)
+        if (!files && ++ticks < 200)
             return;
-        if (path.isEmpty()) {
-            files->reject();
+        driver->deleteLater();
+        driver->stop();
+        if (!files || path.isEmpty()) {
+            if (QApplication::activeModalWidget())
+                QApplication::activeModalWidget()->close();
             return;
         }
-        files->selectFile(path);
+        // Typed, as the folder's listing fills in only later.
+        files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
         static_cast<QDialog *>(files)->accept(); // protected in the file dialog
     });
+    driver->start(50);
 }
 
 void TestInterfaceLanguage::mapSourceChosenAndSaved()
@@ -500,5 +512,5 @@ void TestInterfaceLanguage::mapSourceChosenAndSaved()
     QCOMPARE(stored("mapSource").toString(), QStringLiteral("online"));
 }
 
-QTEST_MAIN(TestInterfaceLanguage)
+VELQOR_MAP_TEST_MAIN(TestInterfaceLanguage)
 #include "tst_interfacelanguage.moc"

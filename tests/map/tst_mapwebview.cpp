@@ -2,9 +2,9 @@
 // across page loads, page choice by provider and language, the map source, what tile servers are
 // told, pop-up links, and a screenshot.
 #include "config/configuration.h"
-#include "map/maptileschemehandler.h"
 #include "map/mapwebview.h"
 #include "map/webengineurlrequestinterceptor.h"
+#include "tests/map/mapschemetest.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -565,14 +565,5 @@ void TestMapWebView::screenshot()
     QVERIFY(shot.save(QStringLiteral(VELQOR_SCREENSHOT_DIR "/map-page.png")));
 }
 
-int main(int argc, char *argv[])
-{
-    // The map's own scheme is known to the web engine only if registered before it starts.
-    MapTileSchemeHandler::registerScheme();
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestMapWebView test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VELQOR_MAP_TEST_MAIN(TestMapWebView)
 #include "tst_mapwebview.moc"
