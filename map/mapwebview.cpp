@@ -186,8 +186,11 @@ void MapWebView::askWhetherPageIsReady(int pollsLeft)
                 if (ready.toBool())
                     adoptPage();
                 else if (pollsLeft > 1)
-                    QTimer::singleShot(kReadyPollInterval, this,
-                                       [this, pollsLeft] { askWhetherPageIsReady(pollsLeft - 1); });
+                    QTimer::singleShot(kReadyPollInterval, this, [this, load, pollsLeft] {
+                        // A load started in between has its own questions going.
+                        if (*mLoadNumber == load)
+                            askWhetherPageIsReady(pollsLeft - 1);
+                    });
             });
 }
 
