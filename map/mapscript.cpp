@@ -56,9 +56,9 @@ QString clearAll()
     return QStringLiteral("mapClearAll();");
 }
 
-QString setSource(const QJsonObject &spec)
+QString setSource(const QJsonObject &source)
 {
-    return QStringLiteral("mapSetSource(%1);").arg(asJson(spec));
+    return QStringLiteral("mapSetSource(%1);").arg(asJson(source));
 }
 
 QString showMessage(const QString &text)

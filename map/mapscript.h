@@ -16,9 +16,9 @@ QString setCenter(double longitude, double latitude);
 
 QString clearAll();
 
-// The page's layers: spec is the object that mapSetSource takes. Text reaches the page only as
-// JSON, so no path or message can end the statement early.
-QString setSource(const QJsonObject &spec);
+// The page's layers: source is the object that mapSetSource takes. Text reaches the page only
+// as JSON, so no path or message can end the statement early.
+QString setSource(const QJsonObject &source);
 // Plain text for the page's notice box; an empty text hides it.
 QString showMessage(const QString &text);
 // True once the page's functions exist in the document of load number load, and false in a

@@ -227,11 +227,11 @@ void MapWebView::sendSource()
 {
     if (mLoading)
         return;
-    page()->runJavaScript(MapScript::setSource(sourceSpec()));
+    page()->runJavaScript(MapScript::setSource(sourceObject()));
     page()->runJavaScript(MapScript::showMessage(sourceMessage()));
 }
 
-QJsonObject MapWebView::sourceSpec() const
+QJsonObject MapWebView::sourceObject() const
 {
     const MapTileSchemeHandler *tiles = MapTileSchemeHandler::forProfile(page()->profile());
     QJsonValue base;

@@ -47,7 +47,7 @@ private:
     void askWhetherPageIsReady(int pollsLeft);
     void adoptPage();
     void sendSource();
-    QJsonObject sourceSpec() const;
+    QJsonObject sourceObject() const;
     QString sourceMessage() const;
 
     bool mWheelZoomValid = true;
@@ -57,8 +57,8 @@ private:
     QString mPendingCenter;
     // Statements issued while a page loads: the page has no functions to run them yet, and the
     // first recording's track is often drawn then. They run as soon as the page's functions
-    // exist, which is long before a load that waits for map tiles finishes.
-    // The view starts with no page to run anything in.
+    // exist, which is long before a load that waits for map tiles finishes. True from the start,
+    // as there is no page to run anything in before the first load.
     bool mLoading = true;
     QStringList mWaitingStatements;
     // Counts page loads. The page answers later; an answer for an earlier load, or one that

@@ -133,11 +133,11 @@ void TestMapScript::textsAsJson()
     QCOMPARE(MapScript::showMessage(QStringLiteral("\"x.mbtiles\");alert(1)//\n\\ 地図")),
              QStringLiteral("mapShowMessage(\"\\\"x.mbtiles\\\");alert(1)//\\n\\\\ 地図\");"));
     QCOMPARE(MapScript::showMessage(QString()), QStringLiteral("mapShowMessage(\"\");"));
-    const QJsonObject spec{{"base", QJsonValue()},
-                           {"layer", QJsonObject{{"kind", "raster"},
-                                                 {"url", "velqor-map://tiles/7/{z}/{x}/{y}"},
-                                                 {"attribution", "<a href='x'>%1 \"c\"</a>"}}}};
-    QCOMPARE(MapScript::setSource(spec),
+    const QJsonObject source{{"base", QJsonValue()},
+                             {"layer", QJsonObject{{"kind", "raster"},
+                                                   {"url", "velqor-map://tiles/7/{z}/{x}/{y}"},
+                                                   {"attribution", "<a href='x'>%1 \"c\"</a>"}}}};
+    QCOMPARE(MapScript::setSource(source),
              QStringLiteral("mapSetSource({\"base\":null,\"layer\":{\"attribution\":"
                             "\"<a href='x'>%1 \\\"c\\\"</a>\",\"kind\":\"raster\","
                             "\"url\":\"velqor-map://tiles/7/{z}/{x}/{y}\"}});"));
