@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
     // An export to a pipe whose reader went away is a write error to report, not the viewer's end.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    // The web engine takes custom schemes only before it starts, which the application does.
+    // The web engine takes the map's own scheme only before it starts with the application.
     MapTileSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     // The desktop's session services answer only once the application exists.

@@ -72,7 +72,7 @@ MainWindows::MainWindows(QWidget *parent)
     ui->wgt_Direction->hide();
     ui->wgt_Speed->hide();
     ui->wgt_MapView->setAttribute(Qt::WA_DeleteOnClose);
-    // Process-wide like the profile it serves, and one for every window; it keeps no state.
+    // Process-wide like the profile it serves, and one for every window; it keeps only a count.
     static WebEngineUrlRequestInterceptor interceptor;
     QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&interceptor);
 

@@ -17,6 +17,7 @@ const char kMapSizeKey[] = "MapSize";
 const char kVolumeKey[] = "Volume";
 const char kMuteKey[] = "Mute";
 const char kSpeedUnitKey[] = "speedUnit";
+const char kMapSourceKey[] = "mapSource";
 const char kScreenshotPathKey[] = "ScreenshotSavePath";
 const char kVideoPathKey[] = "videoFilePath";
 const char kWindowRectKey[] = "mainwindowsRect";
@@ -131,6 +132,17 @@ void Configuration::setSpeedUnit(int unit)
 {
     mSettings->setValue(kSpeedUnitKey, unit);
     emit speedUnitChanged();
+}
+
+QString Configuration::mapSource() const
+{
+    return mSettings->value(kMapSourceKey, QLatin1String(OnlineMapSource)).toString();
+}
+
+void Configuration::setMapSource(const QString &source)
+{
+    mSettings->setValue(kMapSourceKey, source);
+    emit mapSourceChanged();
 }
 
 QString Configuration::screenshotSavePath() const

@@ -35,6 +35,12 @@ public:
     int speedUnit() const;
     void setSpeedUnit(int unit);
 
+    // Where the map's tiles come from: OnlineMapSource for the tile server, else a map file's
+    // path.
+    static constexpr const char *OnlineMapSource = "online";
+    QString mapSource() const;
+    void setMapSource(const QString &source);
+
     QString screenshotSavePath() const;
 
     QString videoFilePath() const;
@@ -56,6 +62,7 @@ signals:
     void mapsChanged(MapTypes map);
     void mapSizeChanged();
     void speedUnitChanged();
+    void mapSourceChanged();
 
 private:
     Configuration();

@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QTimerEvent>
 
 namespace {
@@ -36,6 +39,11 @@ Setting::Setting(QWidget *parent)
     ui->cBox_Language->setCurrentIndex(config->targetLanguage());
     ui->cBox_Mapsize->setCurrentIndex(config->mapSize());
     ui->cBox_SpeedUnit->setCurrentIndex(SpeedUnit::fromStored(config->speedUnit()));
+    const QString mapSource = config->mapSource();
+    const bool online = mapSource == QLatin1String(Configuration::OnlineMapSource);
+    fillMapSources(online ? QString() : mapSource, !online);
+    connect(ui->cBox_MapSource, QOverload<int>::of(&QComboBox::activated), this,
+            &Setting::onMapSourceActivated);
     connect(ui->pBtn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->pBtn_Close, &QPushButton::clicked, this, &QDialog::reject);
     connect(config, &Configuration::updateLanguage, this, &Setting::onUpdateLanguage);
@@ -62,12 +70,58 @@ void Setting::on_pBtn_OK_clicked()
     const int speedUnit = ui->cBox_SpeedUnit->currentIndex();
     if (speedUnit != SpeedUnit::fromStored(config->speedUnit()))
         config->setSpeedUnit(speedUnit);
+    // The entry that asks for a file is never left selected, so the selection names a source.
+    const QString mapSource = ui->cBox_MapSource->currentData().toString();
+    if (mapSource != config->mapSource())
+        config->setMapSource(mapSource);
     accept();
 }
 
 void Setting::onUpdateLanguage()
 {
+    const QString file = shownMapFile();
+    const bool fileSelected = ui->cBox_MapSource->currentIndex() == 1;
     ui->retranslateUi(this);
+    fillMapSources(file, fileSelected);
+}
+
+void Setting::fillMapSources(const QString &file, bool fileSelected)
+{
+    QComboBox *box = ui->cBox_MapSource;
+    box->clear();
+    box->addItem(tr("OpenStreetMap (online)"), QLatin1String(Configuration::OnlineMapSource));
+    if (!file.isEmpty()) {
+        box->addItem(QFileInfo(file).fileName(), file);
+        box->setItemData(1, QDir::toNativeSeparators(file), Qt::ToolTipRole);
+    }
+    // Without data: choosing it asks for a file instead of naming a source.
+    box->addItem(tr("Map file..."));
+    mMapSourceIndex = fileSelected && !file.isEmpty() ? 1 : 0;
+    box->setCurrentIndex(mMapSourceIndex);
+}
+
+QString Setting::shownMapFile() const
+{
+    const QComboBox *box = ui->cBox_MapSource;
+    return box->count() > 2 ? box->itemData(1).toString() : QString();
+}
+
+void Setting::onMapSourceActivated(int index)
+{
+    QComboBox *box = ui->cBox_MapSource;
+    if (box->itemData(index).isValid()) {
+        mMapSourceIndex = index;
+        return;
+    }
+    const QString shown = shownMapFile();
+    const QString path = QFileDialog::getOpenFileName(
+            this, tr("Map file"),
+            shown.isEmpty() ? QDir::homePath() : QFileInfo(shown).absolutePath(),
+            tr("Map files (*.mbtiles *.pmtiles)") + QStringLiteral(";;") + tr("All files (*)"));
+    if (path.isEmpty())
+        box->setCurrentIndex(mMapSourceIndex);
+    else
+        fillMapSources(path, true);
 }
 
 void Setting::timerEvent(QTimerEvent *event)
@@ -92,8 +146,9 @@ void Setting::setSystemFontSize(bool changeOnce)
     QFont font = QApplication::font();
     font.setPointSize(step.pointSize);
     for (QWidget *widget : std::initializer_list<QWidget *>{
-                 ui->lbl_language, ui->label_MapSize, ui->label_SpeedUnit, ui->cBox_Language,
-                 ui->cBox_Mapsize, ui->cBox_SpeedUnit, ui->pBtn_OK, ui->pBtn_Cancel})
+                 ui->lbl_language, ui->label_MapSize, ui->label_SpeedUnit, ui->label_MapSource,
+                 ui->cBox_Language, ui->cBox_Mapsize, ui->cBox_SpeedUnit, ui->cBox_MapSource,
+                 ui->pBtn_OK, ui->pBtn_Cancel})
         widget->setFont(font);
     QFont title = font;
     title.setPointSize(step.pointSize + WindowGeometry::dialogTitleFontIncrease(step.rate));

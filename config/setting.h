@@ -23,9 +23,16 @@ protected:
 private slots:
     void on_pBtn_OK_clicked();
     void onUpdateLanguage();
+    void onMapSourceActivated(int index);
 
 private:
+    // Online, the map file (if one is chosen) and the entry that asks for another file.
+    void fillMapSources(const QString &file, bool fileSelected);
+    QString shownMapFile() const;
+
     Ui::Setting *ui;
     double mFontRate = 1.0;
     int mTimerId = -1;
+    // The map source selected before the entry that asks for a file, for when none is chosen.
+    int mMapSourceIndex = 0;
 };

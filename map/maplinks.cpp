@@ -6,7 +6,7 @@
 
 namespace MapLinks {
 
-const char kProviderSitePrefix[] = "https://www.openstreetmap.org/";
+const char kProviderSitePrefix[] = "https://tile.openstreetmap.org/";
 
 namespace {
 

@@ -5,7 +5,8 @@
 
 namespace MapLinks {
 
-// The tile provider's own site: its pages are never handed to the desktop browser.
+// The tile server: an address that is never handed to the desktop browser. The pages never
+// link to it, so their attribution links (the provider's copyright page among them) open.
 extern const char kProviderSitePrefix[];
 
 enum class Verdict {

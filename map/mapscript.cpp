@@ -1,6 +1,9 @@
 // Statement formatting: six fixed decimals and a point whatever the locale, longitude first.
 #include "mapscript.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <cmath>
 
 namespace {
@@ -13,6 +16,14 @@ QString withCoordinates(const char *pattern, double longitude, double latitude)
     return QString::fromLatin1(pattern)
             .arg(longitude, 0, 'f', 6, QLatin1Char(' '))
             .arg(latitude, 0, 'f', 6, QLatin1Char(' '));
+}
+
+// QJsonDocument writes only objects and arrays, so a lone value is written as the one element of
+// an array and taken out of its brackets.
+QString asJson(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 QString withPoint(const char *pattern, const MapPoint &point)
@@ -43,6 +54,25 @@ QString setCenter(double longitude, double latitude)
 QString clearAll()
 {
     return QStringLiteral("mapClearAll();");
+}
+
+QString setSource(const QJsonObject &source)
+{
+    return QStringLiteral("mapSetSource(%1);").arg(asJson(source));
+}
+
+QString showMessage(const QString &text)
+{
+    return QStringLiteral("mapShowMessage(%1);").arg(asJson(text));
+}
+
+QString adoptPage(int load)
+{
+    // The previous document answers until the new one replaces it; the mark tells them apart.
+    return QStringLiteral("(function () { if (typeof mapSetSource !== 'function') return false;"
+                          " if (window.mapViewLoad === undefined) window.mapViewLoad = %1;"
+                          " return window.mapViewLoad === %1; })()")
+            .arg(load);
 }
 
 } // namespace MapScript

@@ -3,6 +3,7 @@
 
 #include "mappoint.h"
 
+#include <QJsonObject>
 #include <QString>
 
 namespace MapScript {
@@ -14,5 +15,14 @@ QString setCurrentPoint(const MapPoint &point);
 QString setCenter(double longitude, double latitude);
 
 QString clearAll();
+
+// The page's layers: source is the object that mapSetSource takes. Text reaches the page only
+// as JSON, so no path or message can end the statement early.
+QString setSource(const QJsonObject &source);
+// Plain text for the page's notice box; an empty text hides it.
+QString showMessage(const QString &text);
+// True once the page's functions exist in the document of load number load, and false in a
+// document that an earlier load already took.
+QString adoptPage(int load);
 
 } // namespace MapScript

@@ -46,10 +46,9 @@ MapTileSchemeHandler::Opened MapTileSchemeHandler::openFile(const QString &path)
     ++m_generation;
     Opened opened;
     m_file = TileSource::open(path, &opened.error, &opened.detail);
-    if (!m_file) {
-        qCWarning(lcMap) << "Map file not opened:" << opened.detail;
+    // The view tells the user and writes the warning, naming the source it was asked for.
+    if (!m_file)
         return opened;
-    }
     opened.info = m_file->info();
     opened.urlTemplate = fileTileUrlTemplate(m_generation);
     return opened;

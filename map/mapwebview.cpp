@@ -1,4 +1,4 @@
-// Map view: page choice by provider and language, statements for the page, pop-up links.
+// Map view: page choice by provider and language, map source, statements, pop-up links.
 #include "mapwebview.h"
 
 #include "config/configuration.h"
@@ -9,9 +9,36 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 #include <utility>
+
+namespace {
+
+const int kOnlineMaxZoom = 19;
+// How often and how long the view asks a loading page whether its functions exist: a page that
+// has not defined them in 20 s gets what was held when its load finishes.
+const int kReadyPollInterval = 50; // ms
+const int kReadyPolls = 400;
+
+// Tile servers ask their users to name themselves and to keep what they fetched; the cache
+// lives in the profile's disk storage, which the default profile has.
+void prepareProfile(QWebEngineProfile *profile)
+{
+    QString version = QCoreApplication::applicationVersion();
+    if (version.isEmpty())
+        version = QStringLiteral(VELQOR_VERSION);
+    profile->setHttpUserAgent(QStringLiteral("Velqor/") + version);
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setHttpCacheMaximumSize(200 * 1024 * 1024);
+}
+
+} // namespace
 
 MapWebView::MapWebView(QWidget *parent)
     : QWebEngineView(parent)
@@ -19,7 +46,13 @@ MapWebView::MapWebView(QWidget *parent)
     qRegisterMetaType<MapPoint>();
     setAcceptDrops(false);
     setContextMenuPolicy(Qt::NoContextMenu);
-    setMapType(static_cast<MapTypes>(Configuration::instance()->mapType()));
+    prepareProfile(page()->profile());
+    mOnlineTileUrl = QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+    Configuration *config = Configuration::instance();
+    openMapSource();
+    connect(config, &Configuration::mapSourceChanged, this, &MapWebView::openMapSource);
+    connect(this, &QWebEngineView::loadStarted, this, &MapWebView::onLoadStarted);
+    setMapType(static_cast<MapTypes>(config->mapType()));
     connect(this, &QWebEngineView::loadFinished, this, &MapWebView::mapLoadingFinish);
     mPendingCenter.clear();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -34,6 +67,13 @@ MapWebView::MapWebView(QWidget *parent)
     // Nobody sees or hears the sink, so a page that lands there must not play sound either.
     mPopupSink->page()->setAudioMuted(true);
     connect(mPopupSink, &QWebEngineView::urlChanged, this, &MapWebView::onUrlChanged);
+}
+
+void MapWebView::setOnlineTileUrl(const QString &urlTemplate)
+{
+    mOnlineTileUrl = urlTemplate;
+    if (mSourcePath.isEmpty())
+        sendSource();
 }
 
 void MapWebView::setMapType(MapTypes type)
@@ -82,11 +122,13 @@ void MapWebView::mapLoadingFinish(bool ok)
     qDebug() << "mapLoadingFinish";
     if (!ok)
         qCWarning(lcMap) << "map page failed to load:" << url().toString();
-    mLoading = false;
-    setDefaultCenter();
-    const QStringList waiting = std::exchange(mWaitingStatements, {});
-    for (const QString &statement : waiting)
-        page()->runJavaScript(statement);
+    // A page whose functions never showed (a failed load) still gets what was held, as before.
+    if (mLoading) {
+        page()->runJavaScript(MapScript::adoptPage(*mLoadNumber));
+        adoptPage();
+    } else {
+        setDefaultCenter();
+    }
 }
 
 QWebEngineView *MapWebView::createWindow(QWebEnginePage::WebWindowType type)
@@ -123,6 +165,116 @@ void MapWebView::onUrlChanged(QUrl url)
     case MapLinks::Verdict::Ignore:
         break;
     }
+}
+
+void MapWebView::onLoadStarted()
+{
+    ++*mLoadNumber;
+    mLoading = true;
+    askWhetherPageIsReady(kReadyPolls);
+}
+
+void MapWebView::askWhetherPageIsReady(int pollsLeft)
+{
+    const std::weak_ptr<int> current = mLoadNumber;
+    const int load = *mLoadNumber;
+    page()->runJavaScript(
+            MapScript::adoptPage(load), [this, current, load, pollsLeft](const QVariant &ready) {
+                const std::shared_ptr<int> now = current.lock();
+                if (!now || *now != load || !mLoading)
+                    return;
+                if (ready.toBool())
+                    adoptPage();
+                else if (pollsLeft > 1)
+                    QTimer::singleShot(kReadyPollInterval, this, [this, load, pollsLeft] {
+                        // A load started in between has its own questions going.
+                        if (*mLoadNumber == load)
+                            askWhetherPageIsReady(pollsLeft - 1);
+                    });
+            });
+}
+
+void MapWebView::adoptPage()
+{
+    mLoading = false;
+    sendSource();
+    setDefaultCenter();
+    const QStringList waiting = std::exchange(mWaitingStatements, {});
+    for (const QString &statement : waiting)
+        page()->runJavaScript(statement);
+}
+
+void MapWebView::openMapSource()
+{
+    const QString source = Configuration::instance()->mapSource();
+    MapTileSchemeHandler *tiles = MapTileSchemeHandler::forProfile(page()->profile());
+    if (source == QLatin1String(Configuration::OnlineMapSource) || source.isEmpty()) {
+        mSourcePath.clear();
+        mOpened = {};
+        tiles->closeFile();
+    } else {
+        mSourcePath = source;
+        mOpened = tiles->openFile(source);
+        if (mOpened.error != TileSourceError::None)
+            qCWarning(lcMap) << "map file not opened:" << source << mOpened.detail;
+    }
+    sendSource();
+}
+
+// A page still loading gets the source when it is adopted; a page on show gets it at once, and
+// a later call replaces the layers of the earlier one.
+void MapWebView::sendSource()
+{
+    if (mLoading)
+        return;
+    page()->runJavaScript(MapScript::setSource(sourceObject()));
+    page()->runJavaScript(MapScript::showMessage(sourceMessage()));
+}
+
+QJsonObject MapWebView::sourceObject() const
+{
+    const MapTileSchemeHandler *tiles = MapTileSchemeHandler::forProfile(page()->profile());
+    QJsonValue base;
+    if (tiles->hasBase())
+        base = QJsonObject{{"url", MapTileSchemeHandler::baseUrlTemplate()},
+                           {"maxZoom", tiles->baseInfo().maxZoom}};
+    // Without a layer the page shows its plain background over the base map, and nothing of the
+    // map leaves the computer.
+    QJsonValue layer;
+    if (mSourcePath.isEmpty()) {
+        layer = QJsonObject{
+                {"kind", "online"}, {"url", mOnlineTileUrl}, {"maxZoom", kOnlineMaxZoom}};
+    } else if (mOpened.error == TileSourceError::None) {
+        const TileSourceInfo &info = mOpened.info;
+        const QJsonValue bounds
+                = info.hasBounds
+                          ? QJsonValue(QJsonArray{info.west, info.south, info.east, info.north})
+                          : QJsonValue();
+        layer = QJsonObject{{"kind", info.isVector() ? "vector" : "raster"},
+                            {"url", mOpened.urlTemplate},
+                            {"minZoom", info.minZoom},
+                            {"maxZoom", info.maxZoom},
+                            {"bounds", bounds},
+                            {"attribution", info.attribution},
+                            {"layers", QJsonArray::fromStringList(info.vectorLayers)}};
+    }
+    return {{"base", base}, {"layer", layer}};
+}
+
+QString MapWebView::sourceMessage() const
+{
+    const QString name = QFileInfo(mSourcePath).fileName();
+    switch (mOpened.error) {
+    case TileSourceError::None:
+        break;
+    case TileSourceError::NotFound:
+        return tr("The map file %1 was not found.").arg(name);
+    case TileSourceError::NotAMap:
+        return tr("%1 is not a map file.").arg(name);
+    case TileSourceError::Unsupported:
+        return tr("The map file %1 is of a kind that cannot be shown.").arg(name);
+    }
+    return QString();
 }
 
 void MapWebView::loadPage(const QString &fileName)

@@ -3,11 +3,16 @@
 
 #include "config/maptypes.h"
 #include "mappoint.h"
+#include "maptileschemehandler.h"
 
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QWebEngineView>
+
+#include <memory>
+
+class QJsonObject;
 
 class MapWebView : public QWebEngineView
 {
@@ -15,6 +20,9 @@ class MapWebView : public QWebEngineView
 
 public:
     explicit MapWebView(QWidget *parent = nullptr);
+
+    // The tile server of the online map, "{z}/{x}/{y}" in the address standing for the tile.
+    void setOnlineTileUrl(const QString &urlTemplate);
 
 public slots:
     void setMapType(MapTypes type);
@@ -30,10 +38,17 @@ protected:
 private slots:
     void setWheelZoomValid();
     void onUrlChanged(QUrl url);
+    void onLoadStarted();
+    void openMapSource();
 
 private:
     void loadPage(const QString &fileName);
     bool runStatement(const QString &statement);
+    void askWhetherPageIsReady(int pollsLeft);
+    void adoptPage();
+    void sendSource();
+    QJsonObject sourceObject() const;
+    QString sourceMessage() const;
 
     bool mWheelZoomValid = true;
     // Language code of the Google page on show; 2 while none is.
@@ -41,9 +56,18 @@ private:
     // Run after every page load, so that a reloaded page comes back on the last position.
     QString mPendingCenter;
     // Statements issued while a page loads: the page has no functions to run them yet, and the
-    // first recording's track is often drawn then. They run once the load has finished.
-    bool mLoading = false;
+    // first recording's track is often drawn then. They run as soon as the page's functions
+    // exist, which is long before a load that waits for map tiles finishes. True from the start,
+    // as there is no page to run anything in before the first load.
+    bool mLoading = true;
     QStringList mWaitingStatements;
+    // Counts page loads. The page answers later; an answer for an earlier load, or one that
+    // arrives while the view is being destroyed (the pointer has expired), is dropped.
+    std::shared_ptr<int> mLoadNumber = std::make_shared<int>(0);
+    QString mOnlineTileUrl;
+    // The map file of the configuration and how opening it went; empty for the online map.
+    QString mSourcePath;
+    MapTileSchemeHandler::Opened mOpened;
     // Takes every window a page opens, so that none shows inside the application.
     QWebEngineView *mPopupSink = nullptr;
 };

@@ -210,6 +210,24 @@
     </message>
 </context>
 <context>
+    <name>MapWebView</name>
+    <message>
+        <source>The map file %1 was not found.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル %1 が見つかりません。</translation>
+    </message>
+    <message>
+        <source>%1 is not a map file.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1 は地図ファイルではありません。</translation>
+    </message>
+    <message>
+        <source>The map file %1 is of a kind that cannot be shown.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル %1 は表示できない形式です。</translation>
+    </message>
+</context>
+<context>
     <name>PlaylistModel</name>
     <message>
         <source>File Name</source>
@@ -336,6 +354,36 @@
         <source>Speed unit</source>
         <translatorcomment>addition</translatorcomment>
         <translation>速度の単位</translation>
+    </message>
+    <message>
+        <source>Map source</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図の提供元</translation>
+    </message>
+    <message>
+        <source>OpenStreetMap (online)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>OpenStreetMap (オンライン)</translation>
+    </message>
+    <message>
+        <source>Map file...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル...</translation>
+    </message>
+    <message>
+        <source>Map file</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル</translation>
+    </message>
+    <message>
+        <source>Map files (*.mbtiles *.pmtiles)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル (*.mbtiles *.pmtiles)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>すべてのファイル (*)</translation>
     </message>
 </context>
 </TS>

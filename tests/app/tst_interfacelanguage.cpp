@@ -9,9 +9,12 @@
 #include "map/mapwebview.h"
 #include "playbacktestutil.h"
 #include "playlist/playlistmodel.h"
+#include "tests/map/mapschemetest.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -64,6 +67,8 @@ const Shown DialogTexts[] = {
         {"label_MapSize", Text, "Map size", "地図の大きさ"},
         {"cBox_Mapsize", FirstItem, "Big", "大"},
         {"cBox_Mapsize", ThirdItem, "Small", "小"},
+        {"label_MapSource", Text, "Map source", "地図の提供元"},
+        {"cBox_MapSource", FirstItem, "OpenStreetMap (online)", "OpenStreetMap (オンライン)"},
         {"pBtn_OK", Text, "Save", "保存する"},
         {"pBtn_Cancel", Text, "Cancel", "キャンセル"},
 };
@@ -153,6 +158,7 @@ private slots:
     void valueOutsideTheListIsKept();
     void densityFontsReachEveryControl();
     void speedUnitReachesEverySpeedShown();
+    void mapSourceChosenAndSaved();
 
 private:
     QTemporaryDir mDir;
@@ -164,6 +170,8 @@ void TestInterfaceLanguage::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     Q_INIT_RESOURCE(velqor_translations);
+    // The desktop's own file dialog could not be answered from here.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 void TestInterfaceLanguage::init()
@@ -377,8 +385,8 @@ void TestInterfaceLanguage::densityFontsReachEveryControl()
     const QScreen *screen = dialog.screen();
     const WindowGeometry::FontStep step
             = WindowGeometry::dialogFontStep(screen->logicalDotsPerInch() / 96.0);
-    for (const char *name : {"lbl_language", "label_MapSize", "cBox_Language", "cBox_Mapsize",
-                             "pBtn_OK", "pBtn_Cancel"})
+    for (const char *name : {"lbl_language", "label_MapSize", "label_MapSource", "cBox_Language",
+                             "cBox_Mapsize", "cBox_MapSource", "pBtn_OK", "pBtn_Cancel"})
         QCOMPARE(dialog.findChild<QWidget *>(QLatin1String(name))->font().pointSize(),
                  step.pointSize);
     QCOMPARE(title->font().pointSize(),
@@ -423,5 +431,86 @@ void TestInterfaceLanguage::speedUnitReachesEverySpeedShown()
     QCOMPARE(gauge->text().right(5), QStringLiteral(" km/h"));
 }
 
-QTEST_MAIN(TestInterfaceLanguage)
+// The file dialog runs modally inside the box's activation; this answers it from the event loop
+// with the file named, or cancels it for an empty name. One that never shows ends the wait after
+// ten seconds, so that the test fails instead of hanging.
+void answerFileDialog(const QString &path)
+{
+    auto *driver = new QTimer;
+    int ticks = 0;
+    QObject::connect(driver, &QTimer::timeout, [driver, path, ticks]() mutable {
+        auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!files && ++ticks < 200)
+            return;
+        driver->deleteLater();
+        driver->stop();
+        if (!files || path.isEmpty()) {
+            if (QApplication::activeModalWidget())
+                QApplication::activeModalWidget()->close();
+            return;
+        }
+        // Typed, as the folder's listing fills in only later.
+        files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog *>(files)->accept(); // protected in the file dialog
+    });
+    driver->start(50);
+}
+
+void TestInterfaceLanguage::mapSourceChosenAndSaved()
+{
+    const QString kept = mDir.filePath(QStringLiteral("kanto.mbtiles"));
+    const QString chosen = mDir.filePath(QStringLiteral("tokyo.pmtiles"));
+    QFile file(chosen);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    store("mapSource", kept);
+    QSignalSpy changes(Configuration::instance(), &Configuration::mapSourceChanged);
+
+    Setting dialog;
+    auto *box = dialog.findChild<QComboBox *>(QStringLiteral("cBox_MapSource"));
+    const auto items = [box] {
+        QStringList texts;
+        for (int i = 0; i < box->count(); ++i)
+            texts << box->itemText(i);
+        return texts;
+    };
+    QCOMPARE(items(), (QStringList{"OpenStreetMap (online)", "kanto.mbtiles", "Map file..."}));
+    QCOMPARE(box->currentIndex(), 1);
+    QCOMPARE(box->itemData(1, Qt::ToolTipRole).toString(), QDir::toNativeSeparators(kept));
+
+    // A cancelled file dialog goes back to the source selected before, here the online map.
+    box->setCurrentIndex(0);
+    emit box->activated(0);
+    answerFileDialog(QString());
+    box->setCurrentIndex(2);
+    emit box->activated(2);
+    QCOMPARE(box->currentIndex(), 0);
+    QCOMPARE(box->count(), 3);
+
+    answerFileDialog(chosen);
+    box->setCurrentIndex(2);
+    emit box->activated(2);
+    QCOMPARE(items(), (QStringList{"OpenStreetMap (online)", "tokyo.pmtiles", "Map file..."}));
+    QCOMPARE(box->currentIndex(), 1);
+    // A language change keeps the file chosen but not yet saved.
+    Configuration::instance()->setLanguage(0);
+    QCOMPARE(items(),
+             (QStringList{"OpenStreetMap (オンライン)", "tokyo.pmtiles", "地図ファイル..."}));
+    QCOMPARE(box->currentIndex(), 1);
+    QCOMPARE(changes.count(), 0);
+
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(stored("mapSource").toString(), chosen);
+
+    Setting again;
+    box = again.findChild<QComboBox *>(QStringLiteral("cBox_MapSource"));
+    box->setCurrentIndex(0);
+    emit box->activated(0);
+    again.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(stored("mapSource").toString(), QStringLiteral("online"));
+}
+
+VELQOR_MAP_TEST_MAIN(TestInterfaceLanguage)
 #include "tst_interfacelanguage.moc"

@@ -13,6 +13,7 @@
 #include "playlist/playlistmodel.h"
 #include "recording.h"
 #include "system/computeinfo.h"
+#include "tests/map/mapschemetest.h"
 
 #include <array>
 #include <atomic>
@@ -812,5 +813,5 @@ void TestMainWindows::escapeNeverCloses()
     QVERIFY(window.isVisible());
 }
 
-QTEST_MAIN(TestMainWindows)
+VELQOR_MAP_TEST_MAIN(TestMainWindows)
 #include "tst_mainwindows.moc"

@@ -76,6 +76,7 @@ void TestConfiguration::defaultsWithoutFile()
     QCOMPARE(config->volume(), 30);
     QCOMPARE(config->isMute(), false);
     QCOMPARE(config->speedUnit(), 0);
+    QCOMPARE(config->mapSource(), QStringLiteral("online"));
     const QString pictures = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation)
                                      .value(0, QDir::homePath());
     QCOMPARE(config->screenshotSavePath(), pictures + "/" + QCoreApplication::applicationName());
@@ -98,7 +99,10 @@ void TestConfiguration::settersWriteThroughToTheFile()
     config->setMainWindowsRect(QRect(10, 20, 800, 600));
     config->setMainWindowsIsMaximize(true);
     config->setMainWindowsScreenNumber(2);
+    QSignalSpy sourceChanges(config, &Configuration::mapSourceChanged);
+    config->setMapSource(QStringLiteral("/media/maps/Kantō region.mbtiles"));
     config->sync();
+    QCOMPARE(sourceChanges.count(), 1);
 
     QVERIFY(QFile::exists(mFilePath));
     QCOMPARE(config->mapSize(), 2);
@@ -109,6 +113,7 @@ void TestConfiguration::settersWriteThroughToTheFile()
     QCOMPARE(config->mainWindowsRect(), QRect(10, 20, 800, 600));
     QCOMPARE(config->mainWindowsIsMaximize(), true);
     QCOMPARE(config->mainWindowsScreenNumber(), 2);
+    QCOMPARE(config->mapSource(), QStringLiteral("/media/maps/Kantō region.mbtiles"));
 
     // The keys live at the top level of the file (the toolkit's General section) under their
     // stored names.
@@ -119,7 +124,7 @@ void TestConfiguration::settersWriteThroughToTheFile()
     QCOMPARE(text.count('['), 1);
     for (const char *key : {"MapSize=2", "Volume=77", "Mute=true", "videoFilePath=/media/card/DCIM",
                             "mainwindowsRect=@Rect(10 20 800 600)", "mainwindowsIsMaximize=true",
-                            "mainwindowsScreenNumber=2"})
+                            "mainwindowsScreenNumber=2", "mapSource=/media/maps/Kant"})
         QVERIFY2(text.contains(QLatin1String(key)), key);
 }
 

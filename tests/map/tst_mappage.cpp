@@ -1,5 +1,6 @@
 // The map page's tile layers in the real web engine, fed by a stand-in server of the tile scheme.
 #include "pagescript.h"
+#include "tests/map/mapschemetest.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -348,17 +349,6 @@ void TestMapPage::drawing()
         QVERIFY2(request.section(QLatin1Char('/'), -3, -3).toInt() <= 2, qPrintable(request));
 }
 
-int main(int argc, char *argv[])
-{
-    // Registered before the application exists, as the viewer registers it.
-    QWebEngineUrlScheme scheme("velqor-map");
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme
-                    | QWebEngineUrlScheme::CorsEnabled);
-    QWebEngineUrlScheme::registerScheme(scheme);
-    QApplication application(argc, argv);
-    TestMapPage test;
-    return QTest::qExec(&test, argc, argv);
-}
+VELQOR_MAP_TEST_MAIN(TestMapPage)
 
 #include "tst_mappage.moc"

@@ -2,6 +2,7 @@
 #include "map/maplinks.h"
 #include "map/mapscript.h"
 
+#include <QJsonObject>
 #include <QLocale>
 #include <QtTest>
 
@@ -18,6 +19,7 @@ private slots:
     void statements();
     void links_data();
     void links();
+    void textsAsJson();
 };
 
 void TestMapScript::statements_data()
@@ -85,8 +87,10 @@ void TestMapScript::links_data()
     using V = MapLinks::Verdict;
     const QString apiLink
             = QStringLiteral("https://maps.example.com/maps?source=apiv3&rapsrc=apiv3");
-    QTest::newRow("provider site")
-            << "https://www.openstreetmap.org/copyright" << 0 << V::Ignore << "";
+    QTest::newRow("tile server") << "https://tile.openstreetmap.org/3/7/3.png" << 0 << V::Ignore
+                                 << "";
+    QTest::newRow("copyright page") << "https://www.openstreetmap.org/copyright" << 0 << V::Open
+                                    << "https://www.openstreetmap.org/copyright";
     QTest::newRow("xxxxcc") << "https://example.com/xxxxcc/page" << 0 << V::Ignore << "";
     QTest::newRow("mapclient") << "https://maps.example.com/maps?ll=35.6,139.7&mapclient=apiv3" << 0
                                << V::Ignore << "";
@@ -121,6 +125,22 @@ void TestMapScript::links()
     QCOMPARE(decision.verdict, verdict);
     if (verdict == MapLinks::Verdict::Open)
         QCOMPARE(decision.url.toString(), opened);
+}
+
+// Paths and messages are the user's own text; none of them may end the statement early.
+void TestMapScript::textsAsJson()
+{
+    QCOMPARE(MapScript::showMessage(QStringLiteral("\"x.mbtiles\");alert(1)//\n\\ 地図")),
+             QStringLiteral("mapShowMessage(\"\\\"x.mbtiles\\\");alert(1)//\\n\\\\ 地図\");"));
+    QCOMPARE(MapScript::showMessage(QString()), QStringLiteral("mapShowMessage(\"\");"));
+    const QJsonObject source{{"base", QJsonValue()},
+                             {"layer", QJsonObject{{"kind", "raster"},
+                                                   {"url", "velqor-map://tiles/7/{z}/{x}/{y}"},
+                                                   {"attribution", "<a href='x'>%1 \"c\"</a>"}}}};
+    QCOMPARE(MapScript::setSource(source),
+             QStringLiteral("mapSetSource({\"base\":null,\"layer\":{\"attribution\":"
+                            "\"<a href='x'>%1 \\\"c\\\"</a>\",\"kind\":\"raster\","
+                            "\"url\":\"velqor-map://tiles/7/{z}/{x}/{y}\"}});"));
 }
 
 QTEST_APPLESS_MAIN(TestMapScript)

@@ -1,9 +1,11 @@
 // The map view and its three pages in the real web engine, offline: the page contract, the centre
-// across page loads, page choice by provider and language, pop-up links, and a screenshot.
+// across page loads, page choice by provider and language, the map source, what tile servers are
+// told, pop-up links, and a screenshot.
 #include "config/configuration.h"
 #include "map/mapwebview.h"
 #include "map/webengineurlrequestinterceptor.h"
 #include "pagescript.h"
+#include "tests/map/mapschemetest.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -12,6 +14,9 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <QtTest>
 
@@ -32,12 +37,60 @@ public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
 
+// A tile server on the loopback interface that keeps the header lines of every request it is
+// sent, and either answers each with an empty 404 or never answers at all.
+class TileServer : public QTcpServer
+{
+public:
+    explicit TileServer(bool answers)
+        : mAnswers(answers)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+
+    QString urlTemplate() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(serverPort());
+    }
+
+    // Lower-case header names, one map for each complete request.
+    QList<QMap<QByteArray, QByteArray>> requests;
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = mBuffers[socket];
+        buffer += socket->readAll();
+        const int end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        QMap<QByteArray, QByteArray> headers;
+        for (const QByteArray &line : buffer.left(end).split('\n').mid(1)) {
+            const int colon = line.indexOf(':');
+            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+        requests.append(headers);
+        buffer.remove(0, end + 4);
+        if (mAnswers)
+            socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    }
+
+    const bool mAnswers;
+    QHash<QTcpSocket *, QByteArray> mBuffers;
+};
+
 struct PageState
 {
     QVariantList track;
     QVariantList current;
     QPointF center;
     bool centred = false;
+    QVariantMap source;
+    QString message;
 };
 
 PageState pageState(QWebEngineView &view)
@@ -47,7 +100,9 @@ PageState pageState(QWebEngineView &view)
     return {map.value(QStringLiteral("track")).toList(),
             map.value(QStringLiteral("current")).toList(),
             QPointF(center.value(0).toDouble(), center.value(1).toDouble()),
-            map.value(QStringLiteral("centred")).toBool()};
+            map.value(QStringLiteral("centred")).toBool(),
+            map.value(QStringLiteral("source")).toMap(),
+            map.value(QStringLiteral("message")).toString()};
 }
 
 QVariantList asList(const MapPoint &point)
@@ -101,6 +156,10 @@ private slots:
     void pageContract();
     void centreAcrossLoads();
     void drawingWhileThePageLoads();
+    void trackBeforeTilesArrive();
+    void tileServerManners();
+    void mapFileThatCannotBeShown_data();
+    void mapFileThatCannotBeShown();
     void pageChoice();
     void missingPage();
     void popupLinks();
@@ -108,6 +167,7 @@ private slots:
 
 private:
     void setStoredLanguage(int language);
+    void setStoredSource(const QString &source);
 
     QString mSettingsPath;
     WebEngineUrlRequestInterceptor mInterceptor;
@@ -126,6 +186,7 @@ void TestMapWebView::initTestCase()
 void TestMapWebView::init()
 {
     setStoredLanguage(0);
+    setStoredSource(QStringLiteral("online"));
 }
 
 void TestMapWebView::setStoredLanguage(int language)
@@ -133,6 +194,12 @@ void TestMapWebView::setStoredLanguage(int language)
     // Settings objects on one file share their state in a process: this reaches the store.
     QSettings settings(mSettingsPath, QSettings::IniFormat);
     settings.setValue(QStringLiteral("language"), language);
+}
+
+void TestMapWebView::setStoredSource(const QString &source)
+{
+    QSettings settings(mSettingsPath, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("mapSource"), source);
 }
 
 void TestMapWebView::pageContract_data()
@@ -274,6 +341,105 @@ void TestMapWebView::drawingWhileThePageLoads()
     QCOMPARE(state.current, asList(points.at(2)));
 }
 
+// A tile server that takes the connection and never answers held the track back until the page
+// load gave up on the tiles, half a minute later.
+void TestMapWebView::trackBeforeTilesArrive()
+{
+    TileServer server(false);
+    QVERIFY(server.isListening());
+    MapWebView view;
+    view.setOnlineTileUrl(server.urlTemplate());
+    showView(view);
+    const QList<MapPoint> points = drive();
+    QVariantList expectedTrack;
+    for (const MapPoint &point : points) {
+        view.addPoint(point);
+        expectedTrack.append(QVariant(asList(point)));
+    }
+    view.setCurrentPoint(points.last());
+
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(pageState(view).track, expectedTrack, kTimeout);
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    const PageState state = pageState(view);
+    QCOMPARE(state.current, asList(points.last()));
+    QCOMPARE(state.source.value(QStringLiteral("kind")).toString(), QStringLiteral("online"));
+    QCOMPARE(state.source.value(QStringLiteral("url")).toString(), server.urlTemplate());
+    // The tiles were asked for and are still outstanding.
+    QTRY_VERIFY_WITH_TIMEOUT(!server.requests.isEmpty(), kTimeout);
+}
+
+void TestMapWebView::tileServerManners()
+{
+    TileServer server(true);
+    QVERIFY(server.isListening());
+    const int before = mInterceptor.networkRequestCount();
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    // An image as the map's tile layer fetches it, whatever the page does with its tiles.
+    evaluate(view.page(), QStringLiteral("document.body.appendChild(new Image()).src = '%1'; true")
+                                  .arg(server.urlTemplate().replace("{z}/{x}/{y}", "3/7/3")));
+    QTRY_VERIFY_WITH_TIMEOUT(!server.requests.isEmpty(), kTimeout);
+    const QMap<QByteArray, QByteArray> headers = server.requests.last();
+    QVERIFY2(headers.value("user-agent").startsWith("Velqor/"), headers.value("user-agent"));
+    QCOMPARE(headers.value("referer"), QByteArray("http://velqor.invalid/"));
+    QVERIFY(!headers.value("cache-control").contains("no-cache"));
+    QVERIFY(!headers.value("pragma").contains("no-cache"));
+    QVERIFY(mInterceptor.networkRequestCount() > before);
+}
+
+void TestMapWebView::mapFileThatCannotBeShown_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("not a map") << "notes.mbtiles"
+                               << "notes.mbtiles is not a map file.";
+    QTest::newRow("missing") << "gone.pmtiles"
+                             << "The map file gone.pmtiles was not found.";
+}
+
+// Offline with a file that gives no tiles: a notice names it, the map shows its background, and
+// nothing leaves the computer; the choice survives a page load and gives way to the next one.
+void TestMapWebView::mapFileThatCannotBeShown()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    if (file.startsWith(QLatin1String("notes"))) {
+        QFile notes(path);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("Buy milk.\n");
+    }
+    setStoredSource(path);
+    const int before = mInterceptor.networkRequestCount();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("map file not opened"));
+    MapWebView view;
+    QSignalSpy starts(&view, &QWebEngineView::loadStarted);
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(pageState(view).message, message, kTimeout);
+    QVERIFY(pageState(view).source.value(QStringLiteral("kind")).isNull());
+
+    view.setMapType(Baidu);
+    QVERIFY(waitForLoads(loads, 2));
+    QTRY_COMPARE_WITH_TIMEOUT(pageState(view).message, message, kTimeout);
+    QCOMPARE(mInterceptor.networkRequestCount(), before);
+
+    // Another source changes the layers of the page on show.
+    Configuration::instance()->setMapSource(QStringLiteral("online"));
+    QTRY_COMPARE_WITH_TIMEOUT(pageState(view).source.value(QStringLiteral("kind")).toString(),
+                              QStringLiteral("online"), kTimeout);
+    QCOMPARE(pageState(view).message, QString());
+    QCOMPARE(starts.count(), 2);
+}
+
 void TestMapWebView::pageChoice()
 {
     MapWebView view;
@@ -335,17 +501,24 @@ void TestMapWebView::popupLinks()
                                          "a[href^=\"https://leafletjs\"]').click()"));
     QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 1, kTimeout);
     QCOMPARE(browser.opened.at(0).host(), QStringLiteral("leafletjs.com"));
+    // So does the map data's copyright link, on the provider's own site.
+    const QString copyright = QStringLiteral(
+            "document.querySelector('.leaflet-control-attribution a[href$=\"/copyright\"]')");
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(view.page(), "!!" + copyright).toBool(), kTimeout);
+    evaluate(view.page(), copyright + ".click()");
+    QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 2, kTimeout);
+    QCOMPARE(browser.opened.at(1), QUrl("https://www.openstreetmap.org/copyright"));
 
     evaluate(view.page(),
              QStringLiteral(
                      "window.open('https://maps.example.invalid/m?source=apiv3&rapsrc=apiv3')"));
-    QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 2, kTimeout);
-    QCOMPARE(browser.opened.at(1),
+    QTRY_COMPARE_WITH_TIMEOUT(browser.opened.size(), 3, kTimeout);
+    QCOMPARE(browser.opened.at(2),
              QUrl("https://maps.example.invalid/m?source=apiv3&rapsrc=apiv3&hl=ja"));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not http or https"));
     QMetaObject::invokeMethod(&view, "onUrlChanged", Q_ARG(QUrl, QUrl("javascript:alert(1)")));
-    QCOMPARE(browser.opened.size(), 2);
+    QCOMPARE(browser.opened.size(), 3);
 
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
@@ -382,5 +555,5 @@ void TestMapWebView::screenshot()
     QVERIFY(shot.save(QStringLiteral(VELQOR_SCREENSHOT_DIR "/map-page.png")));
 }
 
-QTEST_MAIN(TestMapWebView)
+VELQOR_MAP_TEST_MAIN(TestMapWebView)
 #include "tst_mapwebview.moc"
