@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -29,16 +28,6 @@ constexpr int Patience = 30000; // ms; parsing and a page load on a loaded two-c
 constexpr int DeepestLevel = 12; // the page enlarges it up to the street zoom it shows a drive at
 const QColor FileColour(255, 0, 255);
 const QColor BaseLandColour(0xf2, 0xef, 0xe9); // the base map's land in maps/mapsources.js
-
-// Slippy-map tile column and row of a position.
-QPoint tileOf(double longitude, double latitude, int z)
-{
-    const double n = std::pow(2.0, z);
-    const double lat = qDegreesToRadians(latitude);
-    const int x = int((longitude + 180.0) / 360.0 * n);
-    const int y = int((1.0 - std::asinh(std::tan(lat)) / M_PI) / 2.0 * n);
-    return {qBound(0, x, int(n) - 1), qBound(0, y, int(n) - 1)};
-}
 
 // Every position of the drive's recordings, west to east and south to north.
 QRectF driveArea(const QString &folder)
@@ -66,19 +55,12 @@ bool writeSolidMap(const QString &path, const QRectF &area)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    const QRectF covered = area.adjusted(-0.05, -0.05, 0.05, 0.05);
+    const double margin = 0.05;
     MbTilesWriter writer(path);
     writer.setMetadata("name", "solid");
     writer.setMetadata("format", "png");
-    writer.setMetadata("minzoom", "0");
-    writer.setMetadata("maxzoom", QString::number(DeepestLevel));
-    for (int z = 0; z <= DeepestLevel; ++z) {
-        const QPoint northWest = tileOf(covered.left(), covered.bottom(), z);
-        const QPoint southEast = tileOf(covered.right(), covered.top(), z);
-        for (int x = northWest.x(); x <= southEast.x(); ++x)
-            for (int y = northWest.y(); y <= southEast.y(); ++y)
-                writer.addTile(z, x, y, png);
-    }
+    writer.addArea(area.left() - margin, area.top() - margin, area.right() + margin,
+                   area.bottom() + margin, 0, DeepestLevel, png);
     return writer.finish();
 }
 
