@@ -166,8 +166,8 @@ void TestOfflineMap::drawsTheTrackWithoutTheNetwork()
     double share = 0;
     QTRY_VERIFY2_WITH_TIMEOUT((share = shareOf(map->grab().toImage(), colour)) > 0.6,
                               qPrintable(QString::number(share)), Patience);
-    QVERIFY(QDir().mkpath(QStringLiteral(VELQOR_SCREENSHOT_DIR)));
-    QVERIFY(window.grab().save(QStringLiteral(VELQOR_SCREENSHOT_DIR "/") + screenshot));
+    QVERIFY(QDir().mkpath(QStringLiteral(VELQOR_SCREENSHOTS)));
+    QVERIFY(window.grab().save(QStringLiteral(VELQOR_SCREENSHOTS "/") + screenshot));
     // Nothing of a map file leaves the computer; the unplugged tile server was asked, in vain.
     const int requests = MainWindows::requestInterceptor().networkRequestCount() - requestsBefore;
     QVERIFY2((requests > 0) != mapFile, qPrintable(QString::number(requests)));
