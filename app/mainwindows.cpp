@@ -60,6 +60,13 @@ static void initImageResources()
     Q_INIT_RESOURCE(velqor_images);
 }
 
+WebEngineUrlRequestInterceptor &MainWindows::requestInterceptor()
+{
+    // Process-wide like the profile it serves, and one for every window; it keeps only a count.
+    static WebEngineUrlRequestInterceptor interceptor;
+    return interceptor;
+}
+
 MainWindows::MainWindows(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::MainWindows)
@@ -72,9 +79,7 @@ MainWindows::MainWindows(QWidget *parent)
     ui->wgt_Direction->hide();
     ui->wgt_Speed->hide();
     ui->wgt_MapView->setAttribute(Qt::WA_DeleteOnClose);
-    // Process-wide like the profile it serves, and one for every window; it keeps only a count.
-    static WebEngineUrlRequestInterceptor interceptor;
-    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&interceptor);
+    QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&requestInterceptor());
 
     mMoveFilter = new MoveFilter(this);
     connect(mMoveFilter, &MoveFilter::doubleClicked, this, &MainWindows::on_pBtn_Maximize_clicked);

@@ -25,6 +25,7 @@ class MoveFilter;
 class PlaylistItem;
 class PlaylistModel;
 class QAction;
+class WebEngineUrlRequestInterceptor;
 class QMenu;
 class QKeyEvent;
 
@@ -44,6 +45,9 @@ public:
 
     // Where the window opens when the stored rectangle lies on no screen.
     static const QRect DefaultRect;
+
+    // The hook every window puts on the web engine's default profile; it counts what went out.
+    static WebEngineUrlRequestInterceptor &requestInterceptor();
 
     // Writes the request's recordings in the background with a progress dialog; false while
     // another export runs. exportFinished tells the outcome, after any message about it.

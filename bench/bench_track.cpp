@@ -1,16 +1,23 @@
-// Benchmark of drawing a one-hour recording's track: double-click to a drawn map, web engine
-// memory.
+// Benchmark of drawing a one-hour recording's track, on the online map or a map file:
+// double-click to a drawn map, network requests, web engine memory.
 #include "app/mainwindows.h"
+#include "config/configuration.h"
+#include "map/maptileschemehandler.h"
 #include "map/mapwebview.h"
+#include "map/webengineurlrequestinterceptor.h"
+#include "mbtileswriter.h"
 #include "playlist/playlistmodel.h"
 #include "recording.h"
 #include "viewerbench.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QImage>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -32,11 +39,41 @@ int trackPoints(MapWebView *map)
     return answer->toInt();
 }
 
+// One grey tile over everywhere an hour's drive from the start can reach, down to street level
+// (the page enlarges the deepest level).
+bool writeSolidMap(const QString &path, const Drive &drive)
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(Qt::lightGray);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    MbTilesWriter writer(path);
+    writer.setMetadata(QStringLiteral("format"), QStringLiteral("png"));
+    const double reach = 1.5; // degrees; far more than an hour's driving
+    writer.addArea(drive.longitude - reach, drive.latitude - reach, drive.longitude + reach,
+                   drive.latitude + reach, 0, 12, png);
+    return writer.finish();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    MapTileSchemeHandler::registerScheme();
     QApplication app(argc, argv);
+    QCommandLineParser options;
+    options.setApplicationDescription(
+            QStringLiteral("Times drawing a one-hour recording's track on the map."));
+    options.addHelpOption();
+    const QCommandLineOption mapFileOption(
+            QStringLiteral("map-file"),
+            QStringLiteral("Show the map file instead of the online map; \"generate\" writes a "
+                           "solid-colour one covering the drive."),
+            QStringLiteral("file"));
+    options.addOption(mapFileOption);
+    options.process(app);
     ViewerBench::useFreshSettings();
 
     QTemporaryDir folder;
@@ -51,7 +88,19 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    QString mapFile = options.value(mapFileOption);
+    if (mapFile == QLatin1String("generate")) {
+        mapFile = folder.filePath(QStringLiteral("solid.mbtiles"));
+        if (!writeSolidMap(mapFile, drive)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(mapFile));
+            return 1;
+        }
+    }
+    if (!mapFile.isEmpty())
+        Configuration::instance()->setMapSource(QFileInfo(mapFile).absoluteFilePath());
+
     MainWindows window;
+    const int requestsBefore = MainWindows::requestInterceptor().networkRequestCount();
     window.show();
     auto *map = window.findChild<MapWebView *>(QStringLiteral("wgt_MapView"));
     auto *table = window.findChild<QTableView *>(QStringLiteral("tbl_PlayListView"));
@@ -78,9 +127,10 @@ int main(int argc, char *argv[])
     qint64 processes = 0;
     const qint64 engineKb = ViewerBench::webEngineKb(&processes);
 
-    std::printf(
-            "one-hour recording (%d samples): double-click to track drawn on the map: %lld ms\n",
-            Seconds + 1, drawnMs);
+    std::printf("one-hour recording (%d samples): double-click to track drawn on %s: %lld ms\n",
+                Seconds + 1, mapFile.isEmpty() ? "the online map" : "an offline map", drawnMs);
+    std::printf("network requests of the web engine: %d\n",
+                MainWindows::requestInterceptor().networkRequestCount() - requestsBefore);
     std::printf("web engine helper processes: %lld, resident memory together: %lld MiB\n",
                 processes, engineKb / 1024);
     std::printf("viewer process resident memory: %lld MiB\n",
