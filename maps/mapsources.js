@@ -112,8 +112,15 @@
         return L.latLngBounds([bounds[1], bounds[0]], [bounds[3], bounds[2]]);
     }
 
+    // OpenMapTiles builders write the local name as "name", or only its Latin form.
+    var nameProps = ['name', 'name:latin', 'name_int', 'name_en'];
+
     function name(feature) {
-        return feature.props.name;
+        for (var i = 0; i < nameProps.length; ++i) {
+            if (feature.props[nameProps[i]])
+                return feature.props[nameProps[i]];
+        }
+        return undefined;
     }
 
     // Width in pixels growing with the zoom, between the given stops.
@@ -212,7 +219,7 @@
     }
 
     function textSymbolizer(size, options) {
-        var settings = { labelProps: ['name'], fill: colours.text, stroke: colours.halo, width: 2,
+        var settings = { labelProps: nameProps, fill: colours.text, stroke: colours.halo, width: 2,
             fontFamily: 'sans-serif', fontSize: size };
         Object.keys(options || {}).forEach(function (key) {
             settings[key] = options[key];
