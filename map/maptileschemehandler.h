@@ -41,8 +41,8 @@ private:
     explicit MapTileSchemeHandler(QObject *parent);
     TileSource *base() const;
 
-    std::unique_ptr<TileSource> m_file;
-    quint64 m_generation = 0;
-    mutable std::unique_ptr<TileSource> m_base;
-    mutable bool m_baseTried = false;
+    std::unique_ptr<TileSource> mFile;
+    quint64 mGeneration = 0;
+    mutable std::unique_ptr<TileSource> mBase;
+    mutable bool mBaseTried = false;
 };

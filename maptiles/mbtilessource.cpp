@@ -53,15 +53,15 @@ bool parseZoom(const QString &text, int *zoom)
 } // namespace
 
 MbTilesSource::MbTilesSource(const QString &connection)
-    : m_connection(connection)
+    : mConnection(connection)
 { }
 
 MbTilesSource::~MbTilesSource()
 {
     // The connection can only be removed once no query or handle of it is left.
-    m_tileQuery.reset();
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
+    mTileQuery.reset();
+    QSqlDatabase::database(mConnection, false).close();
+    QSqlDatabase::removeDatabase(mConnection);
 }
 
 std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSourceError *error,
@@ -74,8 +74,7 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
     }
     std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
     {
-        QSqlDatabase db
-                = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->m_connection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->mConnection);
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) {
@@ -93,7 +92,7 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
 
 bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(mConnection, false);
     QSqlQuery query(db);
     // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
     if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type "
@@ -112,22 +111,22 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
 
-    m_info.name = metadata.value(QStringLiteral("name"));
-    m_info.attribution = metadata.value(QStringLiteral("attribution"));
+    mInfo.name = metadata.value(QStringLiteral("name"));
+    mInfo.attribution = metadata.value(QStringLiteral("attribution"));
     const QJsonObject json
             = QJsonDocument::fromJson(metadata.value(QStringLiteral("json")).toUtf8()).object();
-    m_info.vectorLayers = vectorLayerIds(json);
-    parseBounds(metadata.value(QStringLiteral("bounds")), &m_info);
+    mInfo.vectorLayers = vectorLayerIds(json);
+    parseBounds(metadata.value(QStringLiteral("bounds")), &mInfo);
 
     const QString format = metadata.value(QStringLiteral("format")).trimmed().toLower();
     if (format == QLatin1String("png")) {
-        m_info.format = TileFormat::Png;
+        mInfo.format = TileFormat::Png;
     } else if (format == QLatin1String("jpg") || format == QLatin1String("jpeg")) {
-        m_info.format = TileFormat::Jpeg;
+        mInfo.format = TileFormat::Jpeg;
     } else if (format == QLatin1String("webp")) {
-        m_info.format = TileFormat::Webp;
+        mInfo.format = TileFormat::Webp;
     } else if (format == QLatin1String("pbf")) {
-        m_info.format = TileFormat::Pbf;
+        mInfo.format = TileFormat::Pbf;
     } else if (!format.isEmpty()) {
         *error = TileSourceError::Unsupported;
         *detail = QStringLiteral("tile format \"%1\"").arg(format);
@@ -138,32 +137,32 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
             *detail = QStringLiteral("no tiles and no format");
             return false;
         }
-        if (!sniffFormat(query.value(0).toByteArray(), &m_info.format)) {
+        if (!sniffFormat(query.value(0).toByteArray(), &mInfo.format)) {
             *error = TileSourceError::Unsupported;
             *detail = QStringLiteral("tiles of an unknown format");
             return false;
         }
     }
 
-    const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &m_info.minZoom);
-    const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &m_info.maxZoom);
-    if (!hasMin || !hasMax || m_info.minZoom > m_info.maxZoom) {
+    const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &mInfo.minZoom);
+    const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
+    if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
         if (!query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
             || !query.next()) {
             *error = TileSourceError::NotAMap;
             *detail = query.lastError().text();
             return false;
         }
-        m_info.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
-        m_info.maxZoom = qBound(m_info.minZoom, query.value(1).toInt(), int(MaxZoom));
+        mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
+        mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));
     }
 
-    m_tileQuery = std::make_unique<QSqlQuery>(db);
-    m_tileQuery->setForwardOnly(true);
-    if (!m_tileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
-                                             "AND tile_column = ? AND tile_row = ?"))) {
+    mTileQuery = std::make_unique<QSqlQuery>(db);
+    mTileQuery->setForwardOnly(true);
+    if (!mTileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
+                                            "AND tile_column = ? AND tile_row = ?"))) {
         *error = TileSourceError::NotAMap;
-        *detail = m_tileQuery->lastError().text();
+        *detail = mTileQuery->lastError().text();
         return false;
     }
     return true;
@@ -175,19 +174,19 @@ QByteArray MbTilesSource::tile(int z, int x, int y)
         return {};
     // Rows count from the south in MBTiles.
     const int row = int((qint64(1) << z) - 1 - y);
-    m_tileQuery->bindValue(0, z);
-    m_tileQuery->bindValue(1, x);
-    m_tileQuery->bindValue(2, row);
+    mTileQuery->bindValue(0, z);
+    mTileQuery->bindValue(1, x);
+    mTileQuery->bindValue(2, row);
     QByteArray stored;
-    if (m_tileQuery->exec() && m_tileQuery->next())
-        stored = m_tileQuery->value(0).toByteArray();
-    m_tileQuery->finish();
+    if (mTileQuery->exec() && mTileQuery->next())
+        stored = mTileQuery->value(0).toByteArray();
+    mTileQuery->finish();
     return decoded(stored);
 }
 
 QByteArray MbTilesSource::decoded(const QByteArray &stored) const
 {
-    if (!m_info.isVector() || !TileInflate::isCompressed(stored))
+    if (!mInfo.isVector() || !TileInflate::isCompressed(stored))
         return stored;
     QByteArray raw;
     // A tile that does not inflate is as good as absent.

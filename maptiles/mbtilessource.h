@@ -11,7 +11,7 @@ public:
     ~MbTilesSource() override;
     static std::unique_ptr<MbTilesSource> open(const QString &path, TileSourceError *error,
                                                QString *detail);
-    const TileSourceInfo &info() const override { return m_info; }
+    const TileSourceInfo &info() const override { return mInfo; }
     QByteArray tile(int z, int x, int y) override;
 
 private:
@@ -19,8 +19,8 @@ private:
     bool readInfo(TileSourceError *error, QString *detail);
     QByteArray decoded(const QByteArray &stored) const;
 
-    QString m_connection;
+    QString mConnection;
     // Prepared once: every tile request only binds and runs it.
-    std::unique_ptr<QSqlQuery> m_tileQuery;
-    TileSourceInfo m_info;
+    std::unique_ptr<QSqlQuery> mTileQuery;
+    TileSourceInfo mInfo;
 };

@@ -12,7 +12,7 @@ class PmTilesSource : public TileSource
 public:
     static std::unique_ptr<PmTilesSource> open(const QString &path, TileSourceError *error,
                                                QString *detail);
-    const TileSourceInfo &info() const override { return m_info; }
+    const TileSourceInfo &info() const override { return mInfo; }
     QByteArray tile(int z, int x, int y) override;
 
     // Position of a tile on the format's Hilbert curves, level after level; z/x/y in the grid.
@@ -41,15 +41,15 @@ private:
     bool readDirectory(const Section &section, quint64 offset, quint64 length, Directory *out);
     static bool parseDirectory(const QByteArray &bytes, Directory *out);
 
-    QFile m_file;
-    TileSourceInfo m_info;
-    Section m_root;
-    Section m_metadata;
-    Section m_leaves;
-    Section m_tiles;
-    quint8 m_internalCompression = 0;
-    quint8 m_tileCompression = 0;
-    Directory m_rootDirectory;
+    QFile mFile;
+    TileSourceInfo mInfo;
+    Section mRoot;
+    Section mMetadata;
+    Section mLeaves;
+    Section mTiles;
+    quint8 mInternalCompression = 0;
+    quint8 mTileCompression = 0;
+    Directory mRootDirectory;
     // Leaf directories by offset: a map view keeps asking for the same few neighbourhoods.
-    QCache<quint64, Directory> m_leafCache{64};
+    QCache<quint64, Directory> mLeafCache{64};
 };

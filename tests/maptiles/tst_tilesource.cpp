@@ -67,7 +67,7 @@ private slots:
     void gdalFile();
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const { return mDir.filePath(name); }
     bool runSql(const QString &file, const QStringList &statements);
     QByteArray pmtiles(const PmTilesWriter::Options &options,
                        const QMap<QString, QByteArray> &tiles) const;
@@ -77,7 +77,7 @@ private:
                       const QString &format, const QByteArray &stored) const;
     std::unique_ptr<TileSource> open(const QString &file) const;
 
-    QTemporaryDir m_dir;
+    QTemporaryDir mDir;
 };
 
 bool TestTileSource::runSql(const QString &file, const QStringList &statements)
