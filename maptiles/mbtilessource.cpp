@@ -30,14 +30,7 @@ bool parseBounds(const QString &text, TileSourceInfo *info)
         if (!ok)
             return false;
     }
-    if (v[0] < -180 || v[2] > 180 || v[0] >= v[2] || v[1] < -90 || v[3] > 90 || v[1] >= v[3])
-        return false;
-    info->west = v[0];
-    info->south = v[1];
-    info->east = v[2];
-    info->north = v[3];
-    info->hasBounds = true;
-    return true;
+    return TileSource::setBounds(v[0], v[1], v[2], v[3], info);
 }
 
 bool parseZoom(const QString &text, int *zoom)

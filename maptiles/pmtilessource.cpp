@@ -120,16 +120,8 @@ bool PmTilesSource::readHeader(TileSourceError *error, QString *detail)
 
     mInfo.minZoom = qMin(int(quint8(header[100])), int(MaxZoom));
     mInfo.maxZoom = qBound(mInfo.minZoom, int(quint8(header[101])), int(MaxZoom));
-    const double west = degreesAt(header, 102), south = degreesAt(header, 106);
-    const double east = degreesAt(header, 110), north = degreesAt(header, 114);
-    if (west >= -180 && east <= 180 && west < east && south >= -90 && north <= 90
-        && south < north) {
-        mInfo.hasBounds = true;
-        mInfo.west = west;
-        mInfo.south = south;
-        mInfo.east = east;
-        mInfo.north = north;
-    }
+    setBounds(degreesAt(header, 102), degreesAt(header, 106), degreesAt(header, 110),
+              degreesAt(header, 114), &mInfo);
 
     *error = TileSourceError::NotAMap;
     if (!readDirectory(mRoot, 0, mRoot.length, &mRootDirectory)) {
