@@ -7,10 +7,24 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 namespace {
+
+// A file's views can be queries that never end (a recursive view) or that yield rows without
+// end, so every statement runs against a clock. Time rather than a count of SQLite's steps:
+// what the user feels is time, and an honest file's slowest statement (the zoom range taken
+// from a large table without an index) is bounded by the disk, not by steps. Opening (up to
+// four statements) may take a few seconds; a tile, found through the index, takes well under
+// a millisecond, so half a second is only ever exceeded by a file made to stall the map.
+constexpr int OpenTimeMs = 3000;
+constexpr int TileTimeMs = 500;
+// How many of SQLite's steps pass between two looks at the clock.
+constexpr int StepsPerCheck = 1000;
 
 QString nextConnectionName()
 {
@@ -76,33 +90,84 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
             return nullptr;
         }
     }
-    if (!source->readInfo(error, detail)) {
+    if (!source->bindToDriver(error, detail) || !source->readInfo(error, detail)) {
         *detail = QStringLiteral("%1: %2").arg(path, *detail);
         return nullptr;
     }
     return source;
 }
 
+bool MbTilesSource::bindToDriver(TileSourceError *error, QString *detail)
+{
+    const QVariant handle = QSqlDatabase::database(mConnection, false).driver()->handle();
+    sqlite3 *connection = nullptr;
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        connection = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!connection) {
+        *error = TileSourceError::Unsupported;
+        *detail = QStringLiteral("the SQLite driver gives no connection to watch over");
+        return false;
+    }
+    sqlite3_progress_handler(connection, StepsPerCheck, &MbTilesSource::progress, this);
+    allowTime(OpenTimeMs);
+    return true;
+}
+
+void MbTilesSource::allowTime(int ms)
+{
+    mDeadline.setRemainingTime(ms);
+    mInterrupted = false;
+}
+
+int MbTilesSource::progress(void *source)
+{
+    auto *self = static_cast<MbTilesSource *>(source);
+    self->mInterrupted = self->mDeadline.hasExpired();
+    return self->mInterrupted ? 1 : 0;
+}
+
+bool MbTilesSource::answered(const QSqlQuery &query, QString *detail, const QString &failure) const
+{
+    if (mInterrupted)
+        *detail = QStringLiteral("the file did not answer in time (%1 ms); it may be damaged")
+                          .arg(OpenTimeMs);
+    else if (query.lastError().isValid())
+        *detail = query.lastError().text();
+    else
+        return true;
+    if (detail->trimmed().isEmpty())
+        *detail = failure;
+    return false;
+}
+
 bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
 {
     QSqlDatabase db = QSqlDatabase::database(mConnection, false);
     QSqlQuery query(db);
+    query.setForwardOnly(true);
+    *error = TileSourceError::NotAMap;
     // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
-    if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type "
-                                   "IN ('table', 'view')"))
-        || !query.next()) {
-        *error = TileSourceError::NotAMap;
-        *detail = query.lastError().isValid() ? query.lastError().text()
-                                              : QStringLiteral("no tiles table");
+    const bool hasTiles = query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
+                                                    "'tiles' AND type IN ('table', 'view')"))
+                          && query.next();
+    if (!answered(query, detail, QStringLiteral("no tiles table")))
+        return false;
+    if (!hasTiles) {
+        *detail = QStringLiteral("no tiles table");
         return false;
     }
 
-    // The metadata table is optional in practice; what it lacks is taken from the tiles.
+    // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
+    // the keys used are read, so that a view of endless rows costs nothing.
     QHash<QString, QString> metadata;
-    if (query.exec(QStringLiteral("SELECT name, value FROM metadata"))) {
+    if (query.exec(QStringLiteral("SELECT name, value FROM metadata WHERE name IN ('name', "
+                                  "'attribution', 'json', 'bounds', 'format', 'minzoom', "
+                                  "'maxzoom') LIMIT 64"))) {
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
+    if (mInterrupted)
+        return answered(query, detail, QString());
 
     mInfo.name = metadata.value(QStringLiteral("name"));
     mInfo.attribution = metadata.value(QStringLiteral("attribution"));
@@ -125,8 +190,11 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         *detail = QStringLiteral("tile format \"%1\"").arg(format);
         return false;
     } else {
-        if (!query.exec(QStringLiteral("SELECT tile_data FROM tiles LIMIT 1")) || !query.next()) {
-            *error = TileSourceError::NotAMap;
+        const bool hasTile
+                = query.exec(QStringLiteral("SELECT tile_data FROM tiles LIMIT 1")) && query.next();
+        if (!answered(query, detail, QStringLiteral("no tiles and no format")))
+            return false;
+        if (!hasTile) {
             *detail = QStringLiteral("no tiles and no format");
             return false;
         }
@@ -140,12 +208,11 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &mInfo.minZoom);
     const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
     if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
-        if (!query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
-            || !query.next()) {
-            *error = TileSourceError::NotAMap;
-            *detail = query.lastError().text();
+        const bool hasRange
+                = query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
+                  && query.next();
+        if (!answered(query, detail, QStringLiteral("no zoom levels")) || !hasRange)
             return false;
-        }
         mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
         mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));
     }
@@ -154,10 +221,10 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     mTileQuery->setForwardOnly(true);
     if (!mTileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
                                             "AND tile_column = ? AND tile_row = ?"))) {
-        *error = TileSourceError::NotAMap;
         *detail = mTileQuery->lastError().text();
         return false;
     }
+    *error = TileSourceError::None;
     return true;
 }
 
@@ -170,6 +237,7 @@ QByteArray MbTilesSource::tile(int z, int x, int y)
     mTileQuery->bindValue(0, z);
     mTileQuery->bindValue(1, x);
     mTileQuery->bindValue(2, row);
+    allowTime(TileTimeMs);
     QByteArray stored;
     if (mTileQuery->exec() && mTileQuery->next())
         stored = mTileQuery->value(0).toByteArray();

@@ -3,6 +3,7 @@
 
 #include "tilesource.h"
 
+#include <QDeadlineTimer>
 #include <QSqlQuery>
 
 class MbTilesSource : public TileSource
@@ -16,11 +17,19 @@ public:
 
 private:
     explicit MbTilesSource(const QString &connection);
+    bool bindToDriver(TileSourceError *error, QString *detail);
     bool readInfo(TileSourceError *error, QString *detail);
+    // Gives the statements that follow this long, together, before SQLite interrupts them.
+    void allowTime(int ms);
+    // False (with the error to report) when the last statement failed or was interrupted.
+    bool answered(const QSqlQuery &query, QString *detail, const QString &failure) const;
+    static int progress(void *source);
     QByteArray decoded(const QByteArray &stored) const;
 
     QString mConnection;
     // Prepared once: every tile request only binds and runs it.
     std::unique_ptr<QSqlQuery> mTileQuery;
     TileSourceInfo mInfo;
+    QDeadlineTimer mDeadline;
+    bool mInterrupted = false;
 };

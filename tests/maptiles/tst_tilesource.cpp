@@ -57,6 +57,8 @@ private slots:
     void vectorTiles();
     void damagedFiles_data();
     void damagedFiles();
+    void hostileMbTiles_data();
+    void hostileMbTiles();
     void pmtilesDirectories_data();
     void pmtilesDirectories();
     void pmtilesTruncatedData();
@@ -408,6 +410,56 @@ void TestTileSource::damagedFiles()
 
     QVERIFY(!TileSource::open(path(QStringLiteral("absent.mbtiles")), &error, &detail));
     QCOMPARE(error, TileSourceError::NotFound);
+}
+
+void TestTileSource::hostileMbTiles_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<bool>("opens");
+
+    const QString endless
+            = QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 "
+                             "FROM c) ");
+    const QString tilesView = QStringLiteral("CREATE VIEW tiles AS ") + endless
+                              + "SELECT n AS zoom_level, n AS tile_column, n AS tile_row, "
+                                "X'89504E470D0A1A0A' AS tile_data FROM c WHERE n < 0";
+    const QString metadata = QStringLiteral("CREATE TABLE metadata (name TEXT, value TEXT)");
+    QTest::newRow("endless tiles view, zooms from the tiles")
+            << QStringList{tilesView, metadata, "INSERT INTO metadata VALUES ('format', 'png')"}
+            << false;
+    QTest::newRow("endless tiles view, every tile asked for")
+            << QStringList{tilesView, metadata,
+                           "INSERT INTO metadata VALUES ('format', 'png'), ('minzoom', '0'), "
+                           "('maxzoom', '3')"}
+            << true;
+    QTest::newRow("endless metadata view")
+            << QStringList{QStringLiteral("CREATE VIEW metadata AS ") + endless
+                                   + "SELECT 'k' || n AS name, printf('%.200c', 'v') AS value "
+                                     "FROM c",
+                           "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
+                           "tile_row INTEGER, tile_data BLOB)"}
+            << false;
+}
+
+// Views that never end: opening fails and a tile is absent, each within a few seconds.
+void TestTileSource::hostileMbTiles()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, opens);
+    const QString file = path(QStringLiteral("hostile-%1.mbtiles").arg(QTest::currentDataTag()));
+    QVERIFY(runSql(file, statements));
+    QElapsedTimer timer;
+    timer.start();
+    TileSourceError error = TileSourceError::None;
+    QString detail;
+    auto source = TileSource::open(file, &error, &detail);
+    QCOMPARE(bool(source), opens);
+    if (source)
+        QVERIFY(source->tile(0, 0, 0).isEmpty());
+    else
+        QVERIFY2(error == TileSourceError::NotAMap && detail.contains("in time"),
+                 qPrintable(detail));
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestTileSource::pmtilesDirectories_data()
