@@ -219,8 +219,12 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
 
     mTileQuery = std::make_unique<QSqlQuery>(db);
     mTileQuery->setForwardOnly(true);
+    // A tile larger than any real one is not read at all: its length comes from the row's
+    // header, its bytes would be loaded whole.
     if (!mTileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
-                                            "AND tile_column = ? AND tile_row = ?"))) {
+                                            "AND tile_column = ? AND tile_row = ? AND "
+                                            "length(tile_data) <= %1")
+                                     .arg(TileInflate::MaxOutput))) {
         *detail = mTileQuery->lastError().text();
         return false;
     }

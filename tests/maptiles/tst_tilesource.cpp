@@ -335,6 +335,8 @@ void TestTileSource::vectorTiles_data()
     QTest::newRow("pm declared gzip, damaged")
             << true << true << QByteArray("\x1f\x8b\x08\0garbage", 11) << QByteArray();
     QTest::newRow("pm gzip bomb") << true << true << PmTilesWriter::gzip(zeros) << QByteArray();
+    QTest::newRow("huge") << false << false << Mvt + zeros << QByteArray();
+    QTest::newRow("pm huge") << true << false << Mvt + zeros << QByteArray();
 }
 
 void TestTileSource::vectorTiles()
