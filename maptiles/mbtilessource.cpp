@@ -4,11 +4,13 @@
 #include "tileinflate.h"
 
 #include <QAtomicInteger>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -82,8 +84,12 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
     std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->mConnection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        // Immutable: SQLite neither locks the file nor writes -wal and -shm files beside it,
+        // which the folder of a user's map may not allow (and should not get).
+        db.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                + QStringLiteral("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
         if (!db.open()) {
             *error = TileSourceError::NotFound;
             *detail = QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text());

@@ -66,6 +66,8 @@ private slots:
     void tileIds_data();
     void tileIds();
     void twoFilesOpen();
+    void mbtilesFolders_data();
+    void mbtilesFolders();
     void gdalFile();
 
 private:
@@ -632,6 +634,47 @@ void TestTileSource::twoFilesOpen()
     a.reset();
     QCOMPARE(b->tile(0, 0, 0), Png + "second");
     QCOMPARE(open(first)->tile(0, 0, 0), Png + "first");
+}
+
+void TestTileSource::mbtilesFolders_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("wal");
+
+    QTest::newRow("blanks") << "my maps/alps 2024.mbtiles" << false;
+    QTest::newRow("URI characters") << "50% #1?/a=b&c;d.mbtiles" << false;
+    QTest::newRow("not ASCII") << "Zürich/東京 карта.mbtiles" << false;
+    QTest::newRow("written ahead") << "wal/map.mbtiles" << true;
+}
+
+// A map is read where the user keeps it, whatever its name, and nothing is written beside it;
+// a file in write-ahead mode opens from a read-only folder too (as root, whom the folder's mode
+// does not stop, only the absence of side files shows).
+void TestTileSource::mbtilesFolders()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, wal);
+    const QString file = path(name);
+    const QString folder = QFileInfo(file).absolutePath();
+    QVERIFY(QDir().mkpath(folder));
+    {
+        MbTilesWriter writer(file);
+        writer.addTile(0, 0, 0, Png);
+        QVERIFY(writer.finish());
+    }
+    if (wal)
+        QVERIFY(runSql(file, {"PRAGMA journal_mode = WAL"}));
+    const QStringList before = QDir(folder).entryList(QDir::Files);
+    QFile::Permissions permissions = QFile::permissions(folder);
+    if (wal)
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    auto source = open(file);
+    const QByteArray tile = source ? source->tile(0, 0, 0) : QByteArray();
+    const QStringList during = QDir(folder).entryList(QDir::Files);
+    source.reset();
+    QFile::setPermissions(folder, permissions);
+    QCOMPARE(tile, Png);
+    QCOMPARE(during, before);
 }
 
 // A file from a common GIS tool: a 2° by 2° raster of central Europe, made by the tool itself.
