@@ -1,8 +1,6 @@
 // PMTiles reader: header checks, varint directories, Hilbert tile ids and a cache of leaves.
 #include "pmtilessource.h"
 
-#include "tileinflate.h"
-
 #include <QJsonDocument>
 #include <QtEndian>
 
@@ -156,11 +154,12 @@ bool PmTilesSource::read(const Section &section, quint64 offset, quint64 length,
     return quint64(out->size()) == length;
 }
 
-bool PmTilesSource::decompress(const QByteArray &stored, quint8 compression, QByteArray *out) const
+bool PmTilesSource::decompress(const QByteArray &stored, quint8 compression, QByteArray *out,
+                               int limit) const
 {
     if (compression == Gzip
         || (compression == UnknownCompression && TileInflate::isCompressed(stored)))
-        return TileInflate::inflate(stored, out);
+        return TileInflate::inflate(stored, out, limit);
     *out = stored;
     return true;
 }
@@ -169,8 +168,9 @@ bool PmTilesSource::readDirectory(const Section &section, quint64 offset, quint6
                                   Directory *out)
 {
     QByteArray stored, bytes;
-    return read(section, offset, length, &stored)
-           && decompress(stored, mInternalCompression, &bytes) && parseDirectory(bytes, out);
+    return length <= quint64(MaxDirectoryBytes) && read(section, offset, length, &stored)
+           && decompress(stored, mInternalCompression, &bytes, MaxDirectoryBytes)
+           && parseDirectory(bytes, out);
 }
 
 bool PmTilesSource::parseDirectory(const QByteArray &bytes, Directory *out)
@@ -240,7 +240,9 @@ QByteArray PmTilesSource::tile(int z, int x, int y)
             if (!readDirectory(mLeaves, entry.offset, entry.length, leaf.get()))
                 return {};
             directory = leaf.get();
-            mLeafCache.insert(entry.offset, leaf.release());
+            // Never refused, which would delete it at once: every entry takes at least four bytes.
+            static_assert(MaxDirectoryBytes / 4 * sizeof(Entry) <= LeafCacheBytes, "leaf budget");
+            mLeafCache.insert(entry.offset, leaf.release(), directory->size() * int(sizeof(Entry)));
         }
     }
     return {};

@@ -63,6 +63,8 @@ private slots:
     void pmtilesDirectories();
     void pmtilesTruncatedData();
     void pmtilesLeafLoop();
+    void pmtilesLeafBudget_data();
+    void pmtilesLeafBudget();
     void tileIds_data();
     void tileIds();
     void twoFilesOpen();
@@ -579,6 +581,78 @@ void TestTileSource::pmtilesLeafLoop()
     QVERIFY(source);
     QVERIFY(source->tile(0, 0, 0).isEmpty());
     QVERIFY(source->tile(5, 3, 3).isEmpty());
+}
+
+void TestTileSource::pmtilesLeafBudget_data()
+{
+    QTest::addColumn<int>("leaves");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("found");
+
+    // Four bytes an entry: consecutive ids, runs of one, one byte long, each after the one before.
+    QTest::newRow("leaves just within the limit, more than the cache holds")
+            << 8 << PmTilesSource::MaxDirectoryBytes / 4 - 100 << true;
+    QTest::newRow("a leaf just past the limit")
+            << 1 << PmTilesSource::MaxDirectoryBytes / 4 << false;
+}
+
+// Leaves as large as a directory may be: each parsed one counts by its size, the cache stays
+// within its budget; a larger leaf is refused, its tiles are absent.
+void TestTileSource::pmtilesLeafBudget()
+{
+    QFETCH(int, leaves);
+    QFETCH(int, entries);
+    const auto varint = [](QByteArray *out, quint64 value) {
+        for (; value >= 0x80; value >>= 7)
+            out->append(char(0x80 | (value & 0x7f)));
+        out->append(char(value));
+    };
+    QVector<quint64> starts;
+    for (int i = 0; i < leaves; ++i)
+        starts.append(PmTilesSource::tileId(12, i * 64, 0));
+    std::sort(starts.begin(), starts.end());
+    QByteArray root, leafSection;
+    varint(&root, quint64(leaves));
+    for (int i = 0; i < leaves; ++i)
+        varint(&root, starts[i] - (i ? starts[i - 1] : 0));
+    root += QByteArray(leaves, '\0'); // runs of zero: leaves
+    QVector<quint64> lengths;
+    for (int i = 0; i < leaves; ++i) {
+        QByteArray leaf;
+        varint(&leaf, quint64(entries));
+        varint(&leaf, starts[i]);
+        leaf += QByteArray(3 * entries, '\1') + QByteArray(entries - 1, '\0');
+        const QByteArray stored = PmTilesWriter::gzip(leaf);
+        lengths.append(quint64(stored.size()));
+        leafSection += stored;
+    }
+    for (const quint64 length : lengths)
+        varint(&root, length);
+    // The first leaf at offset 0, every other one right after the one before.
+    root += QByteArray(1, '\1') + QByteArray(leaves - 1, '\0');
+    // The header of a small file, with its sections moved to the ones built here.
+    QByteArray bytes = pmtiles({}, {{"0/0/0", Png}});
+    const quint64 rootAt = quint64(bytes.size());
+    const QByteArray gzRoot = PmTilesWriter::gzip(root);
+    bytes += gzRoot + leafSection + QByteArray(entries, 'x');
+    bytes.replace(8, 16, u64(rootAt) + u64(quint64(gzRoot.size())));
+    bytes.replace(40, 32,
+                  u64(rootAt + quint64(gzRoot.size())) + u64(quint64(leafSection.size()))
+                          + u64(rootAt + quint64(gzRoot.size() + leafSection.size()))
+                          + u64(quint64(entries)));
+    const QString file = path(QStringLiteral("leaves-%1.pmtiles").arg(leaves));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    out.close();
+
+    std::unique_ptr<TileSource> source = open(file);
+    QVERIFY(source);
+    auto *pm = static_cast<PmTilesSource *>(source.get());
+    for (int i = 0; i < leaves; ++i) {
+        QTEST(!pm->tile(12, i * 64, 0).isEmpty(), "found");
+        QVERIFY(pm->cachedLeafBytes() <= PmTilesSource::LeafCacheBytes);
+    }
+    QVERIFY(pm->cachedLeafBytes() > PmTilesSource::LeafCacheBytes / 2 || leaves == 1);
 }
 
 void TestTileSource::tileIds_data()
