@@ -42,13 +42,18 @@ MapTileSchemeHandler *MapTileSchemeHandler::forProfile(QWebEngineProfile *profil
 
 MapTileSchemeHandler::Opened MapTileSchemeHandler::openFile(const QString &path)
 {
-    closeFile();
-    ++mGeneration;
     Opened opened;
-    mFile = TileSource::open(path, &opened.error, &opened.detail);
-    // The view tells the user and writes the warning, naming the source it was asked for.
-    if (!mFile)
-        return opened;
+    // The map views of a profile share this handler: another view opening the file already
+    // open must not end the generation the first one's page is showing.
+    if (!mFile || path != mFilePath) {
+        closeFile();
+        ++mGeneration;
+        mFile = TileSource::open(path, &opened.error, &opened.detail);
+        mFilePath = path;
+        // The view tells the user and writes the warning, naming the source it was asked for.
+        if (!mFile)
+            return opened;
+    }
     opened.info = mFile->info();
     opened.urlTemplate = fileTileUrlTemplate(mGeneration);
     return opened;
