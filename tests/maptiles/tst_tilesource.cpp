@@ -75,6 +75,7 @@ private slots:
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
     bool runSql(const QString &file, const QStringList &statements);
+    static bool writeFile(const QString &file, const QByteArray &bytes);
     QByteArray pmtiles(const PmTilesWriter::Options &options,
                        const QMap<QString, QByteArray> &tiles) const;
     // Tile 0/0/0 alone, in a PMTiles file when options are given, otherwise in an MBTiles
@@ -102,6 +103,12 @@ bool TestTileSource::runSql(const QString &file, const QStringList &statements)
     return ok;
 }
 
+bool TestTileSource::writeFile(const QString &file, const QByteArray &bytes)
+{
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
 // Tiles keyed "z/x/y".
 QByteArray TestTileSource::pmtiles(const PmTilesWriter::Options &options,
                                    const QMap<QString, QByteArray> &tiles) const
@@ -119,9 +126,7 @@ bool TestTileSource::writeOneTile(const QString &file, const PmTilesWriter::Opti
                                   const QString &format, const QByteArray &stored) const
 {
     if (options) {
-        QFile out(file);
-        return out.open(QIODevice::WriteOnly)
-               && out.write(pmtiles(*options, {{"0/0/0", stored}})) > 0;
+        return writeFile(file, pmtiles(*options, {{"0/0/0", stored}}));
     }
     MbTilesWriter writer(file);
     if (!format.isEmpty())
@@ -260,36 +265,37 @@ void TestTileSource::formats_data()
 
     const auto ok = TileSourceError::None;
     const auto unsupported = TileSourceError::Unsupported;
-    QTest::newRow("png") << false << "png" << Png << ok << TileFormat::Png
-                         << QByteArray("image/png");
-    QTest::newRow("jpg") << false << "jpg" << Jpeg << ok << TileFormat::Jpeg
-                         << QByteArray("image/jpeg");
-    QTest::newRow("jpeg") << false << "JPEG" << Jpeg << ok << TileFormat::Jpeg
+    struct Known
+    {
+        const char *declared;
+        int tileType;
+        QByteArray stored;
+        TileFormat format;
+        QByteArray contentType;
+    };
+    const Known known[] = {
+            {"png", 2, Png, TileFormat::Png, "image/png"},
+            {"jpg", 3, Jpeg, TileFormat::Jpeg, "image/jpeg"},
+            {"webp", 4, Webp, TileFormat::Webp, "image/webp"},
+            {"pbf", 1, Mvt, TileFormat::Pbf, "application/x-protobuf"},
+    };
+    for (const Known &k : known) {
+        QTest::addRow("%s", k.declared)
+                << false << k.declared << k.stored << ok << k.format << k.contentType;
+        // Vector tiles compressed, as MBTiles files store them.
+        QTest::addRow("%s by content", k.declared)
+                << false << ""
+                << (k.format == TileFormat::Pbf ? PmTilesWriter::gzip(k.stored) : k.stored) << ok
+                << k.format << k.contentType;
+        QTest::addRow("pm %s", k.declared) << true << QString::number(k.tileType) << k.stored << ok
+                                           << k.format << k.contentType;
+    }
+    QTest::newRow("JPEG") << false << "JPEG" << Jpeg << ok << TileFormat::Jpeg
                           << QByteArray("image/jpeg");
-    QTest::newRow("webp") << false << "webp" << Webp << ok << TileFormat::Webp
-                          << QByteArray("image/webp");
-    QTest::newRow("pbf") << false << "pbf" << Mvt << ok << TileFormat::Pbf
-                         << QByteArray("application/x-protobuf");
-    QTest::newRow("png by content")
-            << false << "" << Png << ok << TileFormat::Png << QByteArray("image/png");
-    QTest::newRow("jpeg by content")
-            << false << "" << Jpeg << ok << TileFormat::Jpeg << QByteArray("image/jpeg");
-    QTest::newRow("webp by content")
-            << false << "" << Webp << ok << TileFormat::Webp << QByteArray("image/webp");
-    QTest::newRow("pbf by content") << false << "" << PmTilesWriter::gzip(Mvt) << ok
-                                    << TileFormat::Pbf << QByteArray("application/x-protobuf");
     QTest::newRow("unknown name") << false << "tiff" << Png << unsupported << TileFormat::Png
                                   << QByteArray();
     QTest::newRow("unknown content") << false << "" << QByteArray("II*\0", 4) << unsupported
                                      << TileFormat::Png << QByteArray();
-    QTest::newRow("pm png") << true << "2" << Png << ok << TileFormat::Png
-                            << QByteArray("image/png");
-    QTest::newRow("pm jpeg") << true << "3" << Jpeg << ok << TileFormat::Jpeg
-                             << QByteArray("image/jpeg");
-    QTest::newRow("pm webp") << true << "4" << Webp << ok << TileFormat::Webp
-                             << QByteArray("image/webp");
-    QTest::newRow("pm mvt") << true << "1" << Mvt << ok << TileFormat::Pbf
-                            << QByteArray("application/x-protobuf");
     QTest::newRow("pm avif") << true << "5" << Png << unsupported << TileFormat::Png
                              << QByteArray();
     QTest::newRow("pm unknown type")
@@ -404,10 +410,7 @@ void TestTileSource::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     const QString file = path(QStringLiteral("damaged-%1").arg(QTest::currentDataTag()));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     TileSourceError error = TileSourceError::None;
     QString detail;
     QVERIFY(!TileSource::open(file, &error, &detail));
@@ -549,14 +552,11 @@ void TestTileSource::pmtilesTruncatedData()
     const QByteArray bytes
             = pmtiles(options, {{"0/0/0", Png + "a"}, {"1/0/0", Png + "b"}, {"1/1/1", Png + "c"}});
     const QString file = path(QStringLiteral("cut.pmtiles"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     auto source = open(file);
     QVERIFY(source);
     QCOMPARE(source->info().hasBounds, false);
-    QVERIFY(out.resize(bytes.size() - 3));
+    QVERIFY(QFile::resize(file, bytes.size() - 3));
     QCOMPARE(source->tile(0, 0, 0), Png + "a");
     QVERIFY(source->tile(1, 1, 1).isEmpty());
 }
@@ -573,10 +573,7 @@ void TestTileSource::pmtilesLeafLoop()
     bytes.replace(8, 16, u64(loopAt) + u64(5));
     bytes.replace(40, 16, u64(loopAt) + u64(5));
     const QString file = path(QStringLiteral("loop.pmtiles"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     auto source = open(file);
     QVERIFY(source);
     QVERIFY(source->tile(0, 0, 0).isEmpty());
@@ -641,9 +638,7 @@ void TestTileSource::pmtilesLeafBudget()
                           + u64(rootAt + quint64(gzRoot.size() + leafSection.size()))
                           + u64(quint64(entries)));
     const QString file = path(QStringLiteral("leaves-%1.pmtiles").arg(leaves));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-    out.close();
+    QVERIFY(writeFile(file, bytes));
 
     std::unique_ptr<TileSource> source = open(file);
     QVERIFY(source);
