@@ -132,18 +132,22 @@ int MbTilesSource::progress(void *source)
     return self->mInterrupted ? 1 : 0;
 }
 
-bool MbTilesSource::answered(const QSqlQuery &query, QString *detail, const QString &failure) const
+bool MbTilesSource::firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
+                             QString *detail) const
 {
-    if (mInterrupted)
-        *detail = QStringLiteral("the file did not answer in time (%1 ms); it may be damaged")
-                          .arg(OpenTimeMs);
-    else if (query.lastError().isValid())
-        *detail = query.lastError().text();
-    else
+    if (query->exec(statement) && query->next())
         return true;
-    if (detail->trimmed().isEmpty())
-        *detail = failure;
+    if (mInterrupted)
+        *detail = timedOut();
+    else
+        *detail = query->lastError().isValid() ? query->lastError().text() : noRow;
     return false;
+}
+
+QString MbTilesSource::timedOut()
+{
+    return QStringLiteral("the file did not answer within %1 ms; it may be damaged")
+            .arg(OpenTimeMs);
 }
 
 bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
@@ -153,15 +157,11 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     query.setForwardOnly(true);
     *error = TileSourceError::NotAMap;
     // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
-    const bool hasTiles = query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = "
-                                                    "'tiles' AND type IN ('table', 'view')"))
-                          && query.next();
-    if (!answered(query, detail, QStringLiteral("no tiles table")))
+    if (!firstRow(&query,
+                  QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type IN "
+                                 "('table', 'view')"),
+                  QStringLiteral("no tiles table"), detail))
         return false;
-    if (!hasTiles) {
-        *detail = QStringLiteral("no tiles table");
-        return false;
-    }
 
     // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
     // the keys used are read, so that a view of endless rows costs nothing.
@@ -172,8 +172,10 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
-    if (mInterrupted)
-        return answered(query, detail, QString());
+    if (mInterrupted) {
+        *detail = timedOut();
+        return false;
+    }
 
     mInfo.name = metadata.value(QStringLiteral("name"));
     mInfo.attribution = metadata.value(QStringLiteral("attribution"));
@@ -196,14 +198,9 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         *detail = QStringLiteral("tile format \"%1\"").arg(format);
         return false;
     } else {
-        const bool hasTile
-                = query.exec(QStringLiteral("SELECT tile_data FROM tiles LIMIT 1")) && query.next();
-        if (!answered(query, detail, QStringLiteral("no tiles and no format")))
+        if (!firstRow(&query, QStringLiteral("SELECT tile_data FROM tiles LIMIT 1"),
+                      QStringLiteral("no tiles and no format"), detail))
             return false;
-        if (!hasTile) {
-            *detail = QStringLiteral("no tiles and no format");
-            return false;
-        }
         if (!sniffFormat(query.value(0).toByteArray(), &mInfo.format)) {
             *error = TileSourceError::Unsupported;
             *detail = QStringLiteral("tiles of an unknown format");
@@ -214,10 +211,8 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &mInfo.minZoom);
     const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
     if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
-        const bool hasRange
-                = query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
-                  && query.next();
-        if (!answered(query, detail, QStringLiteral("no zoom levels")) || !hasRange)
+        if (!firstRow(&query, QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"),
+                      QStringLiteral("no zoom levels"), detail))
             return false;
         mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
         mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));

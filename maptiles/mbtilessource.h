@@ -21,8 +21,11 @@ private:
     bool readInfo(TileSourceError *error, QString *detail);
     // Gives the statements that follow this long, together, before SQLite interrupts them.
     void allowTime(int ms);
-    // False (with the error to report) when the last statement failed or was interrupted.
-    bool answered(const QSqlQuery &query, QString *detail, const QString &failure) const;
+    // Runs a statement of the opening up to its first row; false, with what went wrong in
+    // detail, when it fails, runs out of time or has no row.
+    bool firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
+                  QString *detail) const;
+    static QString timedOut();
     static int progress(void *source);
     QByteArray decoded(const QByteArray &stored) const;
 
