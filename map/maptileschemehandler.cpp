@@ -42,37 +42,42 @@ MapTileSchemeHandler *MapTileSchemeHandler::forProfile(QWebEngineProfile *profil
 
 MapTileSchemeHandler::Opened MapTileSchemeHandler::openFile(const QString &path)
 {
-    closeFile();
-    ++m_generation;
     Opened opened;
-    m_file = TileSource::open(path, &opened.error, &opened.detail);
-    // The view tells the user and writes the warning, naming the source it was asked for.
-    if (!m_file)
-        return opened;
-    opened.info = m_file->info();
-    opened.urlTemplate = fileTileUrlTemplate(m_generation);
+    // The map views of a profile share this handler: another view opening the file already
+    // open must not end the generation the first one's page is showing.
+    if (!mFile || path != mFilePath) {
+        closeFile();
+        ++mGeneration;
+        mFile = TileSource::open(path, &opened.error, &opened.detail);
+        mFilePath = path;
+        // The view tells the user and writes the warning, naming the source it was asked for.
+        if (!mFile)
+            return opened;
+    }
+    opened.info = mFile->info();
+    opened.urlTemplate = fileTileUrlTemplate(mGeneration);
     return opened;
 }
 
 void MapTileSchemeHandler::closeFile()
 {
-    m_file.reset();
+    mFile.reset();
 }
 
 TileSource *MapTileSchemeHandler::base() const
 {
-    if (!m_baseTried) {
-        m_baseTried = true;
+    if (!mBaseTried) {
+        mBaseTried = true;
         const QString path
                 = QCoreApplication::applicationDirPath() + QStringLiteral("/maps/world.mbtiles");
         TileSourceError error = TileSourceError::None;
         QString detail;
-        m_base = TileSource::open(path, &error, &detail);
+        mBase = TileSource::open(path, &error, &detail);
         // Once: every base tile request after this fails without a word.
-        if (!m_base)
+        if (!mBase)
             qCWarning(lcMap) << "Base map not opened:" << detail;
     }
-    return m_base.get();
+    return mBase.get();
 }
 
 bool MapTileSchemeHandler::hasBase() const
@@ -102,8 +107,8 @@ void MapTileSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
     TileSource *source = nullptr;
     if (url.map == TileUrl::Map::Base)
         source = base();
-    else if (url.generation == m_generation)
-        source = m_file.get();
+    else if (url.generation == mGeneration)
+        source = mFile.get();
     const QByteArray bytes = source ? source->tile(url.z, url.x, url.y) : QByteArray();
     if (bytes.isEmpty()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);

@@ -26,7 +26,8 @@ public:
         QString urlTemplate; // velqor-map://tiles/<gen>/{z}/{x}/{y}; empty when the open failed
     };
     // Replaces the current file (closing it, also when the new one fails to open), under a new
-    // generation, so that the page never mixes tiles of two files.
+    // generation, so that the page never mixes tiles of two files. The file already open is
+    // kept, with its generation.
     Opened openFile(const QString &path);
     // Online map: no file.
     void closeFile();
@@ -41,8 +42,9 @@ private:
     explicit MapTileSchemeHandler(QObject *parent);
     TileSource *base() const;
 
-    std::unique_ptr<TileSource> m_file;
-    quint64 m_generation = 0;
-    mutable std::unique_ptr<TileSource> m_base;
-    mutable bool m_baseTried = false;
+    std::unique_ptr<TileSource> mFile;
+    QString mFilePath;
+    quint64 mGeneration = 0;
+    mutable std::unique_ptr<TileSource> mBase;
+    mutable bool mBaseTried = false;
 };

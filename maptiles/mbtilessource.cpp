@@ -4,13 +4,29 @@
 #include "tileinflate.h"
 
 #include <QAtomicInteger>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 namespace {
+
+// A file's views can be queries that never end (a recursive view) or that yield rows without
+// end, so every statement runs against a clock. Time rather than a count of SQLite's steps:
+// what the user feels is time, and an honest file's slowest statement (the zoom range taken
+// from a large table without an index) is bounded by the disk, not by steps. Opening (up to
+// four statements) may take a few seconds; a tile, found through the index, takes well under
+// a millisecond, so half a second is only ever exceeded by a file made to stall the map.
+constexpr int OpenTimeMs = 3000;
+constexpr int TileTimeMs = 500;
+// How many of SQLite's steps pass between two looks at the clock.
+constexpr int StepsPerCheck = 1000;
 
 QString nextConnectionName()
 {
@@ -30,14 +46,7 @@ bool parseBounds(const QString &text, TileSourceInfo *info)
         if (!ok)
             return false;
     }
-    if (v[0] < -180 || v[2] > 180 || v[0] >= v[2] || v[1] < -90 || v[3] > 90 || v[1] >= v[3])
-        return false;
-    info->west = v[0];
-    info->south = v[1];
-    info->east = v[2];
-    info->north = v[3];
-    info->hasBounds = true;
-    return true;
+    return TileSource::setBounds(v[0], v[1], v[2], v[3], info);
 }
 
 bool parseZoom(const QString &text, int *zoom)
@@ -53,15 +62,15 @@ bool parseZoom(const QString &text, int *zoom)
 } // namespace
 
 MbTilesSource::MbTilesSource(const QString &connection)
-    : m_connection(connection)
+    : mConnection(connection)
 { }
 
 MbTilesSource::~MbTilesSource()
 {
     // The connection can only be removed once no query or handle of it is left.
-    m_tileQuery.reset();
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
+    mTileQuery.reset();
+    QSqlDatabase::database(mConnection, false).close();
+    QSqlDatabase::removeDatabase(mConnection);
 }
 
 std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSourceError *error,
@@ -74,98 +83,153 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
     }
     std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
     {
-        QSqlDatabase db
-                = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->m_connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->mConnection);
+        // Immutable: SQLite neither locks the file nor writes -wal and -shm files beside it,
+        // which the folder of a user's map may not allow (and should not get).
+        db.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                + QStringLiteral("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
         if (!db.open()) {
             *error = TileSourceError::NotFound;
             *detail = QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text());
             return nullptr;
         }
     }
-    if (!source->readInfo(error, detail)) {
+    if (!source->bindToDriver(error, detail) || !source->readInfo(error, detail)) {
         *detail = QStringLiteral("%1: %2").arg(path, *detail);
         return nullptr;
     }
     return source;
 }
 
-bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
+bool MbTilesSource::bindToDriver(TileSourceError *error, QString *detail)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
-    if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type "
-                                   "IN ('table', 'view')"))
-        || !query.next()) {
-        *error = TileSourceError::NotAMap;
-        *detail = query.lastError().isValid() ? query.lastError().text()
-                                              : QStringLiteral("no tiles table");
+    const QVariant handle = QSqlDatabase::database(mConnection, false).driver()->handle();
+    sqlite3 *connection = nullptr;
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        connection = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!connection) {
+        *error = TileSourceError::Unsupported;
+        *detail = QStringLiteral("the SQLite driver gives no connection to watch over");
         return false;
     }
+    sqlite3_progress_handler(connection, StepsPerCheck, &MbTilesSource::progress, this);
+    allowTime(OpenTimeMs);
+    return true;
+}
 
-    // The metadata table is optional in practice; what it lacks is taken from the tiles.
+void MbTilesSource::allowTime(int ms)
+{
+    mDeadline.setRemainingTime(ms);
+    mInterrupted = false;
+}
+
+int MbTilesSource::progress(void *source)
+{
+    auto *self = static_cast<MbTilesSource *>(source);
+    self->mInterrupted = self->mDeadline.hasExpired();
+    return self->mInterrupted ? 1 : 0;
+}
+
+bool MbTilesSource::firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
+                             QString *detail) const
+{
+    if (query->exec(statement) && query->next())
+        return true;
+    if (mInterrupted)
+        *detail = timedOut();
+    else
+        *detail = query->lastError().isValid() ? query->lastError().text() : noRow;
+    return false;
+}
+
+QString MbTilesSource::timedOut()
+{
+    return QStringLiteral("the file did not answer within %1 ms; it may be damaged")
+            .arg(OpenTimeMs);
+}
+
+bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
+{
+    QSqlDatabase db = QSqlDatabase::database(mConnection, false);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    *error = TileSourceError::NotAMap;
+    // A damaged or foreign file opens fine; the first statement is where SQLite finds out.
+    if (!firstRow(&query,
+                  QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type IN "
+                                 "('table', 'view')"),
+                  QStringLiteral("no tiles table"), detail))
+        return false;
+
+    // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
+    // the keys used are read, so that a view of endless rows costs nothing.
     QHash<QString, QString> metadata;
-    if (query.exec(QStringLiteral("SELECT name, value FROM metadata"))) {
+    if (query.exec(QStringLiteral("SELECT name, value FROM metadata WHERE name IN ('name', "
+                                  "'attribution', 'json', 'bounds', 'format', 'minzoom', "
+                                  "'maxzoom') LIMIT 64"))) {
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
+    if (mInterrupted) {
+        *detail = timedOut();
+        return false;
+    }
 
-    m_info.name = metadata.value(QStringLiteral("name"));
-    m_info.attribution = metadata.value(QStringLiteral("attribution"));
+    mInfo.name = metadata.value(QStringLiteral("name"));
+    mInfo.attribution = metadata.value(QStringLiteral("attribution"));
     const QJsonObject json
             = QJsonDocument::fromJson(metadata.value(QStringLiteral("json")).toUtf8()).object();
-    m_info.vectorLayers = vectorLayerIds(json);
-    parseBounds(metadata.value(QStringLiteral("bounds")), &m_info);
+    mInfo.vectorLayers = vectorLayerIds(json);
+    parseBounds(metadata.value(QStringLiteral("bounds")), &mInfo);
 
     const QString format = metadata.value(QStringLiteral("format")).trimmed().toLower();
     if (format == QLatin1String("png")) {
-        m_info.format = TileFormat::Png;
+        mInfo.format = TileFormat::Png;
     } else if (format == QLatin1String("jpg") || format == QLatin1String("jpeg")) {
-        m_info.format = TileFormat::Jpeg;
+        mInfo.format = TileFormat::Jpeg;
     } else if (format == QLatin1String("webp")) {
-        m_info.format = TileFormat::Webp;
+        mInfo.format = TileFormat::Webp;
     } else if (format == QLatin1String("pbf")) {
-        m_info.format = TileFormat::Pbf;
+        mInfo.format = TileFormat::Pbf;
     } else if (!format.isEmpty()) {
         *error = TileSourceError::Unsupported;
         *detail = QStringLiteral("tile format \"%1\"").arg(format);
         return false;
     } else {
-        if (!query.exec(QStringLiteral("SELECT tile_data FROM tiles LIMIT 1")) || !query.next()) {
-            *error = TileSourceError::NotAMap;
-            *detail = QStringLiteral("no tiles and no format");
+        if (!firstRow(&query, QStringLiteral("SELECT tile_data FROM tiles LIMIT 1"),
+                      QStringLiteral("no tiles and no format"), detail))
             return false;
-        }
-        if (!sniffFormat(query.value(0).toByteArray(), &m_info.format)) {
+        if (!sniffFormat(query.value(0).toByteArray(), &mInfo.format)) {
             *error = TileSourceError::Unsupported;
             *detail = QStringLiteral("tiles of an unknown format");
             return false;
         }
     }
 
-    const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &m_info.minZoom);
-    const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &m_info.maxZoom);
-    if (!hasMin || !hasMax || m_info.minZoom > m_info.maxZoom) {
-        if (!query.exec(QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"))
-            || !query.next()) {
-            *error = TileSourceError::NotAMap;
-            *detail = query.lastError().text();
+    const bool hasMin = parseZoom(metadata.value(QStringLiteral("minzoom")), &mInfo.minZoom);
+    const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
+    if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
+        if (!firstRow(&query, QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"),
+                      QStringLiteral("no zoom levels"), detail))
             return false;
-        }
-        m_info.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
-        m_info.maxZoom = qBound(m_info.minZoom, query.value(1).toInt(), int(MaxZoom));
+        mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
+        mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));
     }
 
-    m_tileQuery = std::make_unique<QSqlQuery>(db);
-    m_tileQuery->setForwardOnly(true);
-    if (!m_tileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
-                                             "AND tile_column = ? AND tile_row = ?"))) {
-        *error = TileSourceError::NotAMap;
-        *detail = m_tileQuery->lastError().text();
+    mTileQuery = std::make_unique<QSqlQuery>(db);
+    mTileQuery->setForwardOnly(true);
+    // A tile larger than any real one is not read at all: its length comes from the row's
+    // header, its bytes would be loaded whole.
+    if (!mTileQuery->prepare(QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? "
+                                            "AND tile_column = ? AND tile_row = ? AND "
+                                            "length(tile_data) <= %1")
+                                     .arg(TileInflate::MaxOutput))) {
+        *detail = mTileQuery->lastError().text();
         return false;
     }
+    *error = TileSourceError::None;
     return true;
 }
 
@@ -175,19 +239,20 @@ QByteArray MbTilesSource::tile(int z, int x, int y)
         return {};
     // Rows count from the south in MBTiles.
     const int row = int((qint64(1) << z) - 1 - y);
-    m_tileQuery->bindValue(0, z);
-    m_tileQuery->bindValue(1, x);
-    m_tileQuery->bindValue(2, row);
+    mTileQuery->bindValue(0, z);
+    mTileQuery->bindValue(1, x);
+    mTileQuery->bindValue(2, row);
+    allowTime(TileTimeMs);
     QByteArray stored;
-    if (m_tileQuery->exec() && m_tileQuery->next())
-        stored = m_tileQuery->value(0).toByteArray();
-    m_tileQuery->finish();
+    if (mTileQuery->exec() && mTileQuery->next())
+        stored = mTileQuery->value(0).toByteArray();
+    mTileQuery->finish();
     return decoded(stored);
 }
 
 QByteArray MbTilesSource::decoded(const QByteArray &stored) const
 {
-    if (!m_info.isVector() || !TileInflate::isCompressed(stored))
+    if (!mInfo.isVector() || !TileInflate::isCompressed(stored))
         return stored;
     QByteArray raw;
     // A tile that does not inflate is as good as absent.

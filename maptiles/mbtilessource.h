@@ -3,6 +3,7 @@
 
 #include "tilesource.h"
 
+#include <QDeadlineTimer>
 #include <QSqlQuery>
 
 class MbTilesSource : public TileSource
@@ -11,16 +12,27 @@ public:
     ~MbTilesSource() override;
     static std::unique_ptr<MbTilesSource> open(const QString &path, TileSourceError *error,
                                                QString *detail);
-    const TileSourceInfo &info() const override { return m_info; }
+    const TileSourceInfo &info() const override { return mInfo; }
     QByteArray tile(int z, int x, int y) override;
 
 private:
     explicit MbTilesSource(const QString &connection);
+    bool bindToDriver(TileSourceError *error, QString *detail);
     bool readInfo(TileSourceError *error, QString *detail);
+    // Gives the statements that follow this long, together, before SQLite interrupts them.
+    void allowTime(int ms);
+    // Runs a statement of the opening up to its first row; false, with what went wrong in
+    // detail, when it fails, runs out of time or has no row.
+    bool firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
+                  QString *detail) const;
+    static QString timedOut();
+    static int progress(void *source);
     QByteArray decoded(const QByteArray &stored) const;
 
-    QString m_connection;
+    QString mConnection;
     // Prepared once: every tile request only binds and runs it.
-    std::unique_ptr<QSqlQuery> m_tileQuery;
-    TileSourceInfo m_info;
+    std::unique_ptr<QSqlQuery> mTileQuery;
+    TileSourceInfo mInfo;
+    QDeadlineTimer mDeadline;
+    bool mInterrupted = false;
 };

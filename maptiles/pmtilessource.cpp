@@ -1,8 +1,6 @@
 // PMTiles reader: header checks, varint directories, Hilbert tile ids and a cache of leaves.
 #include "pmtilessource.h"
 
-#include "tileinflate.h"
-
 #include <QJsonDocument>
 #include <QtEndian>
 
@@ -46,10 +44,10 @@ std::unique_ptr<PmTilesSource> PmTilesSource::open(const QString &path, TileSour
                                                    QString *detail)
 {
     std::unique_ptr<PmTilesSource> source(new PmTilesSource);
-    source->m_file.setFileName(path);
-    if (!source->m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    source->mFile.setFileName(path);
+    if (!source->mFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         *error = TileSourceError::NotFound;
-        *detail = QStringLiteral("cannot read %1: %2").arg(path, source->m_file.errorString());
+        *detail = QStringLiteral("cannot read %1: %2").arg(path, source->mFile.errorString());
         return nullptr;
     }
     if (!source->readHeader(error, detail)) {
@@ -62,7 +60,7 @@ std::unique_ptr<PmTilesSource> PmTilesSource::open(const QString &path, TileSour
 
 bool PmTilesSource::readHeader(TileSourceError *error, QString *detail)
 {
-    const QByteArray header = m_file.read(HeaderSize);
+    const QByteArray header = mFile.read(HeaderSize);
     *error = TileSourceError::NotAMap;
     if (header.size() < HeaderSize) {
         *detail = QStringLiteral("truncated header");
@@ -77,62 +75,54 @@ bool PmTilesSource::readHeader(TileSourceError *error, QString *detail)
         *detail = QStringLiteral("PMTiles version %1").arg(int(quint8(header[7])));
         return false;
     }
-    m_root = {u64At(header, 8), u64At(header, 16)};
-    m_metadata = {u64At(header, 24), u64At(header, 32)};
-    m_leaves = {u64At(header, 40), u64At(header, 48)};
-    m_tiles = {u64At(header, 56), u64At(header, 64)};
-    const auto fileSize = quint64(m_file.size());
-    for (const Section &section : {m_root, m_metadata, m_leaves, m_tiles}) {
+    mRoot = {u64At(header, 8), u64At(header, 16)};
+    mMetadata = {u64At(header, 24), u64At(header, 32)};
+    mLeaves = {u64At(header, 40), u64At(header, 48)};
+    mTiles = {u64At(header, 56), u64At(header, 64)};
+    const auto fileSize = quint64(mFile.size());
+    for (const Section &section : {mRoot, mMetadata, mLeaves, mTiles}) {
         if (section.offset > fileSize || section.length > fileSize - section.offset) {
             *detail = QStringLiteral("a section lies past the end of the file");
             return false;
         }
     }
 
-    m_internalCompression = quint8(header[97]);
-    m_tileCompression = quint8(header[98]);
+    mInternalCompression = quint8(header[97]);
+    mTileCompression = quint8(header[98]);
     *error = TileSourceError::Unsupported;
-    if (m_internalCompression != NoCompression && m_internalCompression != Gzip) {
-        *detail = QStringLiteral("directory compression %1").arg(m_internalCompression);
+    if (mInternalCompression != NoCompression && mInternalCompression != Gzip) {
+        *detail = QStringLiteral("directory compression %1").arg(mInternalCompression);
         return false;
     }
-    if (m_tileCompression > Gzip) {
-        *detail = QStringLiteral("tile compression %1").arg(m_tileCompression);
+    if (mTileCompression > Gzip) {
+        *detail = QStringLiteral("tile compression %1").arg(mTileCompression);
         return false;
     }
     switch (quint8(header[99])) {
     case 1:
-        m_info.format = TileFormat::Pbf;
+        mInfo.format = TileFormat::Pbf;
         break;
     case 2:
-        m_info.format = TileFormat::Png;
+        mInfo.format = TileFormat::Png;
         break;
     case 3:
-        m_info.format = TileFormat::Jpeg;
+        mInfo.format = TileFormat::Jpeg;
         break;
     case 4:
-        m_info.format = TileFormat::Webp;
+        mInfo.format = TileFormat::Webp;
         break;
     default:
         *detail = QStringLiteral("tile type %1").arg(int(quint8(header[99])));
         return false;
     }
 
-    m_info.minZoom = qMin(int(quint8(header[100])), int(MaxZoom));
-    m_info.maxZoom = qBound(m_info.minZoom, int(quint8(header[101])), int(MaxZoom));
-    const double west = degreesAt(header, 102), south = degreesAt(header, 106);
-    const double east = degreesAt(header, 110), north = degreesAt(header, 114);
-    if (west >= -180 && east <= 180 && west < east && south >= -90 && north <= 90
-        && south < north) {
-        m_info.hasBounds = true;
-        m_info.west = west;
-        m_info.south = south;
-        m_info.east = east;
-        m_info.north = north;
-    }
+    mInfo.minZoom = qMin(int(quint8(header[100])), int(MaxZoom));
+    mInfo.maxZoom = qBound(mInfo.minZoom, int(quint8(header[101])), int(MaxZoom));
+    setBounds(degreesAt(header, 102), degreesAt(header, 106), degreesAt(header, 110),
+              degreesAt(header, 114), &mInfo);
 
     *error = TileSourceError::NotAMap;
-    if (!readDirectory(m_root, 0, m_root.length, &m_rootDirectory)) {
+    if (!readDirectory(mRoot, 0, mRoot.length, &mRootDirectory)) {
         *detail = QStringLiteral("damaged root directory");
         return false;
     }
@@ -144,13 +134,13 @@ void PmTilesSource::readMetadata()
 {
     // The metadata only names and credits the map; a damaged one leaves the tiles usable.
     QByteArray stored, json;
-    if (m_metadata.length == 0 || !read(m_metadata, 0, m_metadata.length, &stored)
-        || !decompress(stored, m_internalCompression, &json))
+    if (mMetadata.length == 0 || !read(mMetadata, 0, mMetadata.length, &stored)
+        || !decompress(stored, mInternalCompression, &json))
         return;
     const QJsonObject metadata = QJsonDocument::fromJson(json).object();
-    m_info.name = metadata.value(QLatin1String("name")).toString();
-    m_info.attribution = metadata.value(QLatin1String("attribution")).toString();
-    m_info.vectorLayers = vectorLayerIds(metadata);
+    mInfo.name = metadata.value(QLatin1String("name")).toString();
+    mInfo.attribution = metadata.value(QLatin1String("attribution")).toString();
+    mInfo.vectorLayers = vectorLayerIds(metadata);
 }
 
 bool PmTilesSource::read(const Section &section, quint64 offset, quint64 length, QByteArray *out)
@@ -158,17 +148,18 @@ bool PmTilesSource::read(const Section &section, quint64 offset, quint64 length,
     if (length > quint64(TileInflate::MaxOutput) || offset > section.length
         || length > section.length - offset)
         return false;
-    if (!m_file.seek(qint64(section.offset + offset)))
+    if (!mFile.seek(qint64(section.offset + offset)))
         return false;
-    *out = m_file.read(qint64(length));
+    *out = mFile.read(qint64(length));
     return quint64(out->size()) == length;
 }
 
-bool PmTilesSource::decompress(const QByteArray &stored, quint8 compression, QByteArray *out) const
+bool PmTilesSource::decompress(const QByteArray &stored, quint8 compression, QByteArray *out,
+                               int limit) const
 {
     if (compression == Gzip
         || (compression == UnknownCompression && TileInflate::isCompressed(stored)))
-        return TileInflate::inflate(stored, out);
+        return TileInflate::inflate(stored, out, limit);
     *out = stored;
     return true;
 }
@@ -177,8 +168,9 @@ bool PmTilesSource::readDirectory(const Section &section, quint64 offset, quint6
                                   Directory *out)
 {
     QByteArray stored, bytes;
-    return read(section, offset, length, &stored)
-           && decompress(stored, m_internalCompression, &bytes) && parseDirectory(bytes, out);
+    return length <= quint64(MaxDirectoryBytes) && read(section, offset, length, &stored)
+           && decompress(stored, mInternalCompression, &bytes, MaxDirectoryBytes)
+           && parseDirectory(bytes, out);
 }
 
 bool PmTilesSource::parseDirectory(const QByteArray &bytes, Directory *out)
@@ -227,7 +219,7 @@ QByteArray PmTilesSource::tile(int z, int x, int y)
     if (!inGrid(z, x, y))
         return {};
     const quint64 id = tileId(z, x, y);
-    const Directory *directory = &m_rootDirectory;
+    const Directory *directory = &mRootDirectory;
     for (int depth = 0; depth < MaxDirectoryDepth; ++depth) {
         auto next = std::upper_bound(directory->cbegin(), directory->cend(), id,
                                      [](quint64 id, const Entry &e) { return id < e.tileId; });
@@ -237,18 +229,20 @@ QByteArray PmTilesSource::tile(int z, int x, int y)
         if (entry.runLength > 0) {
             QByteArray stored, bytes;
             if (id - entry.tileId >= entry.runLength
-                || !read(m_tiles, entry.offset, entry.length, &stored)
-                || !decompress(stored, m_tileCompression, &bytes))
+                || !read(mTiles, entry.offset, entry.length, &stored)
+                || !decompress(stored, mTileCompression, &bytes))
                 return {};
             return bytes;
         }
-        directory = m_leafCache.object(entry.offset);
+        directory = mLeafCache.object(entry.offset);
         if (!directory) {
             auto leaf = std::make_unique<Directory>();
-            if (!readDirectory(m_leaves, entry.offset, entry.length, leaf.get()))
+            if (!readDirectory(mLeaves, entry.offset, entry.length, leaf.get()))
                 return {};
             directory = leaf.get();
-            m_leafCache.insert(entry.offset, leaf.release());
+            // Never refused, which would delete it at once: every entry takes at least four bytes.
+            static_assert(MaxDirectoryBytes / 4 * sizeof(Entry) <= LeafCacheBytes, "leaf budget");
+            mLeafCache.insert(entry.offset, leaf.release(), directory->size() * int(sizeof(Entry)));
         }
     }
     return {};

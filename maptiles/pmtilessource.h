@@ -1,6 +1,7 @@
 // PMTiles (version 3) reader: one file of a header, tile directories and tile data, read by offset.
 #pragma once
 
+#include "tileinflate.h"
 #include "tilesource.h"
 
 #include <QCache>
@@ -12,11 +13,18 @@ class PmTilesSource : public TileSource
 public:
     static std::unique_ptr<PmTilesSource> open(const QString &path, TileSourceError *error,
                                                QString *detail);
-    const TileSourceInfo &info() const override { return m_info; }
+    const TileSourceInfo &info() const override { return mInfo; }
     QByteArray tile(int z, int x, int y) override;
 
     // Position of a tile on the format's Hilbert curves, level after level; z/x/y in the grid.
     static quint64 tileId(int z, int x, int y);
+
+    // A directory inflating past this is refused: real ones stay far below it, and a parsed
+    // directory takes six times its inflated size.
+    static constexpr int MaxDirectoryBytes = 1024 * 1024;
+    // What the parsed leaf directories kept for later requests may take together.
+    static constexpr int LeafCacheBytes = 32 * 1024 * 1024;
+    int cachedLeafBytes() const { return mLeafCache.totalCost(); }
 
 private:
     struct Entry
@@ -37,19 +45,21 @@ private:
     bool readHeader(TileSourceError *error, QString *detail);
     void readMetadata();
     bool read(const Section &section, quint64 offset, quint64 length, QByteArray *out);
-    bool decompress(const QByteArray &stored, quint8 compression, QByteArray *out) const;
+    bool decompress(const QByteArray &stored, quint8 compression, QByteArray *out,
+                    int limit = TileInflate::MaxOutput) const;
     bool readDirectory(const Section &section, quint64 offset, quint64 length, Directory *out);
     static bool parseDirectory(const QByteArray &bytes, Directory *out);
 
-    QFile m_file;
-    TileSourceInfo m_info;
-    Section m_root;
-    Section m_metadata;
-    Section m_leaves;
-    Section m_tiles;
-    quint8 m_internalCompression = 0;
-    quint8 m_tileCompression = 0;
-    Directory m_rootDirectory;
-    // Leaf directories by offset: a map view keeps asking for the same few neighbourhoods.
-    QCache<quint64, Directory> m_leafCache{64};
+    QFile mFile;
+    TileSourceInfo mInfo;
+    Section mRoot;
+    Section mMetadata;
+    Section mLeaves;
+    Section mTiles;
+    quint8 mInternalCompression = 0;
+    quint8 mTileCompression = 0;
+    Directory mRootDirectory;
+    // Leaf directories by offset, each costing its bytes: a map view keeps asking for the same
+    // few neighbourhoods.
+    QCache<quint64, Directory> mLeafCache{LeafCacheBytes};
 };

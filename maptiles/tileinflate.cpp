@@ -35,8 +35,10 @@ bool inflate(const QByteArray &compressed, QByteArray *out, int limit)
                 status = Z_MEM_ERROR;
                 break;
             }
-            const int grown = qMin(limit, qMax(4096, qMax(produced * 2, compressed.size() * 4)));
-            result.resize(grown);
+            // In 64 bits: four times a large input, or twice a large output, passes an int.
+            const qint64 wanted
+                    = qMax<qint64>(4096, qMax(qint64(produced) * 2, qint64(compressed.size()) * 4));
+            result.resize(int(qMin<qint64>(limit, wanted)));
         }
         stream.next_out = reinterpret_cast<Bytef *>(result.data() + produced);
         stream.avail_out = static_cast<uInt>(result.size() - produced);

@@ -45,6 +45,19 @@ bool TileSource::inGrid(int z, int x, int y)
     return x >= 0 && y >= 0 && x < size && y < size;
 }
 
+bool TileSource::setBounds(double west, double south, double east, double north,
+                           TileSourceInfo *info)
+{
+    if (west < -180 || east > 180 || west >= east || south < -90 || north > 90 || south >= north)
+        return false;
+    info->west = west;
+    info->south = south;
+    info->east = east;
+    info->north = north;
+    info->hasBounds = true;
+    return true;
+}
+
 QByteArray TileSource::contentType(TileFormat format)
 {
     switch (format) {

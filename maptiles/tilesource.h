@@ -40,6 +40,10 @@ public:
     // deeper levels would overflow.
     static constexpr int MaxZoom = 30;
     static bool inGrid(int z, int x, int y);
+    // Takes the bounds a file gives (degrees) when they describe an area of the world; false,
+    // leaving info as it was, for bounds out of range or crossed.
+    static bool setBounds(double west, double south, double east, double north,
+                          TileSourceInfo *info);
     static QByteArray contentType(TileFormat format);
     // The format a tile's first bytes show, or false when they show none of the four.
     static bool sniffFormat(const QByteArray &bytes, TileFormat *format);

@@ -16,6 +16,7 @@ PACKAGES=(cmake make g++ git clang-format
     tzdata gdal-bin  # zone rules for the camera clock's UTC times; ogrinfo reads exports back in tests, ogr2ogr makes the world map
     python3-geopandas  # its Natural Earth shapefiles become the built-in world map
     libqt5sql5-sqlite zlib1g-dev  # MBTiles map files (only recommended by Qt SQL); PMTiles inflate
+    libsqlite3-dev  # a clock on each MBTiles statement, set on the connection of Qt's SQLite driver
     clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 

@@ -57,18 +57,25 @@ private slots:
     void vectorTiles();
     void damagedFiles_data();
     void damagedFiles();
+    void hostileMbTiles_data();
+    void hostileMbTiles();
     void pmtilesDirectories_data();
     void pmtilesDirectories();
     void pmtilesTruncatedData();
     void pmtilesLeafLoop();
+    void pmtilesLeafBudget_data();
+    void pmtilesLeafBudget();
     void tileIds_data();
     void tileIds();
     void twoFilesOpen();
+    void mbtilesFolders_data();
+    void mbtilesFolders();
     void gdalFile();
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const { return mDir.filePath(name); }
     bool runSql(const QString &file, const QStringList &statements);
+    static bool writeFile(const QString &file, const QByteArray &bytes);
     QByteArray pmtiles(const PmTilesWriter::Options &options,
                        const QMap<QString, QByteArray> &tiles) const;
     // Tile 0/0/0 alone, in a PMTiles file when options are given, otherwise in an MBTiles
@@ -77,7 +84,7 @@ private:
                       const QString &format, const QByteArray &stored) const;
     std::unique_ptr<TileSource> open(const QString &file) const;
 
-    QTemporaryDir m_dir;
+    QTemporaryDir mDir;
 };
 
 bool TestTileSource::runSql(const QString &file, const QStringList &statements)
@@ -94,6 +101,12 @@ bool TestTileSource::runSql(const QString &file, const QStringList &statements)
     }
     QSqlDatabase::removeDatabase(file);
     return ok;
+}
+
+bool TestTileSource::writeFile(const QString &file, const QByteArray &bytes)
+{
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
 }
 
 // Tiles keyed "z/x/y".
@@ -113,9 +126,7 @@ bool TestTileSource::writeOneTile(const QString &file, const PmTilesWriter::Opti
                                   const QString &format, const QByteArray &stored) const
 {
     if (options) {
-        QFile out(file);
-        return out.open(QIODevice::WriteOnly)
-               && out.write(pmtiles(*options, {{"0/0/0", stored}})) > 0;
+        return writeFile(file, pmtiles(*options, {{"0/0/0", stored}}));
     }
     MbTilesWriter writer(file);
     if (!format.isEmpty())
@@ -254,36 +265,37 @@ void TestTileSource::formats_data()
 
     const auto ok = TileSourceError::None;
     const auto unsupported = TileSourceError::Unsupported;
-    QTest::newRow("png") << false << "png" << Png << ok << TileFormat::Png
-                         << QByteArray("image/png");
-    QTest::newRow("jpg") << false << "jpg" << Jpeg << ok << TileFormat::Jpeg
-                         << QByteArray("image/jpeg");
-    QTest::newRow("jpeg") << false << "JPEG" << Jpeg << ok << TileFormat::Jpeg
+    struct Known
+    {
+        const char *declared;
+        int tileType;
+        QByteArray stored;
+        TileFormat format;
+        QByteArray contentType;
+    };
+    const Known known[] = {
+            {"png", 2, Png, TileFormat::Png, "image/png"},
+            {"jpg", 3, Jpeg, TileFormat::Jpeg, "image/jpeg"},
+            {"webp", 4, Webp, TileFormat::Webp, "image/webp"},
+            {"pbf", 1, Mvt, TileFormat::Pbf, "application/x-protobuf"},
+    };
+    for (const Known &k : known) {
+        QTest::addRow("%s", k.declared)
+                << false << k.declared << k.stored << ok << k.format << k.contentType;
+        // Vector tiles compressed, as MBTiles files store them.
+        QTest::addRow("%s by content", k.declared)
+                << false << ""
+                << (k.format == TileFormat::Pbf ? PmTilesWriter::gzip(k.stored) : k.stored) << ok
+                << k.format << k.contentType;
+        QTest::addRow("pm %s", k.declared) << true << QString::number(k.tileType) << k.stored << ok
+                                           << k.format << k.contentType;
+    }
+    QTest::newRow("JPEG") << false << "JPEG" << Jpeg << ok << TileFormat::Jpeg
                           << QByteArray("image/jpeg");
-    QTest::newRow("webp") << false << "webp" << Webp << ok << TileFormat::Webp
-                          << QByteArray("image/webp");
-    QTest::newRow("pbf") << false << "pbf" << Mvt << ok << TileFormat::Pbf
-                         << QByteArray("application/x-protobuf");
-    QTest::newRow("png by content")
-            << false << "" << Png << ok << TileFormat::Png << QByteArray("image/png");
-    QTest::newRow("jpeg by content")
-            << false << "" << Jpeg << ok << TileFormat::Jpeg << QByteArray("image/jpeg");
-    QTest::newRow("webp by content")
-            << false << "" << Webp << ok << TileFormat::Webp << QByteArray("image/webp");
-    QTest::newRow("pbf by content") << false << "" << PmTilesWriter::gzip(Mvt) << ok
-                                    << TileFormat::Pbf << QByteArray("application/x-protobuf");
     QTest::newRow("unknown name") << false << "tiff" << Png << unsupported << TileFormat::Png
                                   << QByteArray();
     QTest::newRow("unknown content") << false << "" << QByteArray("II*\0", 4) << unsupported
                                      << TileFormat::Png << QByteArray();
-    QTest::newRow("pm png") << true << "2" << Png << ok << TileFormat::Png
-                            << QByteArray("image/png");
-    QTest::newRow("pm jpeg") << true << "3" << Jpeg << ok << TileFormat::Jpeg
-                             << QByteArray("image/jpeg");
-    QTest::newRow("pm webp") << true << "4" << Webp << ok << TileFormat::Webp
-                             << QByteArray("image/webp");
-    QTest::newRow("pm mvt") << true << "1" << Mvt << ok << TileFormat::Pbf
-                            << QByteArray("application/x-protobuf");
     QTest::newRow("pm avif") << true << "5" << Png << unsupported << TileFormat::Png
                              << QByteArray();
     QTest::newRow("pm unknown type")
@@ -333,6 +345,8 @@ void TestTileSource::vectorTiles_data()
     QTest::newRow("pm declared gzip, damaged")
             << true << true << QByteArray("\x1f\x8b\x08\0garbage", 11) << QByteArray();
     QTest::newRow("pm gzip bomb") << true << true << PmTilesWriter::gzip(zeros) << QByteArray();
+    QTest::newRow("huge") << false << false << Mvt + zeros << QByteArray();
+    QTest::newRow("pm huge") << true << false << Mvt + zeros << QByteArray();
 }
 
 void TestTileSource::vectorTiles()
@@ -396,10 +410,7 @@ void TestTileSource::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     const QString file = path(QStringLiteral("damaged-%1").arg(QTest::currentDataTag()));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     TileSourceError error = TileSourceError::None;
     QString detail;
     QVERIFY(!TileSource::open(file, &error, &detail));
@@ -408,6 +419,56 @@ void TestTileSource::damagedFiles()
 
     QVERIFY(!TileSource::open(path(QStringLiteral("absent.mbtiles")), &error, &detail));
     QCOMPARE(error, TileSourceError::NotFound);
+}
+
+void TestTileSource::hostileMbTiles_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<bool>("opens");
+
+    const QString endless
+            = QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 "
+                             "FROM c) ");
+    const QString tilesView = QStringLiteral("CREATE VIEW tiles AS ") + endless
+                              + "SELECT n AS zoom_level, n AS tile_column, n AS tile_row, "
+                                "X'89504E470D0A1A0A' AS tile_data FROM c WHERE n < 0";
+    const QString metadata = QStringLiteral("CREATE TABLE metadata (name TEXT, value TEXT)");
+    QTest::newRow("endless tiles view, zooms from the tiles")
+            << QStringList{tilesView, metadata, "INSERT INTO metadata VALUES ('format', 'png')"}
+            << false;
+    QTest::newRow("endless tiles view, every tile asked for")
+            << QStringList{tilesView, metadata,
+                           "INSERT INTO metadata VALUES ('format', 'png'), ('minzoom', '0'), "
+                           "('maxzoom', '3')"}
+            << true;
+    QTest::newRow("endless metadata view")
+            << QStringList{QStringLiteral("CREATE VIEW metadata AS ") + endless
+                                   + "SELECT 'k' || n AS name, printf('%.200c', 'v') AS value "
+                                     "FROM c",
+                           "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
+                           "tile_row INTEGER, tile_data BLOB)"}
+            << false;
+}
+
+// Views that never end: opening fails and a tile is absent, each within a few seconds.
+void TestTileSource::hostileMbTiles()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, opens);
+    const QString file = path(QStringLiteral("hostile-%1.mbtiles").arg(QTest::currentDataTag()));
+    QVERIFY(runSql(file, statements));
+    QElapsedTimer timer;
+    timer.start();
+    TileSourceError error = TileSourceError::None;
+    QString detail;
+    auto source = TileSource::open(file, &error, &detail);
+    QCOMPARE(bool(source), opens);
+    if (source)
+        QVERIFY(source->tile(0, 0, 0).isEmpty());
+    else
+        QVERIFY2(error == TileSourceError::NotAMap && detail.contains("did not answer"),
+                 qPrintable(detail));
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestTileSource::pmtilesDirectories_data()
@@ -491,14 +552,11 @@ void TestTileSource::pmtilesTruncatedData()
     const QByteArray bytes
             = pmtiles(options, {{"0/0/0", Png + "a"}, {"1/0/0", Png + "b"}, {"1/1/1", Png + "c"}});
     const QString file = path(QStringLiteral("cut.pmtiles"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     auto source = open(file);
     QVERIFY(source);
     QCOMPARE(source->info().hasBounds, false);
-    QVERIFY(out.resize(bytes.size() - 3));
+    QVERIFY(QFile::resize(file, bytes.size() - 3));
     QCOMPARE(source->tile(0, 0, 0), Png + "a");
     QVERIFY(source->tile(1, 1, 1).isEmpty());
 }
@@ -515,14 +573,81 @@ void TestTileSource::pmtilesLeafLoop()
     bytes.replace(8, 16, u64(loopAt) + u64(5));
     bytes.replace(40, 16, u64(loopAt) + u64(5));
     const QString file = path(QStringLiteral("loop.pmtiles"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     auto source = open(file);
     QVERIFY(source);
     QVERIFY(source->tile(0, 0, 0).isEmpty());
     QVERIFY(source->tile(5, 3, 3).isEmpty());
+}
+
+void TestTileSource::pmtilesLeafBudget_data()
+{
+    QTest::addColumn<int>("leaves");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("found");
+
+    // Four bytes an entry: consecutive ids, runs of one, one byte long, each after the one before.
+    QTest::newRow("leaves just within the limit, more than the cache holds")
+            << 8 << PmTilesSource::MaxDirectoryBytes / 4 - 100 << true;
+    QTest::newRow("a leaf just past the limit")
+            << 1 << PmTilesSource::MaxDirectoryBytes / 4 << false;
+}
+
+// Leaves as large as a directory may be: each parsed one counts by its size, the cache stays
+// within its budget; a larger leaf is refused, its tiles are absent.
+void TestTileSource::pmtilesLeafBudget()
+{
+    QFETCH(int, leaves);
+    QFETCH(int, entries);
+    const auto varint = [](QByteArray *out, quint64 value) {
+        for (; value >= 0x80; value >>= 7)
+            out->append(char(0x80 | (value & 0x7f)));
+        out->append(char(value));
+    };
+    QVector<quint64> starts;
+    for (int i = 0; i < leaves; ++i)
+        starts.append(PmTilesSource::tileId(12, i * 64, 0));
+    std::sort(starts.begin(), starts.end());
+    QByteArray root, leafSection;
+    varint(&root, quint64(leaves));
+    for (int i = 0; i < leaves; ++i)
+        varint(&root, starts[i] - (i ? starts[i - 1] : 0));
+    root += QByteArray(leaves, '\0'); // runs of zero: leaves
+    QVector<quint64> lengths;
+    for (int i = 0; i < leaves; ++i) {
+        QByteArray leaf;
+        varint(&leaf, quint64(entries));
+        varint(&leaf, starts[i]);
+        leaf += QByteArray(3 * entries, '\1') + QByteArray(entries - 1, '\0');
+        const QByteArray stored = PmTilesWriter::gzip(leaf);
+        lengths.append(quint64(stored.size()));
+        leafSection += stored;
+    }
+    for (const quint64 length : lengths)
+        varint(&root, length);
+    // The first leaf at offset 0, every other one right after the one before.
+    root += QByteArray(1, '\1') + QByteArray(leaves - 1, '\0');
+    // The header of a small file, with its sections moved to the ones built here.
+    QByteArray bytes = pmtiles({}, {{"0/0/0", Png}});
+    const quint64 rootAt = quint64(bytes.size());
+    const QByteArray gzRoot = PmTilesWriter::gzip(root);
+    bytes += gzRoot + leafSection + QByteArray(entries, 'x');
+    bytes.replace(8, 16, u64(rootAt) + u64(quint64(gzRoot.size())));
+    bytes.replace(40, 32,
+                  u64(rootAt + quint64(gzRoot.size())) + u64(quint64(leafSection.size()))
+                          + u64(rootAt + quint64(gzRoot.size() + leafSection.size()))
+                          + u64(quint64(entries)));
+    const QString file = path(QStringLiteral("leaves-%1.pmtiles").arg(leaves));
+    QVERIFY(writeFile(file, bytes));
+
+    std::unique_ptr<TileSource> source = open(file);
+    QVERIFY(source);
+    auto *pm = static_cast<PmTilesSource *>(source.get());
+    for (int i = 0; i < leaves; ++i) {
+        QTEST(!pm->tile(12, i * 64, 0).isEmpty(), "found");
+        QVERIFY(pm->cachedLeafBytes() <= PmTilesSource::LeafCacheBytes);
+    }
+    QVERIFY(pm->cachedLeafBytes() > PmTilesSource::LeafCacheBytes / 2 || leaves == 1);
 }
 
 void TestTileSource::tileIds_data()
@@ -578,6 +703,47 @@ void TestTileSource::twoFilesOpen()
     a.reset();
     QCOMPARE(b->tile(0, 0, 0), Png + "second");
     QCOMPARE(open(first)->tile(0, 0, 0), Png + "first");
+}
+
+void TestTileSource::mbtilesFolders_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("wal");
+
+    QTest::newRow("blanks") << "my maps/alps 2024.mbtiles" << false;
+    QTest::newRow("URI characters") << "50% #1?/a=b&c;d.mbtiles" << false;
+    QTest::newRow("not ASCII") << "Zürich/東京 карта.mbtiles" << false;
+    QTest::newRow("written ahead") << "wal/map.mbtiles" << true;
+}
+
+// A map is read where the user keeps it, whatever its name, and nothing is written beside it;
+// a file in write-ahead mode opens from a read-only folder too (as root, whom the folder's mode
+// does not stop, only the absence of side files shows).
+void TestTileSource::mbtilesFolders()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, wal);
+    const QString file = path(name);
+    const QString folder = QFileInfo(file).absolutePath();
+    QVERIFY(QDir().mkpath(folder));
+    {
+        MbTilesWriter writer(file);
+        writer.addTile(0, 0, 0, Png);
+        QVERIFY(writer.finish());
+    }
+    if (wal)
+        QVERIFY(runSql(file, {"PRAGMA journal_mode = WAL"}));
+    const QStringList before = QDir(folder).entryList(QDir::Files);
+    QFile::Permissions permissions = QFile::permissions(folder);
+    if (wal)
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    auto source = open(file);
+    const QByteArray tile = source ? source->tile(0, 0, 0) : QByteArray();
+    const QStringList during = QDir(folder).entryList(QDir::Files);
+    source.reset();
+    QFile::setPermissions(folder, permissions);
+    QCOMPARE(tile, Png);
+    QCOMPARE(during, before);
 }
 
 // A file from a common GIS tool: a 2° by 2° raster of central Europe, made by the tool itself.
