@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QTimerEvent>
 
 namespace {
@@ -44,6 +46,7 @@ Setting::Setting(QWidget *parent)
     fillMapSources(online ? QString() : mapSource, !online);
     connect(ui->cBox_MapSource, QOverload<int>::of(&QComboBox::activated), this,
             &Setting::onMapSourceActivated);
+    ui->cBox_MapSource->installEventFilter(this);
     connect(ui->pBtn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->pBtn_Close, &QPushButton::clicked, this, &QDialog::reject);
     connect(config, &Configuration::updateLanguage, this, &Setting::onUpdateLanguage);
@@ -72,7 +75,8 @@ void Setting::on_pBtn_OK_clicked()
         config->setSpeedUnit(speedUnit);
     // The entry that asks for a file is never left selected, so the selection names a source.
     const QString mapSource = ui->cBox_MapSource->currentData().toString();
-    if (mapSource != config->mapSource())
+    if (mapSource != config->mapSource()
+        || (mMapFileChosen && ui->cBox_MapSource->currentIndex() == 1))
         config->setMapSource(mapSource);
     accept();
 }
@@ -113,15 +117,41 @@ void Setting::onMapSourceActivated(int index)
         mMapSourceIndex = index;
         return;
     }
+    if (mStepping) {
+        box->setCurrentIndex(mMapSourceIndex);
+        return;
+    }
     const QString shown = shownMapFile();
     const QString path = QFileDialog::getOpenFileName(
             this, tr("Map file"),
             shown.isEmpty() ? QDir::homePath() : QFileInfo(shown).absolutePath(),
             tr("Map files (*.mbtiles *.pmtiles)") + QStringLiteral(";;") + tr("All files (*)"));
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         box->setCurrentIndex(mMapSourceIndex);
-    else
+    } else {
         fillMapSources(path, true);
+        mMapFileChosen = true;
+    }
+}
+
+// The closed box reports a step of the arrow keys or the wheel as a choice, like a pick in its
+// list; only a pick asks for a file.
+bool Setting::eventFilter(QObject *watched, QEvent *event)
+{
+    QComboBox *box = ui->cBox_MapSource;
+    if (watched != box)
+        return QDialog::eventFilter(watched, event);
+    bool step = event->type() == QEvent::Wheel;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        step = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
+               || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+    }
+    if (!step)
+        return false;
+    const QScopedValueRollback<bool> stepping(mStepping, true);
+    // Public through QObject, where the box's own handling begins.
+    return static_cast<QObject *>(box)->event(event);
 }
 
 void Setting::timerEvent(QTimerEvent *event)

@@ -19,6 +19,7 @@ public:
 
 protected:
     void timerEvent(QTimerEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_pBtn_OK_clicked();
@@ -35,4 +36,9 @@ private:
     int mTimerId = -1;
     // The map source selected before the entry that asks for a file, for when none is chosen.
     int mMapSourceIndex = 0;
+    // A file picked in the file dialog is opened again on saving even when it is the stored one:
+    // it may have been missing when the viewer started.
+    bool mMapFileChosen = false;
+    // True while keys or the wheel step through the closed box, which must not ask for a file.
+    bool mStepping = false;
 };

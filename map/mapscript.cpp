@@ -66,13 +66,26 @@ QString showMessage(const QString &text)
     return QStringLiteral("mapShowMessage(%1);").arg(asJson(text));
 }
 
-QString adoptPage(int load)
+QString adoptPage(int load, const QUrl &page)
 {
     // The previous document answers until the new one replaces it; the mark tells them apart.
+    // The engine escapes other characters of an address than QUrl does, so both are compared
+    // parsed and unescaped.
     return QStringLiteral("(function () { if (typeof mapSetSource !== 'function') return false;"
+                          " var page = %2;"
+                          " var plain = function (address) { try {"
+                          " return decodeURIComponent(new URL(address).href); }"
+                          " catch (error) { return address; } };"
+                          " if (page && plain(location.href) !== plain(page)) return false;"
                           " if (window.mapViewLoad === undefined) window.mapViewLoad = %1;"
                           " return window.mapViewLoad === %1; })()")
-            .arg(load);
+            .arg(QString::number(load), asJson(page.toString(QUrl::FullyEncoded)));
+}
+
+QString shownSource()
+{
+    return QStringLiteral(
+            "typeof mapState === 'function' ? JSON.stringify(mapState().source) : ''");
 }
 
 } // namespace MapScript

@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QUrl>
 
 namespace MapScript {
 
@@ -21,8 +22,11 @@ QString clearAll();
 QString setSource(const QJsonObject &source);
 // Plain text for the page's notice box; an empty text hides it.
 QString showMessage(const QString &text);
-// True once the page's functions exist in the document of load number load, and false in a
-// document that an earlier load already took.
-QString adoptPage(int load);
+// True once the page's functions exist in the document of load number load at the address page,
+// and false in a document that an earlier load already took or that has another address. An
+// empty page accepts any address, for a load that the view did not ask for.
+QString adoptPage(int load, const QUrl &page);
+// The page's layers as mapState() reports them, as JSON text; empty without the function.
+QString shownSource();
 
 } // namespace MapScript

@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineProfile>
@@ -36,6 +37,16 @@ void prepareProfile(QWebEngineProfile *profile)
     profile->setHttpUserAgent(QStringLiteral("Velqor/") + version);
     profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     profile->setHttpCacheMaximumSize(200 * 1024 * 1024);
+}
+
+// The engine reports an address in its own way (which characters it escapes); unescaped, the
+// same page has the same address.
+bool samePage(const QUrl &a, const QUrl &b)
+{
+    const auto plain = [](const QUrl &url) {
+        return url.adjusted(QUrl::NormalizePathSegments).toString(QUrl::FullyDecoded);
+    };
+    return plain(a) == plain(b);
 }
 
 } // namespace
@@ -120,13 +131,17 @@ void MapWebView::setDefaultCenter()
 void MapWebView::mapLoadingFinish(bool ok)
 {
     qDebug() << "mapLoadingFinish";
+    // A page replaced by a later request is no longer of interest, whatever its outcome.
+    if (mLoading && !mRequestedUrl.isEmpty() && !samePage(url(), mRequestedUrl))
+        return;
     if (!ok)
         qCWarning(lcMap) << "map page failed to load:" << url().toString();
     // A page whose functions never showed (a failed load) still gets what was held, as before.
     if (mLoading) {
-        page()->runJavaScript(MapScript::adoptPage(*mLoadNumber));
+        page()->runJavaScript(MapScript::adoptPage(*mLoadNumber, mRequestedUrl));
         adoptPage();
     } else {
+        resendSourceIfLost();
         setDefaultCenter();
     }
 }
@@ -167,10 +182,15 @@ void MapWebView::onUrlChanged(QUrl url)
     }
 }
 
+// Loads the view asks for are counted when asked for: the engine reports their start later, and
+// not at all for one that replaces a load still running. This one the page started itself.
 void MapWebView::onLoadStarted()
 {
+    if (mLoading)
+        return;
     ++*mLoadNumber;
     mLoading = true;
+    mRequestedUrl.clear();
     askWhetherPageIsReady(kReadyPolls);
 }
 
@@ -178,20 +198,20 @@ void MapWebView::askWhetherPageIsReady(int pollsLeft)
 {
     const std::weak_ptr<int> current = mLoadNumber;
     const int load = *mLoadNumber;
-    page()->runJavaScript(
-            MapScript::adoptPage(load), [this, current, load, pollsLeft](const QVariant &ready) {
-                const std::shared_ptr<int> now = current.lock();
-                if (!now || *now != load || !mLoading)
-                    return;
-                if (ready.toBool())
-                    adoptPage();
-                else if (pollsLeft > 1)
-                    QTimer::singleShot(kReadyPollInterval, this, [this, load, pollsLeft] {
-                        // A load started in between has its own questions going.
-                        if (*mLoadNumber == load)
-                            askWhetherPageIsReady(pollsLeft - 1);
-                    });
+    const QString question = MapScript::adoptPage(load, mRequestedUrl);
+    page()->runJavaScript(question, [this, current, load, pollsLeft](const QVariant &ready) {
+        const std::shared_ptr<int> now = current.lock();
+        if (!now || *now != load || !mLoading)
+            return;
+        if (ready.toBool())
+            adoptPage();
+        else if (pollsLeft > 1)
+            QTimer::singleShot(kReadyPollInterval, this, [this, load, pollsLeft] {
+                // A load started in between has its own questions going.
+                if (*mLoadNumber == load)
+                    askWhetherPageIsReady(pollsLeft - 1);
             });
+    });
 }
 
 void MapWebView::adoptPage()
@@ -229,6 +249,27 @@ void MapWebView::sendSource()
         return;
     page()->runJavaScript(MapScript::setSource(sourceObject()));
     page()->runJavaScript(MapScript::showMessage(sourceMessage()));
+}
+
+// Adoption may have gone to a document that another of the same address replaced, which starts
+// without layers. Sent again only then, as sending rebuilds the layers and refetches their tiles.
+void MapWebView::resendSourceIfLost()
+{
+    const std::weak_ptr<int> current = mLoadNumber;
+    const int load = *mLoadNumber;
+    page()->runJavaScript(MapScript::shownSource(), [this, current, load](const QVariant &shown) {
+        const std::shared_ptr<int> now = current.lock();
+        if (!now || *now != load || mLoading)
+            return;
+        const QJsonObject wanted = sourceObject();
+        const QJsonObject layer = wanted.value(QLatin1String("layer")).toObject();
+        const QJsonObject expected{{"base", !wanted.value(QLatin1String("base")).isNull()},
+                                   {"kind", layer.isEmpty() ? QJsonValue() : layer.value("kind")},
+                                   {"url", layer.isEmpty() ? QJsonValue() : layer.value("url")}};
+        const QByteArray text = shown.toString().toUtf8();
+        if (!text.isEmpty() && QJsonDocument::fromJson(text).object() != expected)
+            sendSource();
+    });
 }
 
 QJsonObject MapWebView::sourceObject() const
@@ -284,7 +325,10 @@ void MapWebView::loadPage(const QString &fileName)
     // What was waiting for the previous page belongs to it; a new page starts empty.
     mWaitingStatements.clear();
     mLoading = true;
-    page()->load(QUrl::fromLocalFile(path));
+    ++*mLoadNumber;
+    mRequestedUrl = QUrl::fromLocalFile(path);
+    page()->load(mRequestedUrl);
+    askWhetherPageIsReady(kReadyPolls);
 }
 
 bool MapWebView::runStatement(const QString &statement)

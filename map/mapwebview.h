@@ -47,6 +47,7 @@ private:
     void askWhetherPageIsReady(int pollsLeft);
     void adoptPage();
     void sendSource();
+    void resendSourceIfLost();
     QJsonObject sourceObject() const;
     QString sourceMessage() const;
 
@@ -64,6 +65,8 @@ private:
     // Counts page loads. The page answers later; an answer for an earlier load, or one that
     // arrives while the view is being destroyed (the pointer has expired), is dropped.
     std::shared_ptr<int> mLoadNumber = std::make_shared<int>(0);
+    // The page the view last asked for; empty for a load the page started itself.
+    QUrl mRequestedUrl;
     QString mOnlineTileUrl;
     // The map file of the configuration and how opening it went; empty for the online map.
     QString mSourcePath;

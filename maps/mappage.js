@@ -105,8 +105,9 @@
         sourceLayers = [];
         source = { base: false, kind: null, url: null };
         spec = spec || {};
-        if (spec.base && typeof spec.base.url === 'string') {
-            sourceLayers.push(MapSources.baseLayer(spec.base));
+        var base = spec.base && typeof spec.base.url === 'string' && MapSources.baseLayer(spec.base);
+        if (base) {
+            sourceLayers.push(base);
             source.base = true;
         }
         var layer = spec.layer && MapSources.layer(spec.layer, texts.mapData

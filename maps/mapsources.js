@@ -147,15 +147,14 @@
         return roadClasses[kind] || null;
     }
 
-    var roadStyles = {
-        motorway: { colour: colours.motorway, from: 4, width: widths([[4, 0.6], [10, 2.2], [14, 6], [18, 20]]) },
-        trunk: { colour: colours.trunk, from: 5, width: widths([[5, 0.5], [10, 2], [14, 5.5], [18, 18]]) },
-        primary: { colour: colours.primary, from: 7, width: widths([[7, 0.5], [10, 1.5], [14, 5], [18, 16]]) },
-        secondary: { colour: colours.secondary, from: 9, width: widths([[9, 0.5], [12, 1.5], [14, 4], [18, 14]]) },
-        minor: { colour: colours.minor, from: 12, width: widths([[12, 0.5], [14, 2.5], [18, 11]]) }
-    };
-
     function roadRules(layer) {
+        var roadStyles = {
+            motorway: { colour: colours.motorway, from: 4, width: widths([[4, 0.6], [10, 2.2], [14, 6], [18, 20]]) },
+            trunk: { colour: colours.trunk, from: 5, width: widths([[5, 0.5], [10, 2], [14, 5.5], [18, 18]]) },
+            primary: { colour: colours.primary, from: 7, width: widths([[7, 0.5], [10, 1.5], [14, 5], [18, 16]]) },
+            secondary: { colour: colours.secondary, from: 9, width: widths([[9, 0.5], [12, 1.5], [14, 4], [18, 14]]) },
+            minor: { colour: colours.minor, from: 12, width: widths([[12, 0.5], [14, 2.5], [18, 11]]) }
+        };
         var casings = [];
         var fills = [];
         // Minor roads first, so that the larger ones are drawn over them.
@@ -290,56 +289,69 @@
         ];
     }
 
-    // Paint and label rules per vector layer name, drawn in this order: land first, labels last.
-    var paintLayers = {
-        // The built-in world map
-        countries: [
-            { dataLayer: 'countries', symbolizer: new PM.PolygonSymbolizer({ fill: colours.land }) },
-            { dataLayer: 'countries', symbolizer: new PM.LineSymbolizer({ color: colours.border,
-                width: widths([[0, 0.5], [5, 1], [10, 1.5]]) }) }
-        ],
-        // Protomaps
-        earth: [{ dataLayer: 'earth', symbolizer: new PM.PolygonSymbolizer({ fill: colours.land }) }],
-        landcover: areaRules('landcover'),
-        landuse: areaRules('landuse'),
-        natural: areaRules('natural'),
-        park: [{ dataLayer: 'park', symbolizer: new PM.PolygonSymbolizer({ fill: colours.park }) }],
-        water: [{ dataLayer: 'water', filter: isArea,
-            symbolizer: new PM.PolygonSymbolizer({ fill: colours.ocean }) }],
-        waterway: [
-            { dataLayer: 'waterway', minzoom: 8,
-                filter: function (z, feature) { return feature.props['class'] === 'river'; },
-                symbolizer: new PM.LineSymbolizer({ color: colours.ocean,
-                    width: widths([[8, 0.7], [14, 3], [18, 8]]) }) },
-            { dataLayer: 'waterway', minzoom: 12,
-                filter: function (z, feature) { return feature.props['class'] !== 'river'; },
-                symbolizer: new PM.LineSymbolizer({ color: colours.ocean, width: widths([[12, 0.5], [18, 3]]) }) }
-        ],
-        building: [{ dataLayer: 'building', minzoom: 14, symbolizer: new PM.PolygonSymbolizer({
-            fill: colours.building, stroke: colours.buildingEdge, width: 0.5 }) }],
-        buildings: [{ dataLayer: 'buildings', minzoom: 14, symbolizer: new PM.PolygonSymbolizer({
-            fill: colours.building, stroke: colours.buildingEdge, width: 0.5 }) }],
-        transportation: roadRules('transportation'),
-        roads: roadRules('roads'),
-        boundary: boundaryRules('boundary'),
-        boundaries: boundaryRules('boundaries'),
-        cities: [{ dataLayer: 'cities', minzoom: 4, symbolizer: new PM.CircleSymbolizer({
-            radius: 2.5, fill: '#555555', stroke: '#ffffff', width: 1 }) }]
-    };
+    function buildingRules(layer) {
+        return [{ dataLayer: layer, minzoom: 14, symbolizer: new PM.PolygonSymbolizer({
+            fill: colours.building, stroke: colours.buildingEdge, width: 0.5 }) }];
+    }
 
-    var labelLayers = {
-        country_labels: [{ dataLayer: 'country_labels', minzoom: 2,
-            symbolizer: new PM.CenteredTextSymbolizer(textSymbolizer(
-                function (z) { return z < 4 ? 11 : 13; }, { fill: '#5c4b63', fontWeight: 600 })) }],
-        cities: [{ dataLayer: 'cities', minzoom: 4,
-            symbolizer: new PM.OffsetTextSymbolizer(textSymbolizer(12, { offsetX: 5, offsetY: 5 })) }],
-        place: [placeRule('place')],
-        places: [placeRule('places')],
-        water_name: [waterNameRule('water_name')],
-        water: [waterNameRule('water', isPoint)],
-        transportation_name: [roadNameRule('transportation_name')],
-        roads: [roadNameRule('roads')]
-    };
+    // Paint and label rules per vector layer name, drawn in this order: land first, labels last.
+    // Built on first use, so that the online map and the track still work when the renderer's
+    // file failed to load.
+    var styleRules = null;
+
+    function vectorRules() {
+        if (styleRules)
+            return styleRules;
+        var paintLayers = {
+            // The built-in world map
+            countries: [
+                { dataLayer: 'countries', symbolizer: new PM.PolygonSymbolizer({ fill: colours.land }) },
+                { dataLayer: 'countries', symbolizer: new PM.LineSymbolizer({ color: colours.border,
+                    width: widths([[0, 0.5], [5, 1], [10, 1.5]]) }) }
+            ],
+            // Protomaps
+            earth: [{ dataLayer: 'earth', symbolizer: new PM.PolygonSymbolizer({ fill: colours.land }) }],
+            landcover: areaRules('landcover'),
+            landuse: areaRules('landuse'),
+            natural: areaRules('natural'),
+            park: [{ dataLayer: 'park', symbolizer: new PM.PolygonSymbolizer({ fill: colours.park }) }],
+            water: [{ dataLayer: 'water', filter: isArea,
+                symbolizer: new PM.PolygonSymbolizer({ fill: colours.ocean }) }],
+            waterway: [
+                { dataLayer: 'waterway', minzoom: 8,
+                    filter: function (z, feature) { return feature.props['class'] === 'river'; },
+                    symbolizer: new PM.LineSymbolizer({ color: colours.ocean,
+                        width: widths([[8, 0.7], [14, 3], [18, 8]]) }) },
+                { dataLayer: 'waterway', minzoom: 12,
+                    filter: function (z, feature) { return feature.props['class'] !== 'river'; },
+                    symbolizer: new PM.LineSymbolizer({ color: colours.ocean, width: widths([[12, 0.5], [18, 3]]) }) }
+            ],
+            building: buildingRules('building'),
+            buildings: buildingRules('buildings'),
+            transportation: roadRules('transportation'),
+            roads: roadRules('roads'),
+            boundary: boundaryRules('boundary'),
+            boundaries: boundaryRules('boundaries'),
+            cities: [{ dataLayer: 'cities', minzoom: 4, symbolizer: new PM.CircleSymbolizer({
+                radius: 2.5, fill: '#555555', stroke: '#ffffff', width: 1 }) }]
+        };
+
+        var labelLayers = {
+            country_labels: [{ dataLayer: 'country_labels', minzoom: 2,
+                symbolizer: new PM.CenteredTextSymbolizer(textSymbolizer(
+                    function (z) { return z < 4 ? 11 : 13; }, { fill: '#5c4b63', fontWeight: 600 })) }],
+            cities: [{ dataLayer: 'cities', minzoom: 4,
+                symbolizer: new PM.OffsetTextSymbolizer(textSymbolizer(12, { offsetX: 5, offsetY: 5 })) }],
+            place: [placeRule('place')],
+            places: [placeRule('places')],
+            water_name: [waterNameRule('water_name')],
+            water: [waterNameRule('water', isPoint)],
+            transportation_name: [roadNameRule('transportation_name')],
+            roads: [roadNameRule('roads')]
+        };
+        styleRules = { paint: paintLayers, label: labelLayers };
+        return styleRules;
+    }
 
     // Rules of the layers the file has; all of them when it does not list its layers.
     function rulesFor(table, names) {
@@ -351,13 +363,17 @@
         return rules;
     }
 
+    // Null without the renderer.
     function vectorLayer(spec, options) {
+        if (!PM)
+            return null;
         var names = Array.isArray(spec.layers) ? spec.layers.map(String) : [];
+        var rules = vectorRules();
         return PM.leafletLayer({
             url: requestTiles(spec.url),
             maxDataZoom: zoomLevel(spec.maxZoom, 14),
-            paintRules: rulesFor(paintLayers, names),
-            labelRules: rulesFor(labelLayers, names),
+            paintRules: rulesFor(rules.paint, names),
+            labelRules: rulesFor(rules.label, names),
             attribution: options.attribution,
             bounds: options.bounds || undefined,
             // Without a land layer, land is what the water leaves: inside the file's bounds the

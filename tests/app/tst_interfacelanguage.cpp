@@ -159,6 +159,7 @@ private slots:
     void densityFontsReachEveryControl();
     void speedUnitReachesEverySpeedShown();
     void mapSourceChosenAndSaved();
+    void mapFileAskedForOnlyWhenPicked();
 
 private:
     QTemporaryDir mDir;
@@ -276,6 +277,7 @@ void TestInterfaceLanguage::leavingWithoutChangesSendsNothing()
     Configuration *config = Configuration::instance();
     QSignalSpy languages(config, &Configuration::updateLanguage);
     QSignalSpy sizes(config, &Configuration::mapSizeChanged);
+    QSignalSpy sources(config, &Configuration::mapSourceChanged);
 
     Setting dialog;
     if (changeFirst) {
@@ -287,6 +289,7 @@ void TestInterfaceLanguage::leavingWithoutChangesSendsNothing()
     QCOMPARE(dialog.result(), result);
     QCOMPARE(languages.count(), 0);
     QCOMPARE(sizes.count(), 0);
+    QCOMPARE(sources.count(), 0);
     QVERIFY(!stored("language").isValid());
     QVERIFY(!stored("MapSize").isValid());
 }
@@ -433,17 +436,19 @@ void TestInterfaceLanguage::speedUnitReachesEverySpeedShown()
 
 // The file dialog runs modally inside the box's activation; this answers it from the event loop
 // with the file named, or cancels it for an empty name. One that never shows ends the wait after
-// ten seconds, so that the test fails instead of hanging.
-void answerFileDialog(const QString &path)
+// ten seconds, so that the test fails instead of hanging. The answer tells whether one showed.
+std::shared_ptr<bool> answerFileDialog(const QString &path, int patience = 200)
 {
     auto *driver = new QTimer;
     int ticks = 0;
-    QObject::connect(driver, &QTimer::timeout, [driver, path, ticks]() mutable {
+    auto shown = std::make_shared<bool>(false);
+    QObject::connect(driver, &QTimer::timeout, [driver, path, ticks, patience, shown]() mutable {
         auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!files && ++ticks < 200)
+        if (!files && ++ticks < patience)
             return;
         driver->deleteLater();
         driver->stop();
+        *shown = files;
         if (!files || path.isEmpty()) {
             if (QApplication::activeModalWidget())
                 QApplication::activeModalWidget()->close();
@@ -454,6 +459,7 @@ void answerFileDialog(const QString &path)
         static_cast<QDialog *>(files)->accept(); // protected in the file dialog
     });
     driver->start(50);
+    return shown;
 }
 
 void TestInterfaceLanguage::mapSourceChosenAndSaved()
@@ -510,6 +516,50 @@ void TestInterfaceLanguage::mapSourceChosenAndSaved()
     again.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
     QCOMPARE(changes.count(), 2);
     QCOMPARE(stored("mapSource").toString(), QStringLiteral("online"));
+}
+
+// Keys and the wheel on the closed box step over the entry that asks for a file; a pick of it
+// asks, and the file picked is opened again on saving though it is the stored one (a card
+// not plugged in when the viewer started).
+void TestInterfaceLanguage::mapFileAskedForOnlyWhenPicked()
+{
+    const QString missing = mDir.filePath(QStringLiteral("card.mbtiles"));
+    store("mapSource", missing);
+    QSignalSpy changes(Configuration::instance(), &Configuration::mapSourceChanged);
+    Setting dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *box = dialog.findChild<QComboBox *>(QStringLiteral("cBox_MapSource"));
+    box->setFocus();
+
+    const std::shared_ptr<bool> asked = answerFileDialog(QString(), 20);
+    QTest::keyClick(box, Qt::Key_Down);
+    QVERIFY(!*asked);
+    QCOMPARE(box->currentIndex(), 1);
+    QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+    QCOMPARE(box->currentIndex(), 1);
+    QTest::keyClick(box, Qt::Key_Up);
+    QCOMPARE(box->currentIndex(), 0);
+    QTest::keyClick(box, Qt::Key_End);
+    QCOMPARE(box->currentIndex(), 0);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QTest::qWait(1100);
+    QVERIFY(!*asked);
+
+    // The card is plugged in now.
+    QFile card(missing);
+    QVERIFY(card.open(QIODevice::WriteOnly));
+    card.close();
+    const std::shared_ptr<bool> picked = answerFileDialog(missing);
+    box->setCurrentIndex(2);
+    emit box->activated(2);
+    QVERIFY(*picked);
+    QCOMPARE(box->currentIndex(), 1);
+    dialog.findChild<QPushButton *>(QStringLiteral("pBtn_OK"))->click();
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(stored("mapSource").toString(), missing);
 }
 
 VELQOR_MAP_TEST_MAIN(TestInterfaceLanguage)

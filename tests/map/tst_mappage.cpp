@@ -1,13 +1,17 @@
 // The map page's tile layers in the real web engine, fed by a stand-in server of the tile scheme.
+#include "map/mapscript.h"
 #include "pagescript.h"
 #include "tests/map/mapschemetest.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -118,6 +122,7 @@ private slots:
     void replacedSources();
     void drawing_data();
     void drawing();
+    void withoutRenderer();
 
 private:
     // Opens the English page in a fresh view; script runs as the document is created.
@@ -346,6 +351,45 @@ void TestMapPage::drawing()
                               qPrintable(shown.name()), kTimeout);
     for (const QString &request : mServer.requestsTo(QStringLiteral("raster")))
         QVERIFY2(request.section(QLatin1Char('/'), -3, -3).toInt() <= 2, qPrintable(request));
+}
+
+// The page copied without the vector renderer, into a folder whose name the engine escapes
+// otherwise than QUrl: the online map, the track and the view's readiness question still work.
+void TestMapPage::withoutRenderer()
+{
+    QTemporaryDir dir;
+    const QString pages = dir.filePath(QStringLiteral("map pages ^ 地図"));
+    const QString from = QCoreApplication::applicationDirPath() + QStringLiteral("/maps");
+    QDirIterator files(from, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        const QString to = pages + file.mid(from.size());
+        QVERIFY(QDir().mkpath(QFileInfo(to).absolutePath()));
+        if (!file.endsWith(QLatin1String("protomaps-leaflet.js")))
+            QVERIFY(QFile::copy(file, to));
+    }
+    const QUrl page = QUrl::fromLocalFile(pages + QStringLiteral("/GoogleMapIndex_en.html"));
+    QWebEngineView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    view.load(page);
+    QVERIFY(loads.wait(kTimeout));
+
+    QCOMPARE(evaluate(view.page(), MapScript::adoptPage(4, QUrl(QStringLiteral("file:///x.html"))))
+                     .toBool(),
+             false);
+    QCOMPARE(evaluate(view.page(), MapScript::adoptPage(4, page)).toBool(), true);
+    QCOMPARE(evaluate(view.page(), MapScript::adoptPage(5, page)).toBool(), false);
+
+    evaluate(view.page(), QStringLiteral("mapSetSource({%1, layer: {kind: 'online',"
+                                         " url: 'velqor-map://online/{z}/{x}/{y}', maxZoom: 19}});"
+                                         " mapAddPoint(139.7, 35.68, 1);")
+                                  .arg(QLatin1String(kBase)));
+    const QVariantMap state = evaluate(view.page(), QStringLiteral("mapState()")).toMap();
+    QCOMPARE(state.value(QStringLiteral("source")).toMap(),
+             (QVariantMap{{"base", false},
+                          {"kind", "online"},
+                          {"url", "velqor-map://online/{z}/{x}/{y}"}}));
+    QCOMPARE(state.value(QStringLiteral("track")).toList().size(), 1);
 }
 
 VELQOR_MAP_TEST_MAIN(TestMapPage)

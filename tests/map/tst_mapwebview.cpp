@@ -157,6 +157,8 @@ private slots:
     void centreAcrossLoads();
     void drawingWhileThePageLoads();
     void trackBeforeTilesArrive();
+    void reloadWhileLoading_data();
+    void reloadWhileLoading();
     void tileServerManners();
     void mapFileThatCannotBeShown_data();
     void mapFileThatCannotBeShown();
@@ -368,6 +370,41 @@ void TestMapWebView::trackBeforeTilesArrive()
     QCOMPARE(state.source.value(QStringLiteral("url")).toString(), server.urlTemplate());
     // The tiles were asked for and are still outstanding.
     QTRY_VERIFY_WITH_TIMEOUT(!server.requests.isEmpty(), kTimeout);
+}
+
+void TestMapWebView::reloadWhileLoading_data()
+{
+    QTest::addColumn<bool>("firstLoadDone");
+
+    QTest::newRow("two loads back to back") << true;
+    QTest::newRow("a load during the first") << false;
+}
+
+// A load that replaces one still running gets no start of its own from the engine: a late
+// answer of the replaced page took its place, leaving a map without layers or track.
+void TestMapWebView::reloadWhileLoading()
+{
+    QFETCH(bool, firstLoadDone);
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    if (firstLoadDone) {
+        QVERIFY(waitForLoads(loads, 1));
+        view.setMapType(Baidu);
+        Configuration::instance()->setLanguage(1);
+        view.setMapType(Google);
+    } else {
+        QTest::qWait(150);
+        view.setMapType(Baidu);
+    }
+    QVariantList expectedTrack;
+    for (const MapPoint &point : drive().mid(0, 3)) {
+        view.addPoint(point);
+        expectedTrack.append(QVariant(asList(point)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(pageState(view).track, expectedTrack, kTimeout);
+    QCOMPARE(pageState(view).source.value(QStringLiteral("kind")).toString(),
+             QStringLiteral("online"));
 }
 
 void TestMapWebView::tileServerManners()
