@@ -25,6 +25,8 @@ namespace {
 // a millisecond, so half a second is only ever exceeded by a file made to stall the map.
 constexpr int OpenTimeMs = 3000;
 constexpr int TileTimeMs = 500;
+// Characters of a metadata value; longer ones are left out as if absent.
+constexpr int MaxMetadataValue = 65536;
 // How many of SQLite's steps pass between two looks at the clock.
 constexpr int StepsPerCheck = 1000;
 
@@ -115,6 +117,9 @@ bool MbTilesSource::bindToDriver(TileSourceError *error, QString *detail)
         return false;
     }
     sqlite3_progress_handler(connection, StepsPerCheck, &MbTilesSource::progress, this);
+    // A view can build a string or blob of any size in one step, which no progress check
+    // interrupts: SQLite itself refuses any value longer than the largest tile.
+    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TileInflate::MaxOutput + 1024);
     allowTime(OpenTimeMs);
     return true;
 }
@@ -164,11 +169,13 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         return false;
 
     // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
-    // the keys used are read, so that a view of endless rows costs nothing.
+    // the keys used are read, so that a view of endless rows costs nothing, and only values of
+    // a size the page can take (real ones are a few kilobytes).
     QHash<QString, QString> metadata;
     if (query.exec(QStringLiteral("SELECT name, value FROM metadata WHERE name IN ('name', "
                                   "'attribution', 'json', 'bounds', 'format', 'minzoom', "
-                                  "'maxzoom') LIMIT 64"))) {
+                                  "'maxzoom') AND length(value) <= %1 LIMIT 64")
+                           .arg(MaxMetadataValue))) {
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }

@@ -1,5 +1,6 @@
 // Tests of the tile store: both readers on files written here, damaged files, and tile ids.
 #include <maptiles/pmtilessource.h>
+#include <maptiles/tileinflate.h>
 #include <maptiles/tilesource.h>
 
 #include "mbtileswriter.h"
@@ -59,6 +60,8 @@ private slots:
     void damagedFiles();
     void hostileMbTiles_data();
     void hostileMbTiles();
+    void oversizedValues_data();
+    void oversizedValues();
     void pmtilesDirectories_data();
     void pmtilesDirectories();
     void pmtilesTruncatedData();
@@ -469,6 +472,53 @@ void TestTileSource::hostileMbTiles()
         QVERIFY2(error == TileSourceError::NotAMap && detail.contains("did not answer"),
                  qPrintable(detail));
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestTileSource::oversizedValues_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<TileSourceError>("error");
+
+    // Twice the largest value SQLite may now build: the reader without its limit holds it
+    // several times over (some hundred MB), one of 900 MB took it past 5 GB.
+    const QString huge = QString::number(2 * TileInflate::MaxOutput);
+    const QString tiles = QStringLiteral("CREATE TABLE tiles (zoom_level INTEGER, tile_column "
+                                         "INTEGER, tile_row INTEGER, tile_data BLOB)");
+    const QString oneTile
+            = QStringLiteral("INSERT INTO tiles VALUES (0, 0, 0, X'89504E470D0A1A0A')");
+    QTest::newRow("metadata value built past the length limit")
+            << QStringList{"CREATE VIEW metadata AS SELECT 'name' AS name, printf('%.*c', " + huge
+                                   + ", 'v') AS value",
+                           tiles, oneTile}
+            << TileSourceError::None;
+    QTest::newRow("metadata value of a megabyte")
+            << QStringList{"CREATE TABLE metadata (name TEXT, value TEXT)",
+                           "INSERT INTO metadata VALUES ('name', printf('%.*c', 1048576, 'v'))",
+                           tiles, oneTile}
+            << TileSourceError::None;
+    QTest::newRow("first tile built past the length limit")
+            << QStringList{"CREATE VIEW tiles AS SELECT 0 AS zoom_level, 0 AS tile_column, 0 AS "
+                           "tile_row, zeroblob("
+                           + huge + ") AS tile_data"}
+            << TileSourceError::NotAMap;
+}
+
+// Values larger than any real map has, built by a view in one step or stored: left out, never
+// loaded whole.
+void TestTileSource::oversizedValues()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(TileSourceError, error);
+    const QString file = path(QStringLiteral("oversized-%1.mbtiles").arg(QTest::currentDataTag()));
+    QVERIFY(runSql(file, statements));
+    TileSourceError opened = TileSourceError::None;
+    QString detail;
+    auto source = TileSource::open(file, &opened, &detail);
+    QCOMPARE(opened, error);
+    if (source) {
+        QCOMPARE(source->info().name, QString());
+        QCOMPARE(source->tile(0, 0, 0), Png.left(8));
+    }
 }
 
 void TestTileSource::pmtilesDirectories_data()
