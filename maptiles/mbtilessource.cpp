@@ -1,6 +1,7 @@
 // MBTiles reader: metadata, zoom range and tiles through Qt's SQLite driver, read-only.
 #include "mbtilessource.h"
 
+#include "maptileslog.h"
 #include "tileinflate.h"
 
 #include <QAtomicInteger>
@@ -63,8 +64,9 @@ bool parseZoom(const QString &text, int *zoom)
 
 } // namespace
 
-MbTilesSource::MbTilesSource(const QString &connection)
+MbTilesSource::MbTilesSource(const QString &connection, const QString &path)
     : mConnection(connection)
+    , mPath(path)
 { }
 
 MbTilesSource::~MbTilesSource()
@@ -83,7 +85,7 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
         *detail = QStringLiteral("the SQLite driver of Qt SQL is not installed");
         return nullptr;
     }
-    std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
+    std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName(), path));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->mConnection);
         // Immutable: SQLite neither locks the file nor writes -wal and -shm files beside it,
@@ -242,7 +244,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
 
 QByteArray MbTilesSource::tile(int z, int x, int y)
 {
-    if (!inGrid(z, x, y))
+    if (mStalled || !inGrid(z, x, y))
         return {};
     // Rows count from the south in MBTiles.
     const int row = int((qint64(1) << z) - 1 - y);
@@ -254,6 +256,13 @@ QByteArray MbTilesSource::tile(int z, int x, int y)
     if (mTileQuery->exec() && mTileQuery->next())
         stored = mTileQuery->value(0).toByteArray();
     mTileQuery->finish();
+    if (mInterrupted) {
+        // A file whose tile ran out of time would hold the window for as long again at every
+        // request, dozens of them for each move of the map: it gives no more tiles.
+        mStalled = true;
+        qCWarning(lcMapTiles) << "map file" << mPath << "gives no more tiles: one took over"
+                              << TileTimeMs << "ms";
+    }
     return decoded(stored);
 }
 

@@ -16,7 +16,7 @@ public:
     QByteArray tile(int z, int x, int y) override;
 
 private:
-    explicit MbTilesSource(const QString &connection);
+    MbTilesSource(const QString &connection, const QString &path);
     bool bindToDriver(TileSourceError *error, QString *detail);
     bool readInfo(TileSourceError *error, QString *detail);
     // Gives the statements that follow this long, together, before SQLite interrupts them.
@@ -30,9 +30,11 @@ private:
     QByteArray decoded(const QByteArray &stored) const;
 
     QString mConnection;
+    QString mPath;
     // Prepared once: every tile request only binds and runs it.
     std::unique_ptr<QSqlQuery> mTileQuery;
     TileSourceInfo mInfo;
     QDeadlineTimer mDeadline;
     bool mInterrupted = false;
+    bool mStalled = false;
 };
