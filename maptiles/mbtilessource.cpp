@@ -20,11 +20,13 @@ namespace {
 
 // A file's views can be queries that never end (a recursive view) or that yield rows without
 // end, so every statement runs against a clock. Time rather than a count of SQLite's steps:
-// what the user feels is time, and an honest file's slowest statement (the zoom range taken
-// from a large table without an index) is bounded by the disk, not by steps. Opening (up to
-// four statements) may take a few seconds; a tile, found through the index, takes well under
-// a millisecond, so half a second is only ever exceeded by a file made to stall the map.
-constexpr int OpenTimeMs = 3000;
+// what the user feels is time, and the steps of an honest file's slowest statement (the zoom
+// range taken from a large table without an index) grow with the file, while its time is
+// bounded by the disk. Opening happens once a file and gets room for a disk that wakes up or a
+// share far away. A tile found through the index takes a few dozen steps, never reaching a
+// look at the clock however slow the disk, so its half second is only ever exceeded by a file
+// made to stall the map (or one so slow that it is of no use anyway).
+constexpr int OpenTimeMs = 10000;
 constexpr int TileTimeMs = 500;
 // Characters of a metadata value; longer ones are left out as if absent.
 constexpr int MaxMetadataValue = 65536;
@@ -140,21 +142,25 @@ int MbTilesSource::progress(void *source)
 }
 
 bool MbTilesSource::firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
-                             QString *detail) const
+                             TileSourceError *error, QString *detail) const
 {
     if (query->exec(statement) && query->next())
         return true;
-    if (mInterrupted)
-        *detail = timedOut();
-    else
+    if (!timedOut(error, detail))
         *detail = query->lastError().isValid() ? query->lastError().text() : noRow;
     return false;
 }
 
-QString MbTilesSource::timedOut()
+bool MbTilesSource::timedOut(TileSourceError *error, QString *detail) const
 {
-    return QStringLiteral("the file did not answer within %1 ms; it may be damaged")
-            .arg(OpenTimeMs);
+    if (!mInterrupted)
+        return false;
+    // Not NotAMap: the file may be a good one on a disk too slow to answer.
+    *error = TileSourceError::Unsupported;
+    *detail = QStringLiteral("the file did not answer in time (%1 s): the disk is too slow or "
+                             "the file is made to stall")
+                      .arg(OpenTimeMs / 1000);
+    return true;
 }
 
 bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
@@ -167,7 +173,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     if (!firstRow(&query,
                   QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type IN "
                                  "('table', 'view')"),
-                  QStringLiteral("no tiles table"), detail))
+                  QStringLiteral("no tiles table"), error, detail))
         return false;
 
     // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
@@ -181,10 +187,8 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
-    if (mInterrupted) {
-        *detail = timedOut();
+    if (timedOut(error, detail))
         return false;
-    }
 
     mInfo.name = metadata.value(QStringLiteral("name"));
     mInfo.attribution = metadata.value(QStringLiteral("attribution"));
@@ -208,7 +212,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         return false;
     } else {
         if (!firstRow(&query, QStringLiteral("SELECT tile_data FROM tiles LIMIT 1"),
-                      QStringLiteral("no tiles and no format"), detail))
+                      QStringLiteral("no tiles and no format"), error, detail))
             return false;
         if (!sniffFormat(query.value(0).toByteArray(), &mInfo.format)) {
             *error = TileSourceError::Unsupported;
@@ -221,7 +225,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
     if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
         if (!firstRow(&query, QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"),
-                      QStringLiteral("no zoom levels"), detail))
+                      QStringLiteral("no zoom levels"), error, detail))
             return false;
         mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
         mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));

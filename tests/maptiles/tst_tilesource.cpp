@@ -460,8 +460,8 @@ void TestTileSource::hostileMbTiles_data()
             << false << false;
 }
 
-// Views that never end: opening fails within its time; a map's worth of tiles is absent, the
-// first one that runs out of time stops the file.
+// Views that never end: opening fails within its time, as a timeout; a map's worth of tiles is
+// absent, the first one that runs out of time stops the file.
 void TestTileSource::hostileMbTiles()
 {
     QFETCH(QStringList, statements);
@@ -476,9 +476,10 @@ void TestTileSource::hostileMbTiles()
     auto source = TileSource::open(file, &error, &detail);
     QCOMPARE(bool(source), opens);
     if (!source) {
-        QVERIFY2(error == TileSourceError::NotAMap && detail.contains("did not answer"),
+        // Not "not a map": a good file on a disk too slow to answer ends the same way.
+        QVERIFY2(error == TileSourceError::Unsupported && detail.contains("did not answer in time"),
                  qPrintable(detail));
-        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
         return;
     }
     if (stalls)
