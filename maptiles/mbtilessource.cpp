@@ -1,6 +1,7 @@
 // MBTiles reader: metadata, zoom range and tiles through Qt's SQLite driver, read-only.
 #include "mbtilessource.h"
 
+#include "maptileslog.h"
 #include "tileinflate.h"
 
 #include <QAtomicInteger>
@@ -19,12 +20,16 @@ namespace {
 
 // A file's views can be queries that never end (a recursive view) or that yield rows without
 // end, so every statement runs against a clock. Time rather than a count of SQLite's steps:
-// what the user feels is time, and an honest file's slowest statement (the zoom range taken
-// from a large table without an index) is bounded by the disk, not by steps. Opening (up to
-// four statements) may take a few seconds; a tile, found through the index, takes well under
-// a millisecond, so half a second is only ever exceeded by a file made to stall the map.
-constexpr int OpenTimeMs = 3000;
+// what the user feels is time, and the steps of an honest file's slowest statement (the zoom
+// range taken from a large table without an index) grow with the file, while its time is
+// bounded by the disk. Opening happens once a file and gets room for a disk that wakes up or a
+// share far away. A tile found through the index takes a few dozen steps, never reaching a
+// look at the clock however slow the disk, so its half second is only ever exceeded by a file
+// made to stall the map (or one so slow that it is of no use anyway).
+constexpr int OpenTimeMs = 10000;
 constexpr int TileTimeMs = 500;
+// Characters of a metadata value; longer ones are left out as if absent.
+constexpr int MaxMetadataValue = 65536;
 // How many of SQLite's steps pass between two looks at the clock.
 constexpr int StepsPerCheck = 1000;
 
@@ -61,8 +66,9 @@ bool parseZoom(const QString &text, int *zoom)
 
 } // namespace
 
-MbTilesSource::MbTilesSource(const QString &connection)
+MbTilesSource::MbTilesSource(const QString &connection, const QString &path)
     : mConnection(connection)
+    , mPath(path)
 { }
 
 MbTilesSource::~MbTilesSource()
@@ -81,7 +87,7 @@ std::unique_ptr<MbTilesSource> MbTilesSource::open(const QString &path, TileSour
         *detail = QStringLiteral("the SQLite driver of Qt SQL is not installed");
         return nullptr;
     }
-    std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName()));
+    std::unique_ptr<MbTilesSource> source(new MbTilesSource(nextConnectionName(), path));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), source->mConnection);
         // Immutable: SQLite neither locks the file nor writes -wal and -shm files beside it,
@@ -115,6 +121,9 @@ bool MbTilesSource::bindToDriver(TileSourceError *error, QString *detail)
         return false;
     }
     sqlite3_progress_handler(connection, StepsPerCheck, &MbTilesSource::progress, this);
+    // A view can build a string or blob of any size in one step, which no progress check
+    // interrupts: SQLite itself refuses any value longer than the largest tile.
+    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TileInflate::MaxOutput + 1024);
     allowTime(OpenTimeMs);
     return true;
 }
@@ -133,21 +142,25 @@ int MbTilesSource::progress(void *source)
 }
 
 bool MbTilesSource::firstRow(QSqlQuery *query, const QString &statement, const QString &noRow,
-                             QString *detail) const
+                             TileSourceError *error, QString *detail) const
 {
     if (query->exec(statement) && query->next())
         return true;
-    if (mInterrupted)
-        *detail = timedOut();
-    else
+    if (!timedOut(error, detail))
         *detail = query->lastError().isValid() ? query->lastError().text() : noRow;
     return false;
 }
 
-QString MbTilesSource::timedOut()
+bool MbTilesSource::timedOut(TileSourceError *error, QString *detail) const
 {
-    return QStringLiteral("the file did not answer within %1 ms; it may be damaged")
-            .arg(OpenTimeMs);
+    if (!mInterrupted)
+        return false;
+    // Not NotAMap: the file may be a good one on a disk too slow to answer.
+    *error = TileSourceError::Unsupported;
+    *detail = QStringLiteral("the file did not answer in time (%1 s): the disk is too slow or "
+                             "the file is made to stall")
+                      .arg(OpenTimeMs / 1000);
+    return true;
 }
 
 bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
@@ -160,22 +173,22 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     if (!firstRow(&query,
                   QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'tiles' AND type IN "
                                  "('table', 'view')"),
-                  QStringLiteral("no tiles table"), detail))
+                  QStringLiteral("no tiles table"), error, detail))
         return false;
 
     // The metadata table is optional in practice; what it lacks is taken from the tiles. Only
-    // the keys used are read, so that a view of endless rows costs nothing.
+    // the keys used are read, so that a view of endless rows costs nothing, and only values of
+    // a size the page can take (real ones are a few kilobytes).
     QHash<QString, QString> metadata;
     if (query.exec(QStringLiteral("SELECT name, value FROM metadata WHERE name IN ('name', "
                                   "'attribution', 'json', 'bounds', 'format', 'minzoom', "
-                                  "'maxzoom') LIMIT 64"))) {
+                                  "'maxzoom') AND length(value) <= %1 LIMIT 64")
+                           .arg(MaxMetadataValue))) {
         while (query.next())
             metadata.insert(query.value(0).toString(), query.value(1).toString());
     }
-    if (mInterrupted) {
-        *detail = timedOut();
+    if (timedOut(error, detail))
         return false;
-    }
 
     mInfo.name = metadata.value(QStringLiteral("name"));
     mInfo.attribution = metadata.value(QStringLiteral("attribution"));
@@ -199,7 +212,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
         return false;
     } else {
         if (!firstRow(&query, QStringLiteral("SELECT tile_data FROM tiles LIMIT 1"),
-                      QStringLiteral("no tiles and no format"), detail))
+                      QStringLiteral("no tiles and no format"), error, detail))
             return false;
         if (!sniffFormat(query.value(0).toByteArray(), &mInfo.format)) {
             *error = TileSourceError::Unsupported;
@@ -212,7 +225,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
     const bool hasMax = parseZoom(metadata.value(QStringLiteral("maxzoom")), &mInfo.maxZoom);
     if (!hasMin || !hasMax || mInfo.minZoom > mInfo.maxZoom) {
         if (!firstRow(&query, QStringLiteral("SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles"),
-                      QStringLiteral("no zoom levels"), detail))
+                      QStringLiteral("no zoom levels"), error, detail))
             return false;
         mInfo.minZoom = qBound(0, query.value(0).toInt(), int(MaxZoom));
         mInfo.maxZoom = qBound(mInfo.minZoom, query.value(1).toInt(), int(MaxZoom));
@@ -235,7 +248,7 @@ bool MbTilesSource::readInfo(TileSourceError *error, QString *detail)
 
 QByteArray MbTilesSource::tile(int z, int x, int y)
 {
-    if (!inGrid(z, x, y))
+    if (mStalled || !inGrid(z, x, y))
         return {};
     // Rows count from the south in MBTiles.
     const int row = int((qint64(1) << z) - 1 - y);
@@ -247,6 +260,13 @@ QByteArray MbTilesSource::tile(int z, int x, int y)
     if (mTileQuery->exec() && mTileQuery->next())
         stored = mTileQuery->value(0).toByteArray();
     mTileQuery->finish();
+    if (mInterrupted) {
+        // A file whose tile ran out of time would hold the window for as long again at every
+        // request, dozens of them for each move of the map: it gives no more tiles.
+        mStalled = true;
+        qCWarning(lcMapTiles) << "map file" << mPath << "gives no more tiles: one took over"
+                              << TileTimeMs << "ms";
+    }
     return decoded(stored);
 }
 

@@ -1,6 +1,8 @@
 // PMTiles reader: header checks, varint directories, Hilbert tile ids and a cache of leaves.
 #include "pmtilessource.h"
 
+#include "maptileslog.h"
+
 #include <QJsonDocument>
 #include <QtEndian>
 
@@ -237,8 +239,16 @@ QByteArray PmTilesSource::tile(int z, int x, int y)
         directory = mLeafCache.object(entry.offset);
         if (!directory) {
             auto leaf = std::make_unique<Directory>();
-            if (!readDirectory(mLeaves, entry.offset, entry.length, leaf.get()))
+            if (!readDirectory(mLeaves, entry.offset, entry.length, leaf.get())) {
+                // Once: the map asks for the tiles below a leaf many times over.
+                if (!mLeafRefused)
+                    qCWarning(lcMapTiles)
+                            << "map file" << mFile.fileName() << "has a leaf directory"
+                            << "damaged or over" << MaxDirectoryBytes / (1024 * 1024)
+                            << "MB inflated: its tiles are left out";
+                mLeafRefused = true;
                 return {};
+            }
             directory = leaf.get();
             // Never refused, which would delete it at once: every entry takes at least four bytes.
             static_assert(MaxDirectoryBytes / 4 * sizeof(Entry) <= LeafCacheBytes, "leaf budget");

@@ -19,9 +19,9 @@ public:
     // Position of a tile on the format's Hilbert curves, level after level; z/x/y in the grid.
     static quint64 tileId(int z, int x, int y);
 
-    // A directory inflating past this is refused: real ones stay far below it, and a parsed
-    // directory takes six times its inflated size.
-    static constexpr int MaxDirectoryBytes = 1024 * 1024;
+    // A directory inflating past this is refused: the leaves of the largest real files come
+    // to about a megabyte, and a parsed directory takes six times its inflated size.
+    static constexpr int MaxDirectoryBytes = 4 * 1024 * 1024;
     // What the parsed leaf directories kept for later requests may take together.
     static constexpr int LeafCacheBytes = 32 * 1024 * 1024;
     int cachedLeafBytes() const { return mLeafCache.totalCost(); }
@@ -62,4 +62,5 @@ private:
     // Leaf directories by offset, each costing its bytes: a map view keeps asking for the same
     // few neighbourhoods.
     QCache<quint64, Directory> mLeafCache{LeafCacheBytes};
+    bool mLeafRefused = false;
 };
