@@ -518,9 +518,9 @@ void TestInterfaceLanguage::mapSourceChosenAndSaved()
     QCOMPARE(stored("mapSource").toString(), QStringLiteral("online"));
 }
 
-// Keys, letters and the wheel on the closed box step over the entry that asks for a file; a pick of it
-// asks, and the file picked is opened again on saving though it is the stored one (a card
-// not plugged in when the viewer started).
+// Keys, letters and the wheel on the closed box step over the entry that asks for a file; a
+// pick of it asks, and the file picked is opened again on saving though it is the stored one
+// (a card not plugged in when the viewer started).
 void TestInterfaceLanguage::mapFileAskedForOnlyWhenPicked()
 {
     const QString missing = mDir.filePath(QStringLiteral("card.mbtiles"));
