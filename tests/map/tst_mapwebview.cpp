@@ -4,6 +4,7 @@
 #include "config/configuration.h"
 #include "map/mapwebview.h"
 #include "map/webengineurlrequestinterceptor.h"
+#include "mbtileswriter.h"
 #include "pagescript.h"
 #include "tests/map/mapschemetest.h"
 
@@ -176,6 +177,7 @@ private slots:
     void tileServerManners();
     void mapFileThatCannotBeShown_data();
     void mapFileThatCannotBeShown();
+    void mapFileReplacedOnDisk();
     void pageChoice();
     void missingPage();
     void popupLinks();
@@ -495,6 +497,37 @@ void TestMapWebView::mapFileThatCannotBeShown()
                               QStringLiteral("online"), kTimeout);
     QCOMPARE(pageState(view).message, QString());
     QCOMPARE(starts.count(), 2);
+}
+
+// Chosen again, the file open keeps the tile addresses the page shows; one put in its place
+// since is opened anew, under addresses of its own.
+void TestMapWebView::mapFileReplacedOnDisk()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("region.mbtiles"));
+    const QString update = dir.filePath(QStringLiteral("update.mbtiles"));
+    for (const QString &file : {path, update}) {
+        MbTilesWriter writer(file);
+        writer.addTile(0, 0, 0, QByteArray("\x89PNG\r\n\x1a\n", 8));
+        QVERIFY(writer.finish());
+    }
+    setStoredSource(path);
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    const auto shown
+            = [&view] { return pageState(view).source.value(QStringLiteral("url")).toString(); };
+    QTRY_VERIFY_WITH_TIMEOUT(shown().startsWith(QLatin1String("velqor-map://tiles/")), kTimeout);
+    const QString first = shown();
+
+    Configuration::instance()->setMapSource(path);
+    QCOMPARE(shown(), first);
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(update, path));
+    Configuration::instance()->setMapSource(path);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() != first, kTimeout);
+    QVERIFY(shown().startsWith(QLatin1String("velqor-map://tiles/")));
 }
 
 void TestMapWebView::pageChoice()
