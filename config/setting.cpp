@@ -134,8 +134,9 @@ void Setting::onMapSourceActivated(int index)
     }
 }
 
-// The closed box reports a step of the arrow keys or the wheel as a choice, like a pick in its
-// list; only a pick asks for a file.
+// The closed box reports a step of the keys (arrows, type-ahead letters...) or the wheel as a
+// choice, like a pick in its list; only a pick asks for a file. Keys that open the list are no
+// step: the pick comes later, from the list.
 bool Setting::eventFilter(QObject *watched, QEvent *event)
 {
     QComboBox *box = ui->cBox_MapSource;
@@ -143,9 +144,12 @@ bool Setting::eventFilter(QObject *watched, QEvent *event)
         return QDialog::eventFilter(watched, event);
     bool step = event->type() == QEvent::Wheel;
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        step = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
-               || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+        const auto *press = static_cast<QKeyEvent *>(event);
+        const int key = press->key();
+        const bool opensList = key == Qt::Key_Space || key == Qt::Key_F4
+                               || ((key == Qt::Key_Up || key == Qt::Key_Down)
+                                   && press->modifiers().testFlag(Qt::AltModifier));
+        step = !opensList;
     }
     if (!step)
         return false;

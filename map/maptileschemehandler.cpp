@@ -7,9 +7,28 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A file put in the place of the one open (a new download, a card taken out and put back,
+// whose file system numbers its files anew when mounted) is another file under the same path;
+// the handle open on the old one would go on serving it, or nothing.
+std::array<qint64, 5> fileIdentity(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return {qint64(status.st_dev), qint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec), qint64(status.st_mtim.tv_nsec)};
+}
+
+} // namespace
 
 MapTileSchemeHandler::MapTileSchemeHandler(QObject *parent)
     : QWebEngineUrlSchemeHandler(parent)
@@ -45,11 +64,13 @@ MapTileSchemeHandler::Opened MapTileSchemeHandler::openFile(const QString &path)
     Opened opened;
     // The map views of a profile share this handler: another view opening the file already
     // open must not end the generation the first one's page is showing.
-    if (!mFile || path != mFilePath) {
+    const FileIdentity identity = fileIdentity(path);
+    if (!mFile || path != mFilePath || identity != mFileIdentity) {
         closeFile();
         ++mGeneration;
         mFile = TileSource::open(path, &opened.error, &opened.detail);
         mFilePath = path;
+        mFileIdentity = identity;
         // The view tells the user and writes the warning, naming the source it was asked for.
         if (!mFile)
             return opened;

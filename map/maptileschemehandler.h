@@ -5,6 +5,8 @@
 
 #include <QWebEngineUrlSchemeHandler>
 
+#include <array>
+
 class QWebEngineProfile;
 
 class MapTileSchemeHandler : public QWebEngineUrlSchemeHandler
@@ -27,7 +29,7 @@ public:
     };
     // Replaces the current file (closing it, also when the new one fails to open), under a new
     // generation, so that the page never mixes tiles of two files. The file already open is
-    // kept, with its generation.
+    // kept, with its generation, unless it has changed on disk since.
     Opened openFile(const QString &path);
     // Online map: no file.
     void closeFile();
@@ -39,11 +41,15 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
 private:
+    // Device, inode, size and modification time (seconds, nanoseconds); zeros for no file.
+    using FileIdentity = std::array<qint64, 5>;
+
     explicit MapTileSchemeHandler(QObject *parent);
     TileSource *base() const;
 
     std::unique_ptr<TileSource> mFile;
     QString mFilePath;
+    FileIdentity mFileIdentity = {};
     quint64 mGeneration = 0;
     mutable std::unique_ptr<TileSource> mBase;
     mutable bool mBaseTried = false;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,14 +40,14 @@ void prepareProfile(QWebEngineProfile *profile)
     profile->setHttpCacheMaximumSize(200 * 1024 * 1024);
 }
 
-// The engine reports an address in its own way (which characters it escapes); unescaped, the
-// same page has the same address.
+// The engine reports an address in its own way (which characters it escapes, "./" segments):
+// a local page is the same file by its cleaned path, any other the same address once normalised.
 bool samePage(const QUrl &a, const QUrl &b)
 {
-    const auto plain = [](const QUrl &url) {
-        return url.adjusted(QUrl::NormalizePathSegments).toString(QUrl::FullyDecoded);
-    };
-    return plain(a) == plain(b);
+    if (a.isLocalFile() || b.isLocalFile())
+        return a.isLocalFile() && b.isLocalFile()
+               && QDir::cleanPath(a.toLocalFile()) == QDir::cleanPath(b.toLocalFile());
+    return a.adjusted(QUrl::NormalizePathSegments) == b.adjusted(QUrl::NormalizePathSegments);
 }
 
 } // namespace

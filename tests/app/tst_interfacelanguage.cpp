@@ -518,9 +518,9 @@ void TestInterfaceLanguage::mapSourceChosenAndSaved()
     QCOMPARE(stored("mapSource").toString(), QStringLiteral("online"));
 }
 
-// Keys and the wheel on the closed box step over the entry that asks for a file; a pick of it
-// asks, and the file picked is opened again on saving though it is the stored one (a card
-// not plugged in when the viewer started).
+// Keys, letters and the wheel on the closed box step over the entry that asks for a file; a
+// pick of it asks, and the file picked is opened again on saving though it is the stored one
+// (a card not plugged in when the viewer started).
 void TestInterfaceLanguage::mapFileAskedForOnlyWhenPicked()
 {
     const QString missing = mDir.filePath(QStringLiteral("card.mbtiles"));
@@ -534,6 +534,10 @@ void TestInterfaceLanguage::mapFileAskedForOnlyWhenPicked()
 
     const std::shared_ptr<bool> asked = answerFileDialog(QString(), 20);
     QTest::keyClick(box, Qt::Key_Down);
+    QVERIFY(!*asked);
+    QCOMPARE(box->currentIndex(), 1);
+    // Type-ahead finds the entry by its first letter.
+    QTest::keyClick(box, 'M');
     QVERIFY(!*asked);
     QCOMPARE(box->currentIndex(), 1);
     QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(),

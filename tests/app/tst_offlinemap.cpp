@@ -17,6 +17,7 @@
 #include <QRectF>
 #include <QScreen>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -150,12 +151,19 @@ void TestOfflineMap::drawsTheTrackWithoutTheNetwork()
     MainWindows window;
     auto *map = window.findChild<MapWebView *>(QStringLiteral("wgt_MapView"));
     QVERIFY(map);
+    // A server that hangs up on every request: a port merely closed could be taken by another
+    // test's server in the meantime.
+    QTcpServer unplugged;
     if (!mapFile) {
-        // A port nothing listens on any more: every tile request is refused at once.
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        QVERIFY(unplugged.listen(QHostAddress::LocalHost));
+        connect(&unplugged, &QTcpServer::newConnection, &unplugged, [&unplugged] {
+            while (QTcpSocket *socket = unplugged.nextPendingConnection()) {
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
         map->setOnlineTileUrl(
-                QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(closed.serverPort()));
+                QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(unplugged.serverPort()));
     }
     const int requestsBefore = MainWindows::requestInterceptor().networkRequestCount();
     window.show();

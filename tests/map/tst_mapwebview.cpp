@@ -4,6 +4,7 @@
 #include "config/configuration.h"
 #include "map/mapwebview.h"
 #include "map/webengineurlrequestinterceptor.h"
+#include "mbtileswriter.h"
 #include "pagescript.h"
 #include "tests/map/mapschemetest.h"
 
@@ -19,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <QtTest>
+
+#include <utility>
 
 namespace {
 
@@ -143,6 +146,17 @@ QList<MapPoint> drive()
     return points;
 }
 
+// Qt's own complaints about how the view handles addresses: each is a fault of the view.
+QStringList urlWarnings;
+QtMessageHandler previousHandler = nullptr;
+
+void recordUrlWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("QUrl")))
+        urlWarnings.append(message);
+    previousHandler(type, context, message);
+}
+
 } // namespace
 
 class TestMapWebView : public QObject
@@ -152,6 +166,7 @@ class TestMapWebView : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void pageContract_data();
     void pageContract();
     void centreAcrossLoads();
@@ -162,6 +177,7 @@ private slots:
     void tileServerManners();
     void mapFileThatCannotBeShown_data();
     void mapFileThatCannotBeShown();
+    void mapFileReplacedOnDisk();
     void pageChoice();
     void missingPage();
     void popupLinks();
@@ -183,12 +199,18 @@ void TestMapWebView::initTestCase()
     // Installed as the viewer installs it, so every page here loads through it.
     QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&mInterceptor);
     QVERIFY(QFile::exists(pagesDir() + QStringLiteral("leaflet.js")));
+    previousHandler = qInstallMessageHandler(recordUrlWarnings);
 }
 
 void TestMapWebView::init()
 {
     setStoredLanguage(0);
     setStoredSource(QStringLiteral("online"));
+}
+
+void TestMapWebView::cleanup()
+{
+    QVERIFY2(urlWarnings.isEmpty(), qPrintable(std::exchange(urlWarnings, {}).join('\n')));
 }
 
 void TestMapWebView::setStoredLanguage(int language)
@@ -475,6 +497,43 @@ void TestMapWebView::mapFileThatCannotBeShown()
                               QStringLiteral("online"), kTimeout);
     QCOMPARE(pageState(view).message, QString());
     QCOMPARE(starts.count(), 2);
+}
+
+// Chosen again, the file open keeps the tile addresses the page shows; one put in its place
+// since is opened anew, under addresses of its own.
+void TestMapWebView::mapFileReplacedOnDisk()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("region.mbtiles"));
+    // As a download lands: written beside the file and moved over it once complete.
+    const auto download = [&dir, &path] {
+        const QString part = dir.filePath(QStringLiteral("region.part"));
+        {
+            MbTilesWriter writer(part);
+            writer.addArea(139.0, 35.0, 140.0, 36.0, 0, 6, QByteArray("\x89PNG\r\n\x1a\n", 8));
+            if (!writer.finish())
+                return false;
+        }
+        QFile::remove(path);
+        return QFile::rename(part, path);
+    };
+    QVERIFY(download());
+    setStoredSource(path);
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    QVERIFY(waitForLoads(loads, 1));
+    const auto shown
+            = [&view] { return pageState(view).source.value(QStringLiteral("url")).toString(); };
+    QTRY_VERIFY_WITH_TIMEOUT(shown().startsWith(QLatin1String("velqor-map://tiles/")), kTimeout);
+    const QString first = shown();
+
+    Configuration::instance()->setMapSource(path);
+    QCOMPARE(shown(), first);
+    QVERIFY(download());
+    Configuration::instance()->setMapSource(path);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() != first, kTimeout);
+    QVERIFY(shown().startsWith(QLatin1String("velqor-map://tiles/")));
 }
 
 void TestMapWebView::pageChoice()
