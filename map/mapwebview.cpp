@@ -315,6 +315,10 @@ QString MapWebView::sourceMessage() const
         return tr("%1 is not a map file.").arg(name);
     case TileSourceError::Unsupported:
         return tr("The map file %1 is of a kind that cannot be shown.").arg(name);
+    case TileSourceError::TimedOut:
+        return tr("The map file %1 did not answer in time: its disk is too slow, or the file is "
+                  "damaged.")
+                .arg(name);
     }
     return QString();
 }

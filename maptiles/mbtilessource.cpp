@@ -156,7 +156,7 @@ bool MbTilesSource::timedOut(TileSourceError *error, QString *detail) const
     if (!mInterrupted)
         return false;
     // Not NotAMap: the file may be a good one on a disk too slow to answer.
-    *error = TileSourceError::Unsupported;
+    *error = TileSourceError::TimedOut;
     *detail = QStringLiteral("the file did not answer in time (%1 s): the disk is too slow or "
                              "the file is made to stall")
                       .arg(OpenTimeMs / 1000);

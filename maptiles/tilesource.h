@@ -23,7 +23,7 @@ struct TileSourceInfo
     QStringList vectorLayers; // ids of the vector layers, from the metadata json
 };
 
-enum class TileSourceError { None, NotFound, NotAMap, Unsupported };
+enum class TileSourceError { None, NotFound, NotAMap, Unsupported, TimedOut };
 
 class TileSource
 {

@@ -226,6 +226,11 @@
         <translatorcomment>addition</translatorcomment>
         <translation>地図ファイル %1 は表示できない形式です。</translation>
     </message>
+    <message>
+        <source>The map file %1 did not answer in time: its disk is too slow, or the file is damaged.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>地図ファイル %1 の読み込みが時間内に終わりませんでした。ディスクが遅いか、ファイルが壊れています。</translation>
+    </message>
 </context>
 <context>
     <name>PlaylistModel</name>
