@@ -97,6 +97,7 @@ MainWindows::MainWindows(QWidget *parent)
     setUpPlaylistTable();
     connectParts();
     setUpExport();
+    setUpDrives();
 
     Configuration *config = Configuration::instance();
     ControlPanel *panel = ui->wgt_PlayCtrl;
@@ -314,6 +315,8 @@ void MainWindows::playRecord(PlaylistItem *item)
     if (!item || !item->url.isValid() || mClosing)
         return;
     forgetCurrentSecond();
+    mSamplesHandled = mTrackDrawn = false;
+    mPendingSeek = {};
     ui->tbl_PlayListView->selectRow(item->id);
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
@@ -451,12 +454,15 @@ void MainWindows::onGpsDataChanged(int rowId, GpsData data)
 
 void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
 {
-    if (id != currentRowId() || mClosing)
+    if (id != currentRowId() || mClosing || mSamplesHandled)
         return;
+    mSamplesHandled = true;
     // A refused recording stays loaded and silent until another one is started.
     if (!isSuportH264orH265(id))
         return;
     drawTrack(id, dataList);
+    mTrackDrawn = true;
+    showCurrentDrive();
     ui->wgt_PlayArea->play();
 }
 
@@ -467,6 +473,7 @@ void MainWindows::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Space:
     case Qt::Key_Left:
     case Qt::Key_Right:
+    case Qt::Key_N:
         onKeyPressEvent(event);
         break;
     case Qt::Key_Escape:
@@ -489,6 +496,9 @@ void MainWindows::onKeyPressEvent(QKeyEvent *e)
         break;
     case Qt::Key_Space:
         ui->wgt_PlayCtrl->playClicked();
+        break;
+    case Qt::Key_N:
+        jumpToEvent(!e->modifiers().testFlag(Qt::ShiftModifier));
         break;
     default:
         e->ignore();

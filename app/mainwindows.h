@@ -5,6 +5,7 @@
 #include "exportjob.h"
 #include "map/mappoint.h"
 #include "parser/gpsdata.h"
+#include "playlist/playlistdrives.h"
 #include "windowgeometry.h"
 
 #include <QAbstractNativeEventFilter>
@@ -16,11 +17,14 @@
 #include <QRect>
 #include <QUrl>
 
+#include <functional>
+
 namespace Ui {
 class MainWindows;
 }
 
 class EdgeResizer;
+class EventsDialog;
 class MoveFilter;
 class PlaylistItem;
 class PlaylistModel;
@@ -87,6 +91,12 @@ public slots:
     void exportTrack();
     void exportDrive();
     void showExportMenu(const QPoint &globalPos);
+    void exportEvents();
+    void showEvents();
+    // Plays a moment of a recording: seeks when it is the one playing, else starts it there.
+    void playMoment(int rowId, int second);
+    // The next (or previous) event of the drive from the current position, from a little before.
+    void jumpToEvent(bool forward);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -121,6 +131,20 @@ private:
     QStringList exportRows(bool all) const;
     void askAndExport(const QString &title, const QStringList &files, bool asDrive, QString name);
     void stopExport();
+    // Asks where to save; target turns the dialog's choice (file, type) into the file written.
+    // note, when not empty, shows in the dialog. Empty when the user gives up.
+    QString askSavePath(const QString &title, const QStringList &types, const QString &name,
+                        const QString &note,
+                        const std::function<QString(const QString &, const QString &)> &target);
+
+    // Drives and events.
+    void setUpDrives();
+    // The drive of the recording playing, on the timeline, the map, the chart and the list.
+    void showCurrentDrive();
+    void onDrivePosition(qint64 second, int rowId);
+    // Where the event at index of the drive is played from.
+    int eventStart(int index) const;
+    QString drivesNote() const;
     // Off while files are added: an export then would hold the adding up and miss the rest.
 
     // Window chrome.
@@ -136,6 +160,7 @@ private:
     QMenu *mExportMenu = nullptr;
     QAction *mExportTrackAction = nullptr;
     QAction *mExportDriveAction = nullptr;
+    QAction *mExportEventsAction = nullptr;
     ExportJob *mExportJob = nullptr;
     MoveFilter *mMoveFilter = nullptr;
     EdgeResizer *mEdgeResizer = nullptr;
@@ -153,4 +178,29 @@ private:
     // Adding files lets events through, so a second folder or a close can arrive meanwhile.
     bool mAddingFiles = false;
     bool mClosing = false;
+
+    PlaylistDrives *mDrives = nullptr;
+    EventsDialog *mEventsDialog = nullptr;
+    // The drive shown, of the row mShownRow, and its events in order with their clips.
+    PlaylistDrives::Drive mDrive;
+    int mShownRow = -1;
+    struct EventMoment
+    {
+        int rowId;
+        int driveSecond; // of the peak
+    };
+    QVector<EventMoment> mEventMoments;
+    // Where playback is on the drive; a jump moves it at once, before the players report.
+    int mDriveSecond = 0;
+    int mRowSecond = 0;
+    // A started recording's samples arrive once per start and more often when the drives ask
+    // for them too; they are drawn once.
+    bool mSamplesHandled = false;
+    bool mTrackDrawn = false;
+    // Where a recording being started is to be played from once it plays.
+    struct
+    {
+        int rowId = -1;
+        int second = 0;
+    } mPendingSeek;
 };

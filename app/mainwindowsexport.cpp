@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -26,6 +28,7 @@ void MainWindows::setUpExport()
                            "QMenu::item:disabled{color: rgb(110, 110, 118);}"));
     mExportTrackAction = mExportMenu->addAction(QString(), this, &MainWindows::exportTrack);
     mExportDriveAction = mExportMenu->addAction(QString(), this, &MainWindows::exportDrive);
+    mExportEventsAction = mExportMenu->addAction(QString(), this, &MainWindows::exportEvents);
     retranslateExport();
     ui->tbl_PlayListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->tbl_PlayListView, &QWidget::customContextMenuRequested, this,
@@ -40,6 +43,7 @@ void MainWindows::retranslateExport()
 {
     mExportTrackAction->setText(tr("Export track..."));
     mExportDriveAction->setText(tr("Export drive..."));
+    mExportEventsAction->setText(tr("Export events..."));
 }
 
 void MainWindows::showExportMenu(const QPoint &globalPos)
@@ -47,6 +51,7 @@ void MainWindows::showExportMenu(const QPoint &globalPos)
     const bool idle = !mExportJob && !mAddingFiles;
     mExportTrackAction->setEnabled(idle && !exportRows(false).isEmpty());
     mExportDriveAction->setEnabled(idle && mModel->rowCount() > 0);
+    mExportEventsAction->setEnabled(idle && !mEventMoments.isEmpty());
     mExportMenu->popup(globalPos);
 }
 
@@ -93,7 +98,24 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
     // export a part of the drive.
     if (mAddingFiles)
         return;
-    const QStringList types = ExportJob::fileTypes();
+    TrackWriter::Format format;
+    const QString path
+            = askSavePath(title, ExportJob::fileTypes(), name, asDrive ? drivesNote() : QString(),
+                          [&format](const QString &chosen, const QString &type) {
+                              return ExportJob::targetPath(chosen, type, &format);
+                          });
+    if (path.isEmpty())
+        return;
+    // A drive is named after the file the user chose; its folder's name can be anybody's.
+    if (asDrive)
+        name = QFileInfo(path).completeBaseName();
+    startExport({files, asDrive, name, format, path});
+}
+
+QString MainWindows::askSavePath(
+        const QString &title, const QStringList &types, const QString &name, const QString &note,
+        const std::function<QString(const QString &, const QString &)> &target)
+{
     QFileDialog dialog(this, title, Configuration::instance()->videoFilePath(),
                        types.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -103,18 +125,21 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
     dialog.selectNameFilter(types.first());
     // Without an extension, so that a file type chosen in the dialog is the one written.
     dialog.selectFile(name);
-    TrackWriter::Format format;
-    QString path;
+    // Only the toolkit's own dialog has a layout to put the note in.
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()); grid && !note.isEmpty()) {
+        auto *label = new QLabel(note, &dialog);
+        label->setObjectName(QStringLiteral("lbl_ExportNote"));
+        grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
+    }
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return;
-        path = ExportJob::targetPath(dialog.selectedFiles().first(), dialog.selectedNameFilter(),
-                                     &format);
-        const QFileInfo target(path);
-        if (!target.exists())
-            break;
+            return QString();
+        const QString path = target(dialog.selectedFiles().first(), dialog.selectedNameFilter());
+        const QFileInfo file(path);
+        if (!file.exists())
+            return path;
         // A device or a pipe would be written into, not replaced.
-        if (!target.isFile()) {
+        if (!file.isFile()) {
             QMessageBox::warning(this, title,
                                  tr("%1 is not a file that an export can replace.")
                                          .arg(QDir::toNativeSeparators(path)));
@@ -124,12 +149,8 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
                     this, title,
                     tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
             == QMessageBox::Yes)
-            break;
+            return path;
     }
-    // A drive is named after the file the user chose; its folder's name can be anybody's.
-    if (asDrive)
-        name = QFileInfo(path).completeBaseName();
-    startExport({files, asDrive, name, format, path});
 }
 
 bool MainWindows::startExport(const ExportJob::Request &request)

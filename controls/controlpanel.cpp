@@ -39,12 +39,14 @@ ControlPanel::ControlPanel(QWidget *parent)
         text->setFont(font);
     }
     mSpeedUnit = SpeedUnit::fromStored(Configuration::instance()->speedUnit());
+    ui->wgt_DriveTimeline->setSpeedUnit(mSpeedUnit);
     setSpeed(0);
 
     connect(ui->btn_OpenFile, &QPushButton::clicked, this, &ControlPanel::openFile);
     connect(ui->btn_Export, &QPushButton::clicked, this, [this] {
         emit exportMenuRequested(ui->btn_Export->mapToGlobal(QPoint(0, ui->btn_Export->height())));
     });
+    connect(ui->btn_Events, &QPushButton::clicked, this, &ControlPanel::showEvents);
     connect(ui->btn_ScreenShot, &QPushButton::clicked, this, &ControlPanel::screenshot);
     connect(ui->btn_Stop, &QPushButton::clicked, this, &ControlPanel::stop);
     connect(ui->btn_Next, &QPushButton::clicked, this, &ControlPanel::next);
@@ -116,6 +118,11 @@ void ControlPanel::disableBtn(bool front, bool rear, bool frontRear)
 void ControlPanel::setPlayChecked(bool checked)
 {
     ui->btn_PlayOrPause->setChecked(checked);
+}
+
+DriveTimeline *ControlPanel::driveTimeline() const
+{
+    return ui->wgt_DriveTimeline;
 }
 
 void ControlPanel::setExportEnabled(bool enabled)
@@ -192,6 +199,7 @@ void ControlPanel::setSpeed(int kmh)
 void ControlPanel::onSpeedUnitChanged()
 {
     mSpeedUnit = SpeedUnit::fromStored(Configuration::instance()->speedUnit());
+    ui->wgt_DriveTimeline->setSpeedUnit(mSpeedUnit);
     setSpeed(mSpeed);
 }
 

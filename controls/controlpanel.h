@@ -10,6 +10,8 @@
 #include <QString>
 #include <QWidget>
 
+class DriveTimeline;
+
 namespace Ui {
 class ControlPanel;
 }
@@ -35,6 +37,8 @@ public:
     void setLatitudeLongitude(const QString &latitude, const QString &longitude);
     void setGpsDateTime(const QDateTime &time);
     void setLastVolume(int volume) { mLastVolume = volume; }
+    // The strip of the drive under the seek slider.
+    DriveTimeline *driveTimeline() const;
 
     // The volume slider is logarithmic, the players' volume linear; both run from 0 to 100.
     static int volumeFromSliderValue(int sliderValue);
@@ -45,6 +49,7 @@ signals:
     // The export button asks for the export menu below it, at this global position.
     void exportMenuRequested(const QPoint &globalPos);
     void screenshot();
+    void showEvents();
     void play();
     void pause();
     void stop();

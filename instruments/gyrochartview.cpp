@@ -1,6 +1,7 @@
 // Strip chart of the three G-sensor axes of a recording, with a cursor at the playback second.
 #include "gyrochartview.h"
 
+#include <QAreaSeries>
 #include <QDebug>
 #include <QGraphicsLayout>
 #include <QLegendMarker>
@@ -114,6 +115,7 @@ GyroChartView::GyroChartView(QWidget *parent)
 
 void GyroChartView::clearSeries()
 {
+    setEventMarks({});
     for (QLineSeries *series : {mSeriesX, mSeriesY, mSeriesZ, mCursor})
         series->clear();
     mSampleCount = 0;
@@ -174,6 +176,46 @@ void GyroChartView::redrawLines()
     }
     for (QLineSeries *series : {mSeriesX, mSeriesY, mSeriesZ})
         series->replace(series->pointsVector());
+    placeMarks();
+}
+
+void GyroChartView::setEventMarks(const QVector<int> &seconds, const QVector<QColor> &colours)
+{
+    for (QAreaSeries *mark : qAsConst(mMarks)) {
+        chart()->removeSeries(mark);
+        delete mark;
+    }
+    mMarks.clear();
+    mMarkSeconds = seconds;
+    for (int i = 0; i < seconds.size(); ++i) {
+        // A band one second wide, translucent so that the lines show through.
+        QColor colour = colours.value(i, QColor(220, 220, 220));
+        auto *mark = new QAreaSeries;
+        mark->setUpperSeries(new QLineSeries(mark));
+        mark->setLowerSeries(new QLineSeries(mark));
+        mark->setPen(QPen(colour, 1));
+        colour.setAlpha(110);
+        mark->setBrush(colour);
+        chart()->addSeries(mark);
+        mark->attachAxis(mAxisX);
+        mark->attachAxis(mAxisY);
+        for (QLegendMarker *marker : chart()->legend()->markers(mark))
+            marker->setVisible(false);
+        mMarks.append(mark);
+    }
+    placeMarks();
+}
+
+void GyroChartView::placeMarks()
+{
+    for (int i = 0; i < mMarks.size(); ++i) {
+        const qreal left = mMarkSeconds.at(i) - 0.5;
+        const qreal right = mMarkSeconds.at(i) + 0.5;
+        mMarks.at(i)->upperSeries()->replace(
+                QVector<QPointF>{{left, qreal(mYRange)}, {right, qreal(mYRange)}});
+        mMarks.at(i)->lowerSeries()->replace(
+                QVector<QPointF>{{left, qreal(-mYRange)}, {right, qreal(-mYRange)}});
+    }
 }
 
 void GyroChartView::setCursorPosition(int second)

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <QChartView>
+#include <QColor>
+#include <QVector>
 
 #include <optional>
 
 QT_CHARTS_BEGIN_NAMESPACE
+class QAreaSeries;
 class QLineSeries;
 class QValueAxis;
 QT_CHARTS_END_NAMESPACE
@@ -32,6 +35,10 @@ public:
     void appendSample(float x, float y, float z);
     // Draws the cursor at the given second over the current vertical range.
     void setCursorPosition(int second);
+    // Marks moments of the recording (seconds) as bands across the chart, each in its colour
+    // (a neutral one where none is given); they replace earlier marks and go with clearSeries().
+    void setEventMarks(const QVector<int> &seconds, const QVector<QColor> &colours = {});
+    QVector<int> eventMarks() const { return mMarkSeconds; }
 
 protected:
     // Clicks on the chart are only logged: the chart is a display, not a control.
@@ -44,6 +51,8 @@ private:
     // Samples are added to the series silently, and the lines are rebuilt and the window
     // scrolled once, when control returns to the event loop.
     void redrawLines();
+    // Stretches the marks over the current vertical range.
+    void placeMarks();
 
     QtCharts::QLineSeries *mSeriesX;
     QtCharts::QLineSeries *mSeriesY;
@@ -56,4 +65,6 @@ private:
     int mYRange = 2;
     bool mRedrawPending = false;
     std::optional<int> mPendingScrollLeft;
+    QVector<int> mMarkSeconds;
+    QVector<QtCharts::QAreaSeries *> mMarks;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMetaType>
+#include <QString>
 #include <QtGlobal>
 
 struct MapPoint
@@ -13,3 +14,12 @@ struct MapPoint
 };
 
 Q_DECLARE_METATYPE(MapPoint)
+
+// A moment of the drive shown as a marker on the map; a click on it is reported by its index.
+struct MapEvent
+{
+    double longitude = 0.0;
+    double latitude = 0.0;
+    QString colour; // "#rrggbb"
+    QString title; // plain text shown on hover
+};

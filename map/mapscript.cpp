@@ -56,6 +56,32 @@ QString clearAll()
     return QStringLiteral("mapClearAll();");
 }
 
+QString setDriveTrack(const QVector<QPointF> &track)
+{
+    QJsonArray points;
+    for (const QPointF &point : track) {
+        if (std::isfinite(point.x()) && std::isfinite(point.y()))
+            points.append(QJsonArray{point.x(), point.y()});
+    }
+    return QStringLiteral("mapSetDriveTrack(%1);").arg(asJson(points));
+}
+
+QString setEvents(const QVector<MapEvent> &events)
+{
+    QJsonArray markers;
+    for (int i = 0; i < events.size(); ++i) {
+        const MapEvent &event = events.at(i);
+        if (!std::isfinite(event.longitude) || !std::isfinite(event.latitude))
+            continue;
+        markers.append(QJsonObject{{"longitude", event.longitude},
+                                   {"latitude", event.latitude},
+                                   {"colour", event.colour},
+                                   {"title", event.title},
+                                   {"index", i}});
+    }
+    return QStringLiteral("mapSetEvents(%1);").arg(asJson(markers));
+}
+
 QString setSource(const QJsonObject &source)
 {
     return QStringLiteral("mapSetSource(%1);").arg(asJson(source));

@@ -4,8 +4,10 @@
 #include "mappoint.h"
 
 #include <QJsonObject>
+#include <QPointF>
 #include <QString>
 #include <QUrl>
+#include <QVector>
 
 namespace MapScript {
 
@@ -16,6 +18,13 @@ QString setCurrentPoint(const MapPoint &point);
 QString setCenter(double longitude, double latitude);
 
 QString clearAll();
+
+// The whole drive as a faint line under the recording's track: points as x longitude, y
+// latitude; points that are not finite are left out.
+QString setDriveTrack(const QVector<QPointF> &track);
+// Event markers; a marker reports a click by its place in the list. Those without finite
+// coordinates are left out, and the others keep their places.
+QString setEvents(const QVector<MapEvent> &events);
 
 // The page's layers: source is the object that mapSetSource takes. Text reaches the page only
 // as JSON, so no path or message can end the statement early.

@@ -5,6 +5,7 @@
 #include "maplinks.h"
 #include "maplog.h"
 #include "mapscript.h"
+#include "mapwebpage.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -56,6 +57,10 @@ MapWebView::MapWebView(QWidget *parent)
     : QWebEngineView(parent)
 {
     qRegisterMetaType<MapPoint>();
+    // Before anything reaches the page: the view's settings and loads are the page's.
+    auto *mapPage = new MapWebPage(this);
+    setPage(mapPage);
+    connect(mapPage, &MapWebPage::eventClicked, this, &MapWebView::eventClicked);
     setAcceptDrops(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     prepareProfile(page()->profile());
@@ -122,6 +127,26 @@ void MapWebView::setCurrentPoint(MapPoint point)
 void MapWebView::clearAll()
 {
     runStatement(MapScript::clearAll());
+}
+
+void MapWebView::setDriveTrack(const QVector<QPointF> &track)
+{
+    runKept(&mDriveStatement, MapScript::setDriveTrack(track));
+}
+
+void MapWebView::setEvents(const QVector<MapEvent> &events)
+{
+    runKept(&mEventsStatement, MapScript::setEvents(events));
+}
+
+void MapWebView::runKept(QString *kept, const QString &statement)
+{
+    if (statement == *kept)
+        return;
+    *kept = statement;
+    // A loading page gets it when it is adopted.
+    if (!mLoading)
+        page()->runJavaScript(statement);
 }
 
 void MapWebView::setDefaultCenter()
@@ -220,6 +245,10 @@ void MapWebView::adoptPage()
     mLoading = false;
     sendSource();
     setDefaultCenter();
+    for (const QString *kept : {&mDriveStatement, &mEventsStatement}) {
+        if (!kept->isEmpty())
+            page()->runJavaScript(*kept);
+    }
     const QStringList waiting = std::exchange(mWaitingStatements, {});
     for (const QString &statement : waiting)
         page()->runJavaScript(statement);

@@ -5,9 +5,11 @@
 #include "mappoint.h"
 #include "maptileschemehandler.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QVector>
 #include <QWebEngineView>
 
 #include <memory>
@@ -24,11 +26,20 @@ public:
     // The tile server of the online map, "{z}/{x}/{y}" in the address standing for the tile.
     void setOnlineTileUrl(const QString &urlTemplate);
 
+signals:
+    // A click on the marker of the event at index in the last setEvents() list.
+    void eventClicked(int index);
+
 public slots:
     void setMapType(MapTypes type);
     void addPoint(MapPoint point);
     void setCurrentPoint(MapPoint point);
     void clearAll();
+    // The drive of the recording as a faint line, kept through clearAll() and page loads; the
+    // same drive again is not sent again.
+    void setDriveTrack(const QVector<QPointF> &track);
+    // The drive's events as markers, kept like the drive's line; eventClicked() tells a click.
+    void setEvents(const QVector<MapEvent> &events);
     void setDefaultCenter();
     void mapLoadingFinish(bool ok);
 
@@ -44,6 +55,9 @@ private slots:
 private:
     void loadPage(const QString &fileName);
     bool runStatement(const QString &statement);
+    // Runs a statement of what a page must show whenever it is adopted, unless it is already
+    // shown.
+    void runKept(QString *kept, const QString &statement);
     void askWhetherPageIsReady(int pollsLeft);
     void adoptPage();
     void sendSource();
@@ -62,6 +76,9 @@ private:
     // as there is no page to run anything in before the first load.
     bool mLoading = true;
     QStringList mWaitingStatements;
+    // The drive's line and markers as last sent; a new page gets them once it is adopted.
+    QString mDriveStatement;
+    QString mEventsStatement;
     // Counts page loads. The page answers later; an answer for an earlier load, or one that
     // arrives while the view is being destroyed (the pointer has expired), is dropped.
     std::shared_ptr<int> mLoadNumber = std::make_shared<int>(0);

@@ -17,7 +17,13 @@
         + texts.libraryTitle + '">Leaflet</a>');
     map.setView([0, 0], WORLD_ZOOM);
 
+    // The whole drive lies faintly under the recording's track, and its events above both.
+    var driveTrack = L.polyline([], { color: '#1f5fbf', weight: 6, opacity: 0.35, interactive: false })
+        .addTo(map);
+    var driveSets = 0;
     var track = L.polyline([], { color: '#e8402a', weight: 4, opacity: 0.85 }).addTo(map);
+    var eventLayer = L.layerGroup().addTo(map);
+    var events = [];
     var trackIndexes = [];
     var marker = null;
     var markerIndex = null;
@@ -80,6 +86,33 @@
             marker.remove();
         marker = null;
         markerIndex = null;
+    };
+
+    window.mapSetDriveTrack = function (points) {
+        driveSets += 1;
+        driveTrack.setLatLngs((points || []).filter(function (point) {
+            return finite(point[0], point[1]);
+        }).map(function (point) {
+            return L.latLng(point[1], point[0]);
+        }));
+    };
+
+    // A click goes to the viewer as a console line, which only the viewer reads.
+    window.mapSetEvents = function (list) {
+        eventLayer.clearLayers();
+        events = (list || []).filter(function (each) {
+            return finite(each.longitude, each.latitude);
+        });
+        events.forEach(function (each) {
+            var marker = L.circleMarker([each.latitude, each.longitude], {
+                radius: 7, color: '#ffffff', weight: 2, fillColor: each.colour, fillOpacity: 0.95
+            });
+            marker.bindTooltip(String(each.title));
+            marker.on('click', function () {
+                console.log('velqor:event-click:' + each.index);
+            });
+            eventLayer.addLayer(marker);
+        });
     };
 
     window.setCenter = function (longitude, latitude) {
@@ -156,6 +189,13 @@
                 return [point.lng, point.lat, trackIndexes[i]];
             }),
             current: marker ? [marker.getLatLng().lng, marker.getLatLng().lat, markerIndex] : null,
+            drive: driveTrack.getLatLngs().map(function (point) {
+                return [point.lng, point.lat];
+            }),
+            driveSets: driveSets,
+            events: events.map(function (each) {
+                return [each.longitude, each.latitude, each.index, each.colour];
+            }),
             center: [centre.lng, centre.lat],
             zoom: map.getZoom(),
             centred: centred,

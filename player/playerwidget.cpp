@@ -92,7 +92,8 @@ void PlayerWidget::keyPressEvent(QKeyEvent *event)
     if (mFullScreen) {
         // While full screen the main window cannot see keys, so its transport keys go through
         // us; everything else is swallowed.
-        if (key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right) {
+        if (key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right
+            || key == Qt::Key_N) {
             emit keyPressSignals(event);
         } else if (key == Qt::Key_Escape) {
             qDebug() << "Key_Escape, setValue=false";

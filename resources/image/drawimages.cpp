@@ -138,6 +138,19 @@ void exportGlyph(QPainter &p, const QColor &c)
     p.drawPath(head);
 }
 
+// A list with a warning sign beside it: the drive's events.
+void eventsGlyph(QPainter &p, const QColor &c)
+{
+    strokeWith(p, c, 2.0);
+    p.drawLine(QPointF(5, 9), QPointF(13, 9));
+    p.drawLine(QPointF(5, 16), QPointF(11, 16));
+    p.drawLine(QPointF(5, 23), QPointF(11, 23));
+    p.drawPath(polygonPath({{21.5, 7}, {29, 24}, {14, 24}}));
+    p.drawLine(QPointF(21.5, 12.5), QPointF(21.5, 18));
+    fillWith(p, c);
+    p.drawEllipse(QPointF(21.5, 21.2), 0.6, 0.6);
+}
+
 void shotGlyph(QPainter &p, const QColor &c)
 {
     strokeWith(p, c, 2.0);
@@ -561,6 +574,7 @@ int main(int argc, char *argv[])
               && writer.writeViewButton("front_rear_view", frontRearViewGlyph)
               && writer.writeButton("file", 32, fileGlyph)
               && writer.writeButton("export", 32, exportGlyph)
+              && writer.writeButton("events", 32, eventsGlyph)
               && writer.writeButton("shot", 32, shotGlyph)
               && writer.writeButton("play", 32, playGlyph)
               && writer.writeButton("pause", 32, pauseGlyph)
