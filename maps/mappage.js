@@ -17,9 +17,13 @@
         + texts.libraryTitle + '">Leaflet</a>');
     map.setView([0, 0], WORLD_ZOOM);
 
-    // The whole drive lies faintly under the recording's track, and its events above both.
-    var driveTrack = L.polyline([], { color: '#1f5fbf', weight: 6, opacity: 0.35, interactive: false })
-        .addTo(map);
+    // The whole drive lies faintly under the recording's track, and its events above both: panes of
+    // their own keep the drive under the track and the events over it.
+    map.createPane('drive').style.zIndex = 350;
+    map.createPane('events').style.zIndex = 450;
+    var driveTrack = L.polyline([], {
+        pane: 'drive', color: '#1f5fbf', weight: 6, opacity: 0.35, interactive: false
+    }).addTo(map);
     var driveSets = 0;
     var track = L.polyline([], { color: '#e8402a', weight: 4, opacity: 0.85 }).addTo(map);
     var eventLayer = L.layerGroup().addTo(map);
@@ -105,7 +109,8 @@
         });
         events.forEach(function (each) {
             var marker = L.circleMarker([each.latitude, each.longitude], {
-                radius: 7, color: '#ffffff', weight: 2, fillColor: each.colour, fillOpacity: 0.95
+                pane: 'events', radius: 7, color: '#ffffff', weight: 2, fillColor: each.colour,
+                fillOpacity: 0.95, className: 'map-event'
             });
             marker.bindTooltip(String(each.title));
             marker.on('click', function () {

@@ -1,6 +1,7 @@
 // Tests of the G-sensor chart: axis ranges, scale widening, scrolling and the cursor.
 #include "instruments/gyrochartview.h"
 
+#include <QAreaSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -71,6 +72,7 @@ private slots:
     void scrollingKeepsLinesWithGaps();
     void appendedSamplesAreDrawn();
     void cursorSpansTheRangeOfItsLastMove();
+    void eventMarksSpanTheRangeAndGoWithClear();
     void clicksAreOnlyLogged();
 };
 
@@ -257,6 +259,40 @@ void TestGyroChartView::cursorSpansTheRangeOfItsLastMove()
     QCOMPARE(chart.cursor()->pointsVector(), (QVector<QPointF>{{42, -4}, {42, 4}}));
     chart.view.setCursorPosition(43);
     QCOMPARE(chart.cursor()->pointsVector(), (QVector<QPointF>{{43, -8}, {43, 8}}));
+}
+
+void TestGyroChartView::eventMarksSpanTheRangeAndGoWithClear()
+{
+    Chart chart;
+    const auto marks = [&] {
+        QList<QAreaSeries *> areas;
+        for (QAbstractSeries *series : chart.view.chart()->series()) {
+            if (auto *area = qobject_cast<QAreaSeries *>(series))
+                areas << area;
+        }
+        return areas;
+    };
+    chart.view.setEventMarks({30, 7}, {Qt::red});
+    chart.view.setEventMarks({3, 10}, {QColor(232, 64, 42)});
+    QCOMPARE(marks().size(), 2);
+    QCOMPARE(chart.view.eventMarks(), (QVector<int>{3, 10}));
+    QCOMPARE(marks().at(0)->upperSeries()->pointsVector(), (QVector<QPointF>{{2.5, 2}, {3.5, 2}}));
+    QCOMPARE(marks().at(0)->lowerSeries()->pointsVector(),
+             (QVector<QPointF>{{2.5, -2}, {3.5, -2}}));
+    QCOMPARE(marks().at(0)->pen().color(), QColor(232, 64, 42));
+    // A mark without a colour of its own is neutral; no mark shows in the legend.
+    QCOMPARE(marks().at(1)->pen().color(), QColor(220, 220, 220));
+    for (QAreaSeries *mark : marks())
+        QVERIFY(!chart.view.chart()->legend()->markers(mark).first()->isVisible());
+
+    // The marks follow the scale as it widens with the samples.
+    chart.view.appendSample(0, 0, 5.0f);
+    QTRY_COMPARE(marks().at(1)->upperSeries()->pointsVector(),
+                 (QVector<QPointF>{{9.5, 6}, {10.5, 6}}));
+
+    chart.view.clearSeries();
+    QVERIFY(marks().isEmpty());
+    QVERIFY(chart.view.eventMarks().isEmpty());
 }
 
 void TestGyroChartView::clicksAreOnlyLogged()

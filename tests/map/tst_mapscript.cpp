@@ -20,6 +20,7 @@ private slots:
     void links_data();
     void links();
     void textsAsJson();
+    void driveAndEvents();
 };
 
 void TestMapScript::statements_data()
@@ -141,6 +142,21 @@ void TestMapScript::textsAsJson()
              QStringLiteral("mapSetSource({\"base\":null,\"layer\":{\"attribution\":"
                             "\"<a href='x'>%1 \\\"c\\\"</a>\",\"kind\":\"raster\","
                             "\"url\":\"velqor-map://tiles/7/{z}/{x}/{y}\"}});"));
+}
+
+void TestMapScript::driveAndEvents()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QCOMPARE(MapScript::setDriveTrack({{139.5, 35.25}, {nan, 35.0}, {-0.125, 51.5}}),
+             QStringLiteral("mapSetDriveTrack([[139.5,35.25],[-0.125,51.5]]);"));
+    QCOMPARE(MapScript::setDriveTrack({}), QStringLiteral("mapSetDriveTrack([]);"));
+    // An event without a position keeps its place, so that a click names the right one; a
+    // title cannot end the statement.
+    const QString statement = MapScript::setEvents(
+            {{nan, nan, "#e8402a", "no fix"}, {139.5, 35.25, "#c85aff", "Impact\"); alert(1"}});
+    QCOMPARE(statement, QStringLiteral("mapSetEvents([{\"colour\":\"#c85aff\",\"index\":1,"
+                                       "\"latitude\":35.25,\"longitude\":139.5,"
+                                       "\"title\":\"Impact\\\"); alert(1\"}]);"));
 }
 
 QTEST_APPLESS_MAIN(TestMapScript)

@@ -21,6 +21,7 @@
 #include <QWebEngineProfile>
 #include <QtTest>
 
+#include <limits>
 #include <utility>
 
 namespace {
@@ -170,6 +171,7 @@ private slots:
     void pageContract_data();
     void pageContract();
     void centreAcrossLoads();
+    void driveLineOncePerDriveAndEventClicks();
     void drawingWhileThePageLoads();
     void trackBeforeTilesArrive();
     void reloadWhileLoading_data();
@@ -343,6 +345,58 @@ void TestMapWebView::centreAcrossLoads()
     QVERIFY(near(state.center, -0.5, 51.25));
     QVERIFY(state.track.isEmpty());
     QVERIFY(state.current.isEmpty());
+}
+
+void TestMapWebView::driveLineOncePerDriveAndEventClicks()
+{
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    // Sent while the page loads, then again for each clip of the same drive.
+    const QVector<QPointF> first{{139.70, 35.68}, {139.71, 35.69}, {139.72, 35.69}};
+    view.setDriveTrack(first);
+    QVERIFY(waitForLoads(loads, 1));
+    const auto state = [&] { return evaluate(view.page(), "mapState()").toMap(); };
+    const QVariantList firstLine{QVariantList{139.70, 35.68}, QVariantList{139.71, 35.69},
+                                 QVariantList{139.72, 35.69}};
+    QCOMPARE(state().value("drive").toList(), firstLine);
+    for (int clip = 0; clip < 3; ++clip) {
+        view.clearAll();
+        view.setDriveTrack(first);
+        view.addPoint({clip, 139.70, 35.68});
+    }
+    QCOMPARE(state().value("driveSets").toInt(), 1);
+    QCOMPARE(state().value("drive").toList(), firstLine);
+    const QVector<QPointF> second{{139.80, 35.60}, {139.81, 35.61}};
+    view.setDriveTrack(second);
+    QCOMPARE(state().value("driveSets").toInt(), 2);
+
+    // The marker of a click is told by its place in the list, past one without a position.
+    const double nowhere = std::numeric_limits<double>::quiet_NaN();
+    view.setEvents({{139.80, 35.60, "#e8402a", "braking"},
+                    {nowhere, nowhere, "#4cc85a", "no fix"},
+                    {139.81, 35.61, "#c85aff", "impact"}});
+    QCOMPARE(state().value("events").toList().size(), 2);
+    QSignalSpy clicks(&view, &MapWebView::eventClicked);
+    evaluate(view.page(), "document.querySelectorAll('.map-event')[1].dispatchEvent("
+                          "new MouseEvent('click', {bubbles: true}))");
+    QTRY_COMPARE_WITH_TIMEOUT(clicks.count(), 1, kTimeout);
+    QCOMPARE(clicks.first().first().toInt(), 2);
+    // Another script's console line of the same words is not a click.
+    evaluate(view.page(), "console.log('velqor:event-click:0')");
+    QTest::qWait(200);
+    QCOMPARE(clicks.count(), 1);
+
+    // A new page, such as after a change of language, gets the drive and its events again.
+    view.setMapType(Baidu);
+    QVERIFY(waitForLoads(loads, 2));
+    QTRY_COMPARE_WITH_TIMEOUT(state().value("drive").toList().size(), 2, kTimeout);
+    QCOMPARE(state().value("driveSets").toInt(), 1);
+    QCOMPARE(state().value("events").toList().size(), 2);
+    view.setEvents({});
+    view.setDriveTrack({});
+    QVERIFY(state().value("drive").toList().isEmpty());
+    QVERIFY(state().value("events").toList().isEmpty());
 }
 
 void TestMapWebView::drawingWhileThePageLoads()
