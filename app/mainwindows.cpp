@@ -3,12 +3,12 @@
 #include "ui_mainwindows.h"
 
 #include "config/configuration.h"
-#include "config/setting.h"
 #include "edgeresizer.h"
 #include "map/webengineurlrequestinterceptor.h"
 #include "movefilter.h"
 #include "platform.h"
 #include "playlist/playlistmodel.h"
+#include "setting.h"
 
 #include <QCloseEvent>
 #include <QDebug>
