@@ -203,17 +203,12 @@ void MainWindows::exportEvents()
             title, types, QFileInfo(recordings.first().file).completeBaseName(),
             tr("Drive: %1").arg(DriveTexts::summary(mDrive.summary, speedUnit())),
             [&format](const QString &chosen, const QString &type) {
-                const QString suffix = QFileInfo(chosen).suffix().toLower();
-                if (suffix == QLatin1String("csv") || suffix == QLatin1String("geojson")) {
-                    format = suffix == QLatin1String("csv") ? EventExport::Csv
-                                                            : EventExport::GeoJson;
+                // A typed extension of an events format picks it; otherwise the file type does.
+                if (EventExport::formatFromName(QFileInfo(chosen).suffix().toLower(), &format))
                     return chosen;
-                }
                 format = type == QLatin1String(GeoJsonType) ? EventExport::GeoJson
                                                             : EventExport::Csv;
-                return chosen
-                       + (format == EventExport::Csv ? QStringLiteral(".csv")
-                                                     : QStringLiteral(".geojson"));
+                return chosen + QLatin1Char('.') + EventExport::formatNames().at(format);
             });
     if (path.isEmpty())
         return;
