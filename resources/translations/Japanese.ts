@@ -68,6 +68,100 @@
         <translatorcomment>addition</translatorcomment>
         <translation>書き出し</translation>
     </message>
+    <message>
+        <source>Events</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>イベント</translation>
+    </message>
+</context>
+<context>
+    <name>DriveTexts</name>
+    <message>
+        <source>Harsh braking</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>急ブレーキ</translation>
+    </message>
+    <message>
+        <source>Harsh acceleration</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>急加速</translation>
+    </message>
+    <message>
+        <source>Harsh cornering</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>急ハンドル</translation>
+    </message>
+    <message>
+        <source>Minor impact</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>軽い衝撃</translation>
+    </message>
+    <message>
+        <source>Major impact</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>強い衝撃</translation>
+    </message>
+    <message>
+        <source>Impact</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>衝撃</translation>
+    </message>
+    <message>
+        <source>%1, %2, average %3, top %4</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1、%2、平均 %3、最高 %4</translation>
+    </message>
+</context>
+<context>
+    <name>DriveTimeline</name>
+    <message>
+        <source>Drive: %1</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ: %1</translation>
+    </message>
+</context>
+<context>
+    <name>EventsDialog</name>
+    <message>
+        <source>Events</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>イベント</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>種類</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>日時</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>Peak G</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>最大G</translation>
+    </message>
+    <message>
+        <source>No drive is playing.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>再生中のドライブはありません。</translation>
+    </message>
+    <message>
+        <source>No events in this drive: %1</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>このドライブにイベントはありません: %1</translation>
+    </message>
+    <message>
+        <source>Drive: %1. Double-click an event to play it.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ: %1。イベントをダブルクリックすると再生します。</translation>
+    </message>
 </context>
 <context>
     <name>FComboBox</name>
@@ -207,6 +301,31 @@
         <source>%1 already exists. Replace it?</source>
         <translatorcomment>addition</translatorcomment>
         <translation>%1 は既に存在します。置き換えますか?</translation>
+    </message>
+    <message>
+        <source>Drive %1: %2</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ %1: %2</translation>
+    </message>
+    <message>
+        <source>Export events</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>イベントの書き出し</translation>
+    </message>
+    <message>
+        <source>Drive: %1</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ: %1</translation>
+    </message>
+    <message>
+        <source>The events could not be written.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>イベントを書き出せませんでした。</translation>
+    </message>
+    <message>
+        <source>Export events...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>イベントを書き出す...</translation>
     </message>
 </context>
 <context>
