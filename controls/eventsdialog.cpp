@@ -42,7 +42,9 @@ EventsDialog::EventsDialog(QWidget *parent)
     mTable->setAlternatingRowColors(true);
     mTable->setShowGrid(false);
     mTable->verticalHeader()->setVisible(false);
-    mTable->horizontalHeader()->setStretchLastSection(true);
+    // The names take what the times, speeds and peaks leave.
+    mTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    mTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     mTable->horizontalHeader()->setHighlightSections(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(mSummary);
@@ -100,7 +102,6 @@ void EventsDialog::fill()
             ++row;
         }
     }
-    mTable->resizeColumnsToContents();
     if (mDrive.clips.isEmpty())
         mSummary->setText(tr("No drive is playing."));
     else if (count == 0)

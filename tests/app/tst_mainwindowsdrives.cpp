@@ -1,0 +1,286 @@
+// The window's drives end to end, on a generated drive of three clips with a harsh braking, a
+// sharp turn and an impact: timeline, map, chart and list, and jumps across the clips.
+#include "app/mainwindows.h"
+
+#include "config/configuration.h"
+#include "controls/controlpanel.h"
+#include "controls/drivetimeline.h"
+#include "controls/eventsdialog.h"
+#include "demodrive.h"
+#include "instruments/gyrochartview.h"
+#include "map/mapwebview.h"
+#include "pagescript.h"
+#include "playbacktestutil.h"
+#include "player/playareamanager.h"
+#include "playlist/playlistitem.h"
+#include "playlist/playlistmodel.h"
+#include "tests/map/mapschemetest.h"
+
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int Patience = 60000; // ms; parsing, detection and playback on a loaded machine
+constexpr int ClipSeconds = 20;
+constexpr int Clips = 3; // two MP4 pairs and an AVI pair
+// Where the drive's moments are placed, in seconds from its start: one in each clip.
+constexpr int BrakingAt = 10;
+constexpr int TurnAt = 26;
+constexpr int ImpactAt = 48;
+
+template<typename T>
+T *part(const QWidget &window, const char *name)
+{
+    T *widget = window.findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("the window has no %s", name);
+    return widget;
+}
+
+// The second the chart's cursor stands at: its line is the one series whose points share x.
+int chartCursor(GyroChartView *chart)
+{
+    for (QtCharts::QAbstractSeries *series : chart->chart()->series()) {
+        const auto *line = qobject_cast<QtCharts::QLineSeries *>(series);
+        if (line && line->count() == 2 && line->at(0).x() == line->at(1).x())
+            return int(line->at(0).x());
+    }
+    return -1;
+}
+
+// A window playing the drive, with what the tests look at.
+struct Viewer
+{
+    explicit Viewer(const QString &drive)
+    {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        area = part<PlayAreaManager>(window, "wgt_PlayArea");
+        panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+        map = part<MapWebView>(window, "wgt_MapView");
+        chart = part<GyroChartView>(window, "gView_GyroChart");
+        timeline = panel->driveTimeline();
+        model = qobject_cast<PlaylistModel *>(
+                part<QTableView>(window, "tbl_PlayListView")->model());
+        QObject::connect(area, &PlayAreaManager::positionChanged, area,
+                         [this](qint64 second, int rowId) {
+                             position = {rowId, int(second)};
+                         });
+        window.openUrls({QUrl::fromLocalFile(drive)});
+        QTRY_VERIFY_WITH_TIMEOUT(timeline->drive().clips.size() == Clips && eventCount() >= 3,
+                                 Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    }
+
+    int eventCount() const
+    {
+        int count = 0;
+        for (const PlaylistDrives::Clip &clip : timeline->drive().clips)
+            count += clip.events.size();
+        return count;
+    }
+
+    // The events' peaks in seconds from the drive's start, in order.
+    QVector<int> peaks() const
+    {
+        QVector<int> seconds;
+        for (const PlaylistDrives::Clip &clip : timeline->drive().clips) {
+            for (const DrivingEvent &event : clip.events)
+                seconds << clip.offset + event.peak;
+        }
+        return seconds;
+    }
+
+    // Whether playback reports the row at a second from `second` to a few after it.
+    bool reaches(int rowId, int second)
+    {
+        return QTest::qWaitFor(
+                [&] {
+                    return position.first == rowId && position.second >= second
+                           && position.second <= second + 3;
+                },
+                Patience);
+    }
+
+    QVariantMap mapState() { return evaluate(map->page(), QStringLiteral("mapState()")).toMap(); }
+
+    MainWindows window;
+    PlayAreaManager *area = nullptr;
+    ControlPanel *panel = nullptr;
+    MapWebView *map = nullptr;
+    GyroChartView *chart = nullptr;
+    DriveTimeline *timeline = nullptr;
+    PlaylistModel *model = nullptr;
+    QPair<int, int> position{-1, -1};
+};
+
+} // namespace
+
+class TestMainWindowsDrives : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void driveShowsEverywhere();
+    void eventKeysAcrossClips();
+    void timelineClickInAnotherClip();
+    void samplesAgainAreNotDrawnAgain();
+
+private:
+    QTemporaryDir mDir;
+    QString mDrive;
+};
+
+void TestMainWindowsDrives::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("Velqor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
+    mDrive = mDir.filePath("drive");
+    DemoOptions options;
+    options.clips = Clips - 1;
+    options.seconds = ClipSeconds;
+    options.size = QSize(160, 120);
+    options.framesPerSecond = 10;
+    QVector<DemoFile> files = demoFiles(options);
+    // The demo's route, with one moment worth a look in each clip.
+    Drive drive;
+    drive.start = QDateTime::fromString(QString::fromLatin1(files.first().records.first().dateTime),
+                                        QStringLiteral("yyyyMMddhhmmss"));
+    drive.seconds = Clips * ClipSeconds;
+    drive.harshBrakingAt = BrakingAt;
+    drive.sharpTurnAt = TurnAt;
+    drive.impactAt = ImpactAt;
+    const QVector<SampleRecord> records = drive.records();
+    for (int i = 0; i < files.size(); ++i)
+        files[i].records = records.mid(i / 2 * ClipSeconds, ClipSeconds);
+    QString log;
+    QTextStream stream(&log);
+    const QString error = writeDemoDrive(QDir(mDrive), files, stream);
+    QVERIFY2(error.isEmpty(), qPrintable(error + '\n' + log));
+}
+
+void TestMainWindowsDrives::init()
+{
+    PlaybackTest::isolateSettings(mDir.filePath("shots"));
+    Configuration::instance()->setLanguage(1);
+}
+
+void TestMainWindowsDrives::driveShowsEverywhere()
+{
+    Viewer viewer(mDrive);
+    // The clips side by side, each in its place.
+    const PlaylistDrives::Drive &drive = viewer.timeline->drive();
+    for (int clip = 0; clip < Clips; ++clip) {
+        QCOMPARE(drive.clips.at(clip).rowId, clip);
+        QCOMPARE(drive.clips.at(clip).offset, clip * ClipSeconds);
+    }
+    // A moment in each clip, each of its kind.
+    QVector<int> kinds(Clips, -1);
+    for (int clip = 0; clip < Clips; ++clip) {
+        for (const DrivingEvent &event : drive.clips.at(clip).events) {
+            if (kinds[clip] < 0)
+                kinds[clip] = event.type;
+        }
+    }
+    QCOMPARE(kinds,
+             (QVector<int>{DrivingEvent::Braking, DrivingEvent::Cornering, DrivingEvent::Impact}));
+
+    // The chart marks the playing clip's events, the map the drive's line and its events.
+    QVector<int> firstClip;
+    for (const DrivingEvent &event : drive.clips.first().events)
+        firstClip << event.peak;
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.chart->eventMarks(), firstClip, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.mapState().value("drive").toList().size(), drive.track.size(),
+                              Patience);
+    QCOMPARE(viewer.mapState().value("events").toList().size(), viewer.eventCount());
+    // Sent again only while the drive grew as its recordings were read.
+    const int lineSent = viewer.mapState().value("driveSets").toInt();
+
+    // The list shows them; a double-click plays from five seconds before, here in the clip
+    // before the turn's.
+    part<QPushButton>(*viewer.panel, "btn_Events")->click();
+    auto *dialog = viewer.window.findChild<EventsDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->table()->rowCount(), viewer.eventCount());
+    const int turn = viewer.peaks().indexOf(drive.clips.at(1).offset
+                                            + drive.clips.at(1).events.first().peak);
+    const int from = qMax(viewer.peaks().at(turn) - EventsDialog::LeadSeconds, 0);
+    dialog->playEvent(turn);
+    QVERIFY(viewer.reaches(from / ClipSeconds, from % ClipSeconds));
+
+    // Another clip of the same drive: its own marks, the same line, sent once.
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.position.first == 1, Patience);
+    QCOMPARE(viewer.mapState().value("driveSets").toInt(), lineSent);
+}
+
+void TestMainWindowsDrives::eventKeysAcrossClips()
+{
+    Viewer viewer(mDrive);
+    const QVector<int> peaks = viewer.peaks();
+    const auto press = [&](Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(&viewer.window, Qt::Key_N, modifiers);
+    };
+    // Forward through every event, each from five seconds before, wherever its clip is.
+    for (const int peak : peaks) {
+        press(Qt::NoModifier);
+        const int from = qMax(peak - EventsDialog::LeadSeconds, 0);
+        QVERIFY2(viewer.reaches(from / ClipSeconds, from % ClipSeconds),
+                 qPrintable(QStringLiteral("to %1, at %2 %3")
+                                    .arg(from)
+                                    .arg(viewer.position.first)
+                                    .arg(viewer.position.second)));
+    }
+    // Past the last one nothing happens; back from it goes to the one before, across clips.
+    press(Qt::NoModifier);
+    const int last = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
+    QVERIFY(viewer.reaches(last / ClipSeconds, last % ClipSeconds));
+    press(Qt::ShiftModifier);
+    const int before = qMax(peaks.at(peaks.size() - 2) - EventsDialog::LeadSeconds, 0);
+    QVERIFY(viewer.reaches(before / ClipSeconds, before % ClipSeconds));
+}
+
+void TestMainWindowsDrives::timelineClickInAnotherClip()
+{
+    Viewer viewer(mDrive);
+    QVERIFY(viewer.reaches(0, 0));
+    const int x = viewer.timeline->xOf(2, 6);
+    QTest::mouseClick(viewer.timeline, Qt::LeftButton, {},
+                      QPoint(x, viewer.timeline->height() / 2));
+    // One pixel of the strip is more than a second of a drive this short.
+    QVERIFY(viewer.reaches(2, 5));
+    QCOMPARE(viewer.area->currentItem()->id, 2);
+    // And back into the first clip.
+    QTest::mouseClick(viewer.timeline, Qt::LeftButton, {},
+                      QPoint(viewer.timeline->xOf(0, 12), viewer.timeline->height() / 2));
+    QVERIFY(viewer.reaches(0, 11));
+}
+
+void TestMainWindowsDrives::samplesAgainAreNotDrawnAgain()
+{
+    // The drives ask for every row's samples, the playing one's too; a paused recording must
+    // neither start again nor lose its chart and map.
+    Viewer viewer(mDrive);
+    QVERIFY(viewer.reaches(0, 3));
+    viewer.panel->playClicked();
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.panel->state(), QMediaPlayer::PausedState, Patience);
+    const int cursor = chartCursor(viewer.chart);
+    QVERIFY(cursor >= 3);
+    emit viewer.model->allGpsDataParserFinished(0, {});
+    QTest::qWait(500);
+    QCOMPARE(viewer.panel->state(), QMediaPlayer::PausedState);
+    QCOMPARE(chartCursor(viewer.chart), cursor);
+    QVERIFY(!viewer.mapState().value("current").isNull());
+}
+
+VELQOR_MAP_TEST_MAIN(TestMainWindowsDrives)
+#include "tst_mainwindowsdrives.moc"
