@@ -200,7 +200,8 @@ void MainWindows::exportEvents()
     const QStringList types{QLatin1String(CsvType), QLatin1String(GeoJsonType)};
     EventExport::Format format = EventExport::Csv;
     const QString path = askSavePath(
-            title, types, QFileInfo(recordings.first().file).completeBaseName(),
+            title, types,
+            QFileInfo(recordings.first().file).completeBaseName() + QLatin1String("_events"),
             tr("Drive: %1").arg(DriveTexts::summary(mDrive.summary, speedUnit())),
             [&format](const QString &chosen, const QString &type) {
                 // A typed extension of an events format picks it; otherwise the file type does.

@@ -22,6 +22,7 @@ const char Style[]
           "QTableWidget{background-color: rgb(32, 32, 38); alternate-background-color: rgb(40, "
           "40, 48); color: rgb(220, 220, 220); border: none;"
           " selection-background-color: rgb(38, 153, 238);}"
+          "QTableWidget::item{padding: 0px 12px;}"
           "QHeaderView::section{background-color: rgb(22, 22, 22); color: rgb(170, 170, 170);"
           " border: none; padding: 4px;}";
 
@@ -42,9 +43,8 @@ EventsDialog::EventsDialog(QWidget *parent)
     mTable->setAlternatingRowColors(true);
     mTable->setShowGrid(false);
     mTable->verticalHeader()->setVisible(false);
-    // The names take what the times, speeds and peaks leave.
     mTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    mTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    mTable->horizontalHeader()->setStretchLastSection(true);
     mTable->horizontalHeader()->setHighlightSections(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(mSummary);
