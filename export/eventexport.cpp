@@ -56,9 +56,10 @@ QVector<Value> fields(const QString &file, const DrivingEvent &event, CameraCloc
     // The sensor reads hundredths of a g; a thousandth keeps what projecting it adds.
     values[PeakG] = std::round(event.peakG * 1000.0) / 1000.0;
     values[Speed] = event.speed;
+    // Seven decimals, as the track formats write: receivers tell no finer.
     if (event.hasPosition) {
-        values[Latitude] = event.latitude;
-        values[Longitude] = event.longitude;
+        values[Latitude] = std::round(event.latitude * 1e7) / 1e7;
+        values[Longitude] = std::round(event.longitude * 1e7) / 1e7;
     }
     values[UtcTime] = textOrNull(clock.utcTime(peak));
     values[CameraTime] = textOrNull(event.cameraTime);
