@@ -1,6 +1,7 @@
 // Recordings joined into drives: the one rule of what continues a drive, and a drive's figures.
 #include "drives.h"
 
+#include "cameraclock.h"
 #include "fieldformat.h"
 
 #include <QtMath>
@@ -47,6 +48,26 @@ void forEachFix(const QVector<QVector<GpsData>> &clipSamples, Visit visit)
 bool continues(qint64 last, qint64 next)
 {
     return std::llabs(next - last) <= GapSeconds;
+}
+
+DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackStart)
+{
+    DriveClip clip;
+    clip.start = fallbackStart;
+    for (int second = 0; second < samples.size(); ++second) {
+        qint64 reading;
+        if (CameraClock::reading(samples.at(second), &reading)) {
+            clip.start = reading - second;
+            break;
+        }
+    }
+    clip.end = clip.start + std::max(0, seconds);
+    return clip;
+}
+
+qint64 clockSeconds(const QDateTime &localTime)
+{
+    return localTime.isValid() ? localTime.toSecsSinceEpoch() + localTime.offsetFromUtc() : 0;
 }
 
 QVector<QVector<int>> group(const QVector<DriveClip> &clips)

@@ -3,6 +3,7 @@
 
 #include "parser/gpsdata.h"
 
+#include <QDateTime>
 #include <QPointF>
 #include <QVector>
 
@@ -29,6 +30,13 @@ constexpr qint64 GapSeconds = 5 * 60;
 
 // Whether a reading at next continues a drive whose latest reading was at last.
 bool continues(qint64 last, qint64 next);
+
+// A recording's clip: from its first readable camera time, counted back to its first second,
+// or from fallbackStart (such as its file's time) where no sample has one.
+DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackStart);
+// A local time on the scale of the camera clock's readings: cameras count local time as if it
+// were UTC. 0 for an invalid time.
+qint64 clockSeconds(const QDateTime &localTime);
 
 // Clip indexes grouped into drives, each drive in time order (ties: lower index first), drives
 // in order of their first clip. A clip continues a drive from the latest end of its clips, so

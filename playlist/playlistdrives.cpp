@@ -1,7 +1,6 @@
 // The playlist's drives and their events, worked out in the background as telemetry arrives.
 #include "playlistdrives.h"
 
-#include "export/cameraclock.h"
 #include "export/eventdetector.h"
 #include "playlistmodel.h"
 
@@ -118,10 +117,7 @@ void PlaylistDrives::startComputation()
         const PlaylistItem *item = mModel->item(id);
         if (state == mRows.constEnd() || !state->hasSamples || !item)
             continue;
-        // The camera's clock counts the local time as if it were UTC, and so does this.
-        const QDateTime &time = item->dateTime;
-        const qint64 fileTime = time.isValid() ? time.toSecsSinceEpoch() + time.offsetFromUtc() : 0;
-        rows.append({id, item->duration, fileTime, state->samples});
+        rows.append({id, item->duration, Drives::clockSeconds(item->dateTime), state->samples});
     }
     mCancelled = std::make_shared<std::atomic<bool>>(false);
     const std::shared_ptr<std::atomic<bool>> cancelled = mCancelled;
@@ -146,20 +142,8 @@ PlaylistDrives::Result PlaylistDrives::compute(const QVector<Row> &rows,
 {
     QVector<DriveClip> clips;
     clips.reserve(rows.size());
-    for (const Row &row : rows) {
-        DriveClip clip;
-        clip.start = row.fileTime;
-        // Counted back from the first readable sample, as one may be missing at the start.
-        for (int second = 0; second < row.samples.size(); ++second) {
-            qint64 reading;
-            if (CameraClock::reading(row.samples.at(second), &reading)) {
-                clip.start = reading - second;
-                break;
-            }
-        }
-        clip.end = clip.start + row.seconds;
-        clips.append(clip);
-    }
+    for (const Row &row : rows)
+        clips.append(Drives::clipOf(row.samples, row.seconds, row.fileTime));
 
     Result result;
     const QVector<QVector<int>> groups = Drives::group(clips);
