@@ -37,6 +37,9 @@
 //   camber into the lateral one; they change slowly, so each is taken out as the median, over
 //   BiasWindowSeconds either side, of the G component less its GPS counterpart (the component
 //   itself where there is none).
+// - A second whose vertical dynamic G reaches JoltG is a jolt of the road (pothole, speed bump):
+//   its horizontal G, leaning a little into the jolt with any error of the mounting, tells
+//   nothing, and the GPS's values stand in for it.
 // - Harsh braking (negative) or acceleration (positive) is a second whose corrected longitudinal
 //   G reaches HarshG while the GPS longitudinal, in that second or one next to it, reaches
 //   HarshG x GpsAgreement with the same sign; harsh cornering likewise with the lateral G (either
@@ -64,9 +67,11 @@ constexpr double MaxStraightDegreesPerSecond = 3.0;
 constexpr int MinRegressionSeconds = 15;
 constexpr double MinRegressionExcitation = 0.05;
 constexpr double MinRegressionSlope = 0.4;
+constexpr double RegressionOutlierG = 0.25;
 constexpr int BiasWindowSeconds = 10;
 constexpr double HarshG = 0.38;
-constexpr double GpsAgreement = 0.5;
+constexpr double GpsAgreement = 0.85;
+constexpr double JoltG = 0.5;
 constexpr double HarshNoFixG = 0.5;
 constexpr double ImpactMinorG = 1.5;
 constexpr double ImpactMajorG = 2.5;

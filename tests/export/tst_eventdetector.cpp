@@ -5,22 +5,6 @@
 
 #include <QtTest>
 
-namespace {
-
-QVector<QVector<GpsData>> clipsOf(const QVector<GpsData> &samples, int seconds)
-{
-    QVector<QVector<GpsData>> clips;
-    for (int first = 0; first < samples.size(); first += seconds) {
-        QVector<GpsData> clip = samples.mid(first, seconds);
-        for (int i = 0; i < clip.size(); ++i)
-            clip[i].index = i;
-        clips.append(clip);
-    }
-    return clips;
-}
-
-} // namespace
-
 class TestEventDetector : public QObject
 {
     Q_OBJECT

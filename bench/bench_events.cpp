@@ -1,0 +1,172 @@
+// Benchmark of event detection: precision and recall on labelled drives, and its time per clip.
+#include "labelleddrive.h"
+
+#include <export/eventdetector.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QtMath>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int ClipSeconds = 60;
+
+struct Tally
+{
+    int truths = 0;
+    int found = 0; // truths that some detection matches
+    int detections = 0;
+    int right = 0; // detections that match some truth
+};
+
+// A detection and a truth of one type match when their seconds overlap, give or take one.
+bool matches(const DrivingEvent &event, int offset, const LabelledEvent &truth)
+{
+    return event.type == truth.type && offset + event.start <= truth.end + 1
+           && offset + event.end >= truth.start - 1;
+}
+
+double ratio(int part, int whole)
+{
+    return whole == 0 ? 1.0 : double(part) / whole;
+}
+
+double angleDegrees(const double (&a)[3], const double (&b)[3])
+{
+    const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    return qRadiansToDegrees(qAcos(qBound(-1.0, cosine, 1.0)));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser options;
+    options.setApplicationDescription(
+            "Generates labelled drives (town and motorway, hills, potholes, speed bumps, stops, "
+            "turned and tilted cameras, sensor noise), cuts them into one-minute recordings, "
+            "finds their events and prints precision and recall per event type, the events "
+            "found on drives that have none, and the time to find the events of 1,000 clips.");
+    options.addHelpOption();
+    const QCommandLineOption drivesOption("drives", "Labelled drives with events (200).", "n",
+                                          "200");
+    const QCommandLineOption quietOption("quiet-drives", "Drives without events (100).", "n",
+                                         "100");
+    const QCommandLineOption verboseOption("verbose", "Lists every missed and wrong event.");
+    options.addOptions({drivesOption, quietOption, verboseOption});
+    options.process(app);
+    const int drives = qMax(1, options.value(drivesOption).toInt());
+    const int quietDrives = qMax(0, options.value(quietOption).toInt());
+    const bool verbose = options.isSet(verboseOption);
+    // The recording parser's debug labels would drown the table.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    Tally tallies[DrivingEvent::Impact + 1];
+    int severityRight = 0, severityCompared = 0;
+    int quietEvents = 0;
+    int unknownMountings = 0;
+    double worstForward = 0.0, worstUp = 0.0;
+    for (int n = 0; n < drives + quietDrives; ++n) {
+        const bool withEvents = n < drives;
+        const LabelledDrive drive = LabelledDrive::random(quint32(n + 1), withEvents);
+        const QVector<QVector<GpsData>> clips = clipsOf(decodedSamples(drive.records), ClipSeconds);
+        const EventDetector::Mounting mounting = EventDetector::estimateMounting(clips);
+        if (mounting.known) {
+            worstForward = qMax(worstForward, angleDegrees(mounting.forward, drive.forward));
+            worstUp = qMax(worstUp, angleDegrees(mounting.up, drive.up));
+        } else {
+            ++unknownMountings;
+        }
+        const QVector<QVector<DrivingEvent>> found = EventDetector::detectDrive(clips);
+        for (const LabelledEvent &truth : drive.events) {
+            Tally &tally = tallies[truth.type];
+            ++tally.truths;
+            bool hit = false;
+            for (int clip = 0; clip < found.size() && !hit; ++clip) {
+                for (const DrivingEvent &event : found.at(clip)) {
+                    if (!matches(event, clip * ClipSeconds, truth))
+                        continue;
+                    hit = true;
+                    if (truth.type == DrivingEvent::Impact) {
+                        ++severityCompared;
+                        severityRight += event.severity == truth.severity ? 1 : 0;
+                    }
+                    break;
+                }
+            }
+            tally.found += hit ? 1 : 0;
+            if (!hit && verbose)
+                std::printf("drive %d: missed %s at %d-%d\n", n + 1,
+                            qPrintable(DrivingEvent::typeName(truth.type)), truth.start, truth.end);
+        }
+        for (int clip = 0; clip < found.size(); ++clip) {
+            for (const DrivingEvent &event : found.at(clip)) {
+                Tally &tally = tallies[event.type];
+                ++tally.detections;
+                const bool right = std::any_of(drive.events.begin(), drive.events.end(),
+                                               [&](const LabelledEvent &t) {
+                                                   return matches(event, clip * ClipSeconds, t);
+                                               });
+                tally.right += right ? 1 : 0;
+                quietEvents += withEvents ? 0 : 1;
+                if (!right && verbose)
+                    std::printf("drive %d: wrong %s at %d-%d (peak %d, %.2f g)\n", n + 1,
+                                qPrintable(DrivingEvent::typeName(event.type)),
+                                clip * ClipSeconds + event.start, clip * ClipSeconds + event.end,
+                                clip * ClipSeconds + event.peak, event.peakG);
+            }
+        }
+    }
+
+    std::printf("Labelled drives: %d with events, %d without, %d s each, cut into %d s clips\n\n",
+                drives, quietDrives, LabelledDrive().seconds, ClipSeconds);
+    std::printf("%-13s %7s %9s %7s %10s %7s\n", "type", "truth", "detected", "right", "precision",
+                "recall");
+    bool goal = true;
+    for (int type = DrivingEvent::Braking; type <= DrivingEvent::Impact; ++type) {
+        const Tally &t = tallies[type];
+        const double precision = ratio(t.right, t.detections);
+        const double recall = ratio(t.found, t.truths);
+        goal = goal && precision >= 0.95 && recall >= 0.95;
+        std::printf("%-13s %7d %9d %7d %10.3f %7.3f\n",
+                    qPrintable(DrivingEvent::typeName(DrivingEvent::Type(type))), t.truths,
+                    t.detections, t.right, precision, recall);
+    }
+    std::printf("\nImpact severity right: %d of %d\n", severityRight, severityCompared);
+    std::printf("Events found on the %d drives without any: %d\n", quietDrives, quietEvents);
+    std::printf("Mounting: unknown on %d drives; worst error where known: forward %.1f deg, up "
+                "%.1f deg\n",
+                unknownMountings, worstForward, worstUp);
+    std::printf("Goal (precision and recall >= 0.95 per type, none on quiet drives): %s\n\n",
+                goal && quietEvents == 0 ? "met" : "NOT met");
+
+    // Timing: 100 drives of ten one-minute clips, detected drive by drive as the viewer does.
+    QVector<QVector<QVector<GpsData>>> timed;
+    for (int n = 0; n < 100; ++n)
+        timed.append(
+                clipsOf(decodedSamples(LabelledDrive::random(quint32(10000 + n), true).records),
+                        ClipSeconds));
+    QElapsedTimer clock;
+    clock.start();
+    int events = 0;
+    for (const auto &clips : qAsConst(timed)) {
+        for (const auto &clipEvents : EventDetector::detectDrive(clips))
+            events += clipEvents.size();
+    }
+    const qint64 perDrive = clock.nsecsElapsed();
+    QVector<QVector<GpsData>> all;
+    for (const auto &clips : qAsConst(timed))
+        all += clips;
+    clock.restart();
+    EventDetector::detectDrive(all);
+    const qint64 asOne = clock.nsecsElapsed();
+    std::printf("detectDrive over 1,000 one-minute clips: %.1f ms as 100 drives of 10 clips "
+                "(%d events), %.1f ms as one drive\n",
+                perDrive / 1e6, events, asOne / 1e6);
+    return goal && quietEvents == 0 ? 0 : 1;
+}
