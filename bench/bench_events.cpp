@@ -15,26 +15,6 @@ namespace {
 
 constexpr int ClipSeconds = 60;
 
-struct Tally
-{
-    int truths = 0;
-    int found = 0; // truths that some detection matches
-    int detections = 0;
-    int right = 0; // detections that match some truth
-};
-
-// A detection and a truth of one type match when their seconds overlap, give or take one.
-bool matches(const DrivingEvent &event, int offset, const LabelledEvent &truth)
-{
-    return event.type == truth.type && offset + event.start <= truth.end + 1
-           && offset + event.end >= truth.start - 1;
-}
-
-double ratio(int part, int whole)
-{
-    return whole == 0 ? 1.0 : double(part) / whole;
-}
-
 double angleDegrees(const double (&a)[3], const double (&b)[3])
 {
     const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
@@ -66,8 +46,7 @@ int main(int argc, char *argv[])
     // The recording parser's debug labels would drown the table.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
-    Tally tallies[DrivingEvent::Impact + 1];
-    int severityRight = 0, severityCompared = 0;
+    EventScore score;
     int quietEvents = 0;
     int unknownMountings = 0;
     double worstForward = 0.0, worstUp = 0.0;
@@ -83,44 +62,13 @@ int main(int argc, char *argv[])
             ++unknownMountings;
         }
         const QVector<QVector<DrivingEvent>> found = EventDetector::detectDrive(clips);
-        for (const LabelledEvent &truth : drive.events) {
-            Tally &tally = tallies[truth.type];
-            ++tally.truths;
-            bool hit = false;
-            for (int clip = 0; clip < found.size() && !hit; ++clip) {
-                for (const DrivingEvent &event : found.at(clip)) {
-                    if (!matches(event, clip * ClipSeconds, truth))
-                        continue;
-                    hit = true;
-                    if (truth.type == DrivingEvent::Impact) {
-                        ++severityCompared;
-                        severityRight += event.severity == truth.severity ? 1 : 0;
-                    }
-                    break;
-                }
-            }
-            tally.found += hit ? 1 : 0;
-            if (!hit && verbose)
-                std::printf("drive %d: missed %s at %d-%d\n", n + 1,
-                            qPrintable(DrivingEvent::typeName(truth.type)), truth.start, truth.end);
-        }
-        for (int clip = 0; clip < found.size(); ++clip) {
-            for (const DrivingEvent &event : found.at(clip)) {
-                Tally &tally = tallies[event.type];
-                ++tally.detections;
-                const bool right = std::any_of(drive.events.begin(), drive.events.end(),
-                                               [&](const LabelledEvent &t) {
-                                                   return matches(event, clip * ClipSeconds, t);
-                                               });
-                tally.right += right ? 1 : 0;
-                quietEvents += withEvents ? 0 : 1;
-                if (!right && verbose)
-                    std::printf("drive %d: wrong %s at %d-%d (peak %d, %.2f g)\n", n + 1,
-                                qPrintable(DrivingEvent::typeName(event.type)),
-                                clip * ClipSeconds + event.start, clip * ClipSeconds + event.end,
-                                clip * ClipSeconds + event.peak, event.peakG);
-            }
-        }
+        for (const auto &clipEvents : found)
+            quietEvents += withEvents ? 0 : clipEvents.size();
+        score.add(drive, found, ClipSeconds);
+    }
+    if (verbose) {
+        for (const QString &miss : qAsConst(score.misses))
+            std::printf("%s\n", qPrintable(miss));
     }
 
     std::printf("Labelled drives: %d with events, %d without, %d s each, cut into %d s clips\n\n",
@@ -129,15 +77,15 @@ int main(int argc, char *argv[])
                 "recall");
     bool goal = true;
     for (int type = DrivingEvent::Braking; type <= DrivingEvent::Impact; ++type) {
-        const Tally &t = tallies[type];
-        const double precision = ratio(t.right, t.detections);
-        const double recall = ratio(t.found, t.truths);
+        const EventScore::Tally &t = score.tallies[type];
+        const double precision = t.precision();
+        const double recall = t.recall();
         goal = goal && precision >= 0.95 && recall >= 0.95;
         std::printf("%-13s %7d %9d %7d %10.3f %7.3f\n",
                     qPrintable(DrivingEvent::typeName(DrivingEvent::Type(type))), t.truths,
                     t.detections, t.right, precision, recall);
     }
-    std::printf("\nImpact severity right: %d of %d\n", severityRight, severityCompared);
+    std::printf("\nImpact severity right: %d of %d\n", score.severityRight, score.severityCompared);
     std::printf("Events found on the %d drives without any: %d\n", quietDrives, quietEvents);
     std::printf("Mounting: unknown on %d drives; worst error where known: forward %.1f deg, up "
                 "%.1f deg\n",

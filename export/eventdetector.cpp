@@ -208,11 +208,13 @@ Mounting mountingOf(const QVector<QVector<Second>> &clips)
             ++count;
         }
     }
-    const double determinant = aa * bb - ab * ab;
-    if (count < MinRegressionSeconds || aa < MinRegressionExcitation || determinant <= 0.0)
+    if (count < MinRegressionSeconds || aa < MinRegressionExcitation)
         return mounting;
-    const double slope1 = (bb * ha[0] - ab * hb[0]) / determinant;
-    const double slope2 = (bb * ha[1] - ab * hb[1]) / determinant;
+    // A drive without bends (or whose bends follow its speed) leaves the lateral regressor out.
+    const double determinant = aa * bb - ab * ab;
+    const bool both = determinant > 0.01 * aa * bb;
+    const double slope1 = both ? (bb * ha[0] - ab * hb[0]) / determinant : ha[0] / aa;
+    const double slope2 = both ? (bb * ha[1] - ab * hb[1]) / determinant : ha[1] / aa;
     if (std::hypot(slope1, slope2) < MinRegressionSlope)
         return mounting;
     const Vector forward = unit({e1[0] * slope1 + e2[0] * slope2, e1[1] * slope1 + e2[1] * slope2,
