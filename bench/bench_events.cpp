@@ -15,12 +15,6 @@ namespace {
 
 constexpr int ClipSeconds = 60;
 
-double angleDegrees(const double (&a)[3], const double (&b)[3])
-{
-    const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-    return qRadiansToDegrees(qAcos(qBound(-1.0, cosine, 1.0)));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,8 +50,8 @@ int main(int argc, char *argv[])
         const QVector<QVector<GpsData>> clips = clipsOf(decodedSamples(drive.records), ClipSeconds);
         const EventDetector::Mounting mounting = EventDetector::estimateMounting(clips);
         if (mounting.known) {
-            worstForward = qMax(worstForward, angleDegrees(mounting.forward, drive.forward));
-            worstUp = qMax(worstUp, angleDegrees(mounting.up, drive.up));
+            worstForward = qMax(worstForward, angleBetween(mounting.forward, drive.forward));
+            worstUp = qMax(worstUp, angleBetween(mounting.up, drive.up));
         } else {
             ++unknownMountings;
         }

@@ -10,12 +10,6 @@ namespace {
 
 constexpr double KmhPerG = 9.80665 * 3.6;
 
-double angleDegrees(const double (&a)[3], const double (&b)[3])
-{
-    const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-    return qRadiansToDegrees(qAcos(qBound(-1.0, cosine, 1.0)));
-}
-
 // A three-minute drive on a winding road whose speed swings around 50 km/h, changed by a script
 // of commands separated by ";" (seconds inclusive, g values in the vehicle's axes):
 //   mount Q T        the camera turned Q right angles about the vertical and tilted T degrees
@@ -145,10 +139,10 @@ void TestEventDetector::mountingFromTheDrive()
     const auto mounting
             = EventDetector::estimateMounting(clipsOf(decodedSamples(drive.records), 60));
     QVERIFY(mounting.known);
-    QVERIFY2(angleDegrees(mounting.up, drive.up) < 3.0,
-             qPrintable(QString::number(angleDegrees(mounting.up, drive.up))));
-    QVERIFY2(angleDegrees(mounting.forward, drive.forward) < 10.0,
-             qPrintable(QString::number(angleDegrees(mounting.forward, drive.forward))));
+    QVERIFY2(angleBetween(mounting.up, drive.up) < 3.0,
+             qPrintable(QString::number(angleBetween(mounting.up, drive.up))));
+    QVERIFY2(angleBetween(mounting.forward, drive.forward) < 10.0,
+             qPrintable(QString::number(angleBetween(mounting.forward, drive.forward))));
 }
 
 void TestEventDetector::standardMountingAndItsHandedness()
@@ -158,9 +152,9 @@ void TestEventDetector::standardMountingAndItsHandedness()
     const auto mounting = EventDetector::estimateMounting({decodedSamples(drive.records())});
     QVERIFY(mounting.known);
     const double forward[3] = {0.0, 1.0, 0.0}, left[3] = {-1.0, 0.0, 0.0}, up[3] = {0.0, 0.0, 1.0};
-    QVERIFY(angleDegrees(mounting.forward, forward) < 3.0);
-    QVERIFY(angleDegrees(mounting.left, left) < 3.0);
-    QVERIFY(angleDegrees(mounting.up, up) < 3.0);
+    QVERIFY(angleBetween(mounting.forward, forward) < 3.0);
+    QVERIFY(angleBetween(mounting.left, left) < 3.0);
+    QVERIFY(angleBetween(mounting.up, up) < 3.0);
 }
 
 void TestEventDetector::tooLittleToTell()
