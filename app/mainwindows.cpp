@@ -3,12 +3,13 @@
 #include "ui_mainwindows.h"
 
 #include "config/configuration.h"
-#include "config/setting.h"
 #include "edgeresizer.h"
+#include "export/recordingname.h"
 #include "map/webengineurlrequestinterceptor.h"
 #include "movefilter.h"
 #include "platform.h"
 #include "playlist/playlistmodel.h"
+#include "setting.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -319,9 +320,8 @@ void MainWindows::playRecord(PlaylistItem *item)
     area->stop();
 
     const QUrl rearUrl = mModel->rearFileUrl(item);
-    const bool hasFront = item->fileName.contains(QLatin1String("F."), Qt::CaseInsensitive);
-    const bool hasRear = !rearUrl.isEmpty()
-                         || item->fileName.contains(QLatin1String("R."), Qt::CaseInsensitive);
+    const bool hasFront = RecordingName::isFront(item->fileName);
+    const bool hasRear = !rearUrl.isEmpty() || RecordingName::isRear(item->fileName);
     ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
     area->setPlayFrontOrRear(hasFront, hasRear);
     area->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);

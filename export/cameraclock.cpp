@@ -2,14 +2,13 @@
 // time zone on every call, which cost a file system look-up per sample.
 #include "cameraclock.h"
 
-#include "driveassembler.h"
+#include "drives.h"
 #include "parser/gpsdata.h"
 
 #include <QDate>
 #include <QDateTime>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -149,12 +148,10 @@ qint64 CameraClock::utcSeconds(qint64 reading)
 {
     if (mKind != Zoned)
         return reading - mOffset;
-    if (mRun == InRun && std::llabs(reading - mLastReading) > DriveAssembler::GapSeconds
-        && !followChange(reading))
+    if (mRun == InRun && !Drives::continues(mLastReading, reading) && !followChange(reading))
         mRun = AfterPause;
-    if (mRun == AfterPause && mLeft
-        && std::llabs(reading - mLeftReading) <= DriveAssembler::GapSeconds
-        && std::llabs(mLastReading - mRunStart) <= DriveAssembler::GapSeconds) {
+    if (mRun == AfterPause && mLeft && Drives::continues(mLeftReading, reading)
+        && Drives::continues(mRunStart, mLastReading)) {
         mOffset = mLeftOffset;
         mLeft = false;
         mRun = InRun;
@@ -211,12 +208,11 @@ bool CameraClock::followChange(qint64 reading)
 {
     const qint64 lastUtc = mLastReading - mOffset;
     const QTimeZone::OffsetData change = mZone.previousTransition(
-            QDateTime::fromSecsSinceEpoch(lastUtc + DriveAssembler::GapSeconds + 1, Qt::UTC));
+            QDateTime::fromSecsSinceEpoch(lastUtc + Drives::GapSeconds + 1, Qt::UTC));
     if (!change.atUtc.isValid() || change.offsetFromUtc == mOffset)
         return false;
     const qint64 utc = reading - change.offsetFromUtc;
-    if (utc < change.atUtc.toSecsSinceEpoch() || utc < lastUtc
-        || utc - lastUtc > DriveAssembler::GapSeconds)
+    if (utc < change.atUtc.toSecsSinceEpoch() || utc < lastUtc || !Drives::continues(lastUtc, utc))
         return false;
     mOffset = change.offsetFromUtc;
     return true;

@@ -18,26 +18,11 @@ void CsvWriter::addPart(const ExtractedRecording &part)
     const QByteArray file = part.file.toUtf8();
     mText.reserve(mText.size() + part.samples.size() * (file.size() + 150));
     for (const GpsData &sample : part.samples) {
-        writeCell(file);
+        FieldFormat::appendCsvCell(mText, file);
         for (const FieldFormat::Value &value : FieldFormat::sampleValues(sample, mClock)) {
             mText += ',';
-            if (value.type == FieldFormat::Value::Number)
-                FieldFormat::appendNumber(mText, value.number);
-            else
-                writeCell(value.text);
+            FieldFormat::appendCsvValue(mText, value);
         }
         mText += "\r\n";
     }
-}
-
-void CsvWriter::writeCell(const QByteArray &text)
-{
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\n')
-        && !text.contains('\r')) {
-        mText += text;
-        return;
-    }
-    QByteArray quoted = text;
-    quoted.replace('"', "\"\"");
-    mText += '"' + quoted + '"';
 }

@@ -11,7 +11,4 @@ public:
 protected:
     void addPart(const ExtractedRecording &part) override;
     void endDocument() override { }
-
-private:
-    void writeCell(const QByteArray &text);
 };

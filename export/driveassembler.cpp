@@ -2,9 +2,9 @@
 #include "driveassembler.h"
 
 #include "cameraclock.h"
+#include "drives.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace DriveAssembler {
 
@@ -68,7 +68,7 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
             qint64 reading;
             const bool readable = CameraClock::reading(sample, &reading);
             if (track.segments.isEmpty()
-                || (readable && timed && std::llabs(reading - last) > GapSeconds)) {
+                || (readable && timed && !Drives::continues(last, reading))) {
                 closePart();
                 track.segments.append(TrackSegment());
             }

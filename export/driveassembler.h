@@ -17,13 +17,11 @@ struct DriveRecording
 
 namespace DriveAssembler {
 
-// Consecutive samples further apart than this start a new segment: the camera was off.
-constexpr qint64 GapSeconds = 5 * 60;
-
 // One track named name: the recordings, less the rear files of listed fronts, in the order of
 // their first readable camera time (unreadable ones last, by file name). Samples keep their
 // recording's order; a sample whose index does not grow is the parsing thread's padding copy
-// of the one before and is left out. Samples without a readable time never split a segment.
+// of the one before and is left out. A new segment starts where a readable time does not
+// continue the drive (Drives::continues); samples without one never split a segment.
 Track assemble(const QString &name, const QVector<DriveRecording> &recordings);
 
 } // namespace DriveAssembler

@@ -82,6 +82,26 @@ void appendJsonValue(QByteArray &out, const Value &value)
     out += "null";
 }
 
+void appendCsvCell(QByteArray &out, const QByteArray &text)
+{
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\n')
+        && !text.contains('\r')) {
+        out += text;
+        return;
+    }
+    QByteArray quoted = text;
+    quoted.replace('"', "\"\"");
+    out += '"' + quoted + '"';
+}
+
+void appendCsvValue(QByteArray &out, const Value &value)
+{
+    if (value.type == Value::Number)
+        appendNumber(out, value.number);
+    else
+        appendCsvCell(out, value.text);
+}
+
 void appendXmlText(QByteArray &out, const QByteArray &text)
 {
     const auto plain = [](char c) {

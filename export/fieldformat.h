@@ -52,6 +52,11 @@ void appendDecimal(QByteArray &out, double value);
 void appendJsonString(QByteArray &out, const QByteArray &text);
 void appendJsonValue(QByteArray &out, const Value &value);
 
+// A CSV cell after RFC 4180: quoted when it holds a comma, a quote or a line break.
+void appendCsvCell(QByteArray &out, const QByteArray &text);
+// A number as appendNumber writes it, a text as a cell, nothing for null.
+void appendCsvValue(QByteArray &out, const Value &value);
+
 // A text as XML character data, with the control characters that XML 1.0 cannot carry
 // replaced, since file names may hold them.
 void appendXmlText(QByteArray &out, const QByteArray &text);

@@ -68,12 +68,18 @@ static Status writeNamed(TrackWriter::Format format, const QVector<Track> &track
     }
     if (cancelled)
         return TrackExport::cancelled(error);
-    ok = ok && writer->finish();
+    return finish(device, ok && writer->finish(), name, error);
+}
+
+Status finish(QIODevice *device, bool ok, const QString &name, QString *error)
+{
     if (auto *file = qobject_cast<QFileDevice *>(device))
         ok = file->flush() && ok;
     if (!ok)
         return fail(NotWritten,
-                    QStringLiteral("cannot write %1: %2").arg(name, device->errorString()), error);
+                    QStringLiteral("cannot write %1: %2")
+                            .arg(name.isEmpty() ? deviceName(device) : name, device->errorString()),
+                    error);
     return Written;
 }
 
@@ -167,15 +173,13 @@ static int openWhereItStands(const QString &path, const struct stat &target,
 }
 
 // Through QSaveFile: the file appears, or replaces the old one, only once it is whole.
-static Status writeReplacing(TrackWriter::Format format, const QVector<Track> &tracks,
-                             const QString &path, const CameraClock &clock,
-                             const Progress &progress, QString *error)
+static Status writeReplacing(const QString &path, const DocumentWriter &write, QString *error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(NotCreated,
                     QStringLiteral("cannot create %1: %2").arg(path, file.errorString()), error);
-    const Status status = write(format, tracks, &file, clock, progress, error);
+    const Status status = write(&file, path);
     if (status != Written) {
         file.cancelWriting();
         return status;
@@ -186,20 +190,19 @@ static Status writeReplacing(TrackWriter::Format format, const QVector<Track> &t
     return Written;
 }
 
-Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
-                 const CameraClock &clock, const Progress &progress, QString *error)
+Status writeDocument(const QString &path, const DocumentWriter &write,
+                     const std::function<bool()> &cancel, QString *error)
 {
     struct stat target;
     if (::stat(QFile::encodeName(path).constData(), &target) != 0
         || (S_ISREG(target.st_mode) && procLink(path).fileName().isEmpty()))
-        return writeReplacing(format, tracks, path, clock, progress, error);
+        return writeReplacing(path, write, error);
     if (S_ISDIR(target.st_mode))
         return fail(NotCreated, QStringLiteral("cannot create %1: it is a folder").arg(path),
                     error);
 
     QString problem;
-    const int descriptor = openWhereItStands(
-            path, target, [&] { return progress && !progress(0, sampleCount(tracks)); }, &problem);
+    const int descriptor = openWhereItStands(path, target, cancel, &problem);
     if (descriptor < 0 && problem.isEmpty())
         return cancelled(error);
     QFile device;
@@ -210,7 +213,18 @@ Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const
     }
     if (!device.isOpen())
         return fail(NotCreated, QStringLiteral("cannot open %1: %2").arg(path, problem), error);
-    return writeNamed(format, tracks, &device, path, clock, progress, error);
+    return write(&device, path);
+}
+
+Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
+                 const CameraClock &clock, const Progress &progress, QString *error)
+{
+    return writeDocument(
+            path,
+            [&](QIODevice *device, const QString &name) {
+                return writeNamed(format, tracks, device, name, clock, progress, error);
+            },
+            [&] { return progress && !progress(0, sampleCount(tracks)); }, error);
 }
 
 static bool sameInode(const struct stat &a, const QString &path)

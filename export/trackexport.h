@@ -42,6 +42,19 @@ Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice
 Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const QString &path,
                  const CameraClock &clock, const Progress &progress, QString *error);
 
+// What a document writer is handed: the open device and the name to report it by. It returns
+// Written or NotWritten (through finish) or Cancelled.
+using DocumentWriter = std::function<Status(QIODevice *device, const QString &name)>;
+
+// Writes a document into a file with the handling writeFile tells, for any format: write puts
+// it into the device it is given. cancel is asked while waiting for a pipe's reader.
+Status writeDocument(const QString &path, const DocumentWriter &write,
+                     const std::function<bool()> &cancel, QString *error);
+
+// Ends a document written to a device: a file device is flushed; when ok is false or the flush
+// fails, the result is NotWritten, told with name (the device's own when empty) and its error.
+Status finish(QIODevice *device, bool ok, const QString &name, QString *error);
+
 // Whether two paths name one file, also through hard and symbolic links.
 bool sameFile(const QString &first, const QString &second);
 // Whether a descriptor, such as standard output as the shell opened it, is the regular file at

@@ -1,13 +1,19 @@
 // Entry of velqor-extract: reads the command line and the recordings, then exports them as one
 // document in the chosen format.
 #include "export/cameraclock.h"
+#include "export/drives.h"
+#include "export/eventdetector.h"
+#include "export/eventexport.h"
 #include "export/extractedrecording.h"
+#include "export/recordingname.h"
 #include "export/trackexport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <cstdio>
 
@@ -58,11 +64,66 @@ const char *const Description
           "seconds, a block device and a socket file are errors. '-' is standard output. An\n"
           "output that is one of the recordings is refused before anything is read.\n"
           "\n"
+          "--events prints the driving events instead of the samples (json, csv or geojson):\n"
+          "harsh braking, acceleration and cornering, and impacts. The files given form drives\n"
+          "as the viewer's playlist makes them (in the order of their first camera time, or\n"
+          "of their modification time without one; at most five minutes between the end of\n"
+          "one and the start of the next), and the camera's mounting is measured over each\n"
+          "drive; rear files whose front file is given too form drives of their own. json: an\n"
+          "array with one object per recording, {\"file\", \"events\": [{\"type\", \"severity\",\n"
+          "\"start\", \"peak\", \"end\", \"peakG\", \"speed\", \"latitude\", \"longitude\",\n"
+          "\"utcTime\", \"cameraTime\"}]}, where start, peak and end are seconds into the\n"
+          "recording, severity is minor or major for impacts and null otherwise; csv: a row per\n"
+          "event, the file first; geojson: a Point feature per event.\n"
+          "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
           "the other files are still printed.\n"
           "\n"
           "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
           "73 the output file cannot be created or opened, 74 the output could not be written.";
+
+// The events of each recording, in the order given: the recordings grouped into drives, each
+// drive's mounting measured once. A rear camera is mounted its own way, so the rear files of
+// given front files are grouped apart from the rest.
+QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recordings)
+{
+    QSet<QString> fronts;
+    for (const ExtractedRecording &recording : recordings) {
+        const QString name = QFileInfo(recording.file).fileName();
+        if (RecordingName::isFront(name))
+            fronts.insert(RecordingName::sharedBase(name));
+    }
+    QVector<int> cameras[2]; // the front and lone files, the rear partners
+    for (int i = 0; i < recordings.size(); ++i) {
+        const QString name = QFileInfo(recordings.at(i).file).fileName();
+        cameras[RecordingName::isRear(name) && fronts.contains(RecordingName::sharedBase(name))]
+                .append(i);
+    }
+
+    QVector<RecordingEvents> result(recordings.size());
+    for (const QVector<int> &camera : cameras) {
+        QVector<DriveClip> clips;
+        for (int i : camera) {
+            const ExtractedRecording &recording = recordings.at(i);
+            const int seconds = recording.info.duration > 0 ? recording.info.duration
+                                                            : recording.samples.size();
+            clips.append(
+                    Drives::clipOf(recording.samples, seconds,
+                                   Drives::clockSeconds(QFileInfo(recording.file).lastModified())));
+        }
+        for (const QVector<int> &drive : Drives::group(clips)) {
+            QVector<QVector<GpsData>> samples;
+            for (int clip : drive)
+                samples.append(recordings.at(camera.at(clip)).samples);
+            const QVector<QVector<DrivingEvent>> events = EventDetector::detectDrive(samples);
+            for (int clip = 0; clip < drive.size(); ++clip)
+                result[camera.at(drive.at(clip))].events = events.value(clip);
+        }
+    }
+    for (int i = 0; i < recordings.size(); ++i)
+        result[i].file = recordings.at(i).file;
+    return result;
+}
 
 } // namespace
 
@@ -81,8 +142,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption formatOption(
             {QStringLiteral("f"), QStringLiteral("format")},
-            QStringLiteral("Output format: %1 (default json).")
-                    .arg(TrackWriter::formatNames().join(QLatin1String(", "))),
+            QStringLiteral("Output format: %1 (default json); with --events %2.")
+                    .arg(TrackWriter::formatNames().join(QLatin1String(", ")),
+                         EventExport::formatNames().join(QLatin1String(", "))),
             QStringLiteral("format"), QStringLiteral("json"));
     const QCommandLineOption outputOption(
             {QStringLiteral("o"), QStringLiteral("output")},
@@ -94,9 +156,14 @@ int main(int argc, char *argv[])
                            "computer's time zone, with its daylight-saving rule; the default) "
                            "or none (times without zone)."),
             QStringLiteral("offset"), QStringLiteral("local"));
+    const QCommandLineOption eventsOption(
+            QStringLiteral("events"),
+            QStringLiteral("Print the driving events found in the recordings instead of their "
+                           "samples."));
     parser.addOption(formatOption);
     parser.addOption(outputOption);
     parser.addOption(offsetOption);
+    parser.addOption(eventsOption);
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Recordings to read."),
                                  QStringLiteral("FILE..."));
 
@@ -107,9 +174,15 @@ int main(int argc, char *argv[])
     if (parser.isSet(versionOption))
         parser.showVersion();
 
+    const bool events = parser.isSet(eventsOption);
+    const QString formatName = parser.value(formatOption).toLower();
     TrackWriter::Format format;
-    if (!TrackWriter::formatFromName(parser.value(formatOption).toLower(), &format))
-        return usageError(QStringLiteral("unknown format '%1'").arg(parser.value(formatOption)));
+    EventExport::Format eventFormat;
+    if (events ? !EventExport::formatFromName(formatName, &eventFormat)
+               : !TrackWriter::formatFromName(formatName, &format))
+        return usageError(QStringLiteral("unknown format '%1'%2")
+                                  .arg(parser.value(formatOption),
+                                       events ? QStringLiteral(" for events") : QString()));
     CameraClock clock = CameraClock::systemLocal();
     if (!CameraClock::fromText(parser.value(offsetOption), &clock)) {
         return usageError(QStringLiteral("invalid camera UTC offset '%1': expected +HH:MM, "
@@ -136,7 +209,7 @@ int main(int argc, char *argv[])
     }
 
     int status = Success;
-    QVector<Track> tracks;
+    QVector<ExtractedRecording> recordings;
     for (const QString &file : files) {
         ExtractedRecording recording;
         QString problem;
@@ -145,17 +218,28 @@ int main(int argc, char *argv[])
             status = InputNotOpened;
             continue;
         }
-        tracks.append(Track::fromRecording(recording));
+        recordings.append(recording);
     }
+    QVector<Track> tracks;
+    QVector<RecordingEvents> found;
+    if (events) {
+        found = findEvents(recordings);
+    } else {
+        for (const ExtractedRecording &recording : qAsConst(recordings))
+            tracks.append(Track::fromRecording(recording));
+    }
+    recordings.clear();
 
     QString error;
     TrackExport::Status written;
     if (!toStandardOutput) {
-        written = TrackExport::writeFile(format, tracks, output, clock, {}, &error);
+        written = events ? EventExport::writeFile(eventFormat, found, output, clock, &error)
+                         : TrackExport::writeFile(format, tracks, output, clock, {}, &error);
     } else {
         QFile standardOutput;
         standardOutput.open(stdout, QIODevice::WriteOnly);
-        written = TrackExport::write(format, tracks, &standardOutput, clock, {}, &error);
+        written = events ? EventExport::write(eventFormat, found, &standardOutput, clock, &error)
+                         : TrackExport::write(format, tracks, &standardOutput, clock, {}, &error);
     }
     switch (written) {
     case TrackExport::Written:

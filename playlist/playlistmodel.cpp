@@ -1,6 +1,8 @@
 // Table model of the loaded recordings, with front/rear pairing and each row's parsing thread.
 #include "playlistmodel.h"
 
+#include "export/recordingname.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QSignalBlocker>
@@ -10,9 +12,6 @@
 namespace {
 
 constexpr int ColumnCount = 5;
-// "F." and "R." mark the front and the rear camera's file of the same moment.
-const QLatin1String FrontMark("F.");
-const QLatin1String RearMark("R.");
 
 bool containsText(const QString &text, const QString &part)
 {
@@ -140,7 +139,7 @@ int PlaylistModel::addFile(const QFileInfo &info, int delayMs, bool *isNew)
         }
     }
 
-    const QString base = baseName(name);
+    const QString base = RecordingName::sharedBase(name);
     PlaylistItem *partner = nullptr;
     for (PlaylistItem *row : qAsConst(mItems)) {
         if (containsText(row->fileName, base)) {
@@ -149,15 +148,15 @@ int PlaylistModel::addFile(const QFileInfo &info, int delayMs, bool *isNew)
         }
     }
     if (partner) {
-        if (containsText(name, FrontMark)) {
+        if (RecordingName::isFront(name)) {
             // The front file takes the row that its rear file had; the rear one stays reachable
             // through rearFileUrl.
-            if (containsText(partner->fileName, RearMark)) {
+            if (RecordingName::isRear(partner->fileName)) {
                 *isNew = true;
                 takeOver(partner, info, delayMs);
                 return partner->id;
             }
-        } else if (containsText(name, RearMark) && containsText(partner->fileName, FrontMark)) {
+        } else if (RecordingName::isRear(name) && RecordingName::isFront(partner->fileName)) {
             return partner->id;
         }
     }
@@ -237,18 +236,18 @@ PlaylistItem *PlaylistModel::previousItem(const QUrl &url) const
 
 QUrl PlaylistModel::rearFileUrl(const PlaylistItem *item) const
 {
-    if (!item || containsText(item->fileName, RearMark)) {
+    if (!item || RecordingName::isRear(item->fileName)) {
         return QUrl();
     }
     // Only files can be partners, and sorting by name makes the choice among several the same
     // on every file system. The base name is matched as plain text, as it may hold characters
     // that a wildcard filter would take for patterns.
-    const QString base = baseName(item->fileName);
+    const QString base = RecordingName::sharedBase(item->fileName);
     const QDir dir = QFileInfo(item->url.toLocalFile()).absoluteDir();
     const QFileInfoList entries = dir.entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
-        if (name != item->fileName && containsText(name, base) && containsText(name, RearMark)) {
+        if (name != item->fileName && containsText(name, base) && RecordingName::isRear(name)) {
             return QUrl::fromLocalFile(entry.absoluteFilePath());
         }
     }
@@ -289,12 +288,6 @@ void PlaylistModel::onVideoInfoChanged(int mId, VideoInfo info)
     row->videoCodec = info.videoCodec;
     row->frameRate = info.frameRate;
     emitRowChanged(mId);
-}
-
-QString PlaylistModel::baseName(const QString &fileName)
-{
-    // Drops the camera letter, the point and a three-letter extension.
-    return fileName.size() >= 6 ? fileName.left(fileName.size() - 5) : fileName;
 }
 
 QUrl PlaylistModel::urlOf(const QFileInfo &info)

@@ -54,7 +54,6 @@ public slots:
     void onVideoInfoChanged(int mId, VideoInfo info);
 
 private:
-    static QString baseName(const QString &fileName);
     static QUrl urlOf(const QFileInfo &info);
     void takeOver(PlaylistItem *row, const QFileInfo &info, int delayMs);
     int appendRow(const QFileInfo &info, int delayMs);

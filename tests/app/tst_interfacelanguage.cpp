@@ -1,9 +1,9 @@
 // The interface language at run time and the settings dialog that chooses it and the map size.
 #include "app/mainwindows.h"
 
+#include "app/setting.h"
 #include "app/windowgeometry.h"
 #include "config/configuration.h"
-#include "config/setting.h"
 #include "controls/controlpanel.h"
 #include "instruments/speedtray.h"
 #include "map/mapwebview.h"

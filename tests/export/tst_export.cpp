@@ -1,6 +1,8 @@
 // The export library on samples made in memory: drives joined from recordings, tracks of several
 // segments in every format (read back by a real reader where one is installed), UTC times around
 // the zones' clock changes, and files that cannot be written or exports that are cancelled.
+#include "ogrreport.h"
+
 #include <export/driveassembler.h>
 #include <export/trackexport.h>
 
@@ -9,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -132,19 +133,6 @@ QByteArray written(TrackWriter::Format format, const QVector<Track> &tracks,
     if (status != TrackExport::Written)
         qWarning() << "export failed:" << error;
     return buffer.data();
-}
-
-// What ogrinfo reports of a file, or nothing when it is not installed.
-QString ogrReport(const QString &file)
-{
-    const QString ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
-    if (ogrinfo.isEmpty())
-        return QString();
-    QProcess reader;
-    reader.start(ogrinfo, {"-ro", "-al", "-q", file});
-    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
-        qWarning() << "ogrinfo failed:" << reader.readAllStandardError();
-    return QString::fromUtf8(reader.readAllStandardOutput());
 }
 
 } // namespace

@@ -237,6 +237,8 @@ private slots:
     void jsonInQtsOwnLayout();
     void outputNotWritten();
     void cancelWhileWaitingForAReader();
+    void eventsOfADrive_data();
+    void eventsOfADrive();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
@@ -512,6 +514,7 @@ void TestExtract::usageErrors_data()
     QTest::newRow("format without value") << QStringList{"x.mp4", "--format"};
     QTest::newRow("unknown option") << QStringList{"--speed", "x.mp4"};
     QTest::newRow("empty output") << QStringList{"--output", "", "x.mp4"};
+    QTest::newRow("a track format for events") << QStringList{"--events", "-f", "gpx", "x.mp4"};
 }
 
 void TestExtract::usageErrors()
@@ -1057,6 +1060,95 @@ void TestExtract::cancelWhileWaitingForAReader()
             &error);
     QCOMPARE(status, TrackExport::Cancelled);
     QCOMPARE(asked, 1);
+}
+
+// Two minutes of a drive, the first with a harsh braking, its rear file and a file without
+// telemetry: each recording in argument order with its own events, in every format.
+void TestExtract::eventsOfADrive_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("json") << "json";
+    QTest::newRow("csv") << "csv";
+    QTest::newRow("geojson") << "geojson";
+}
+
+void TestExtract::eventsOfADrive()
+{
+    QFETCH(QString, format);
+    QStringList files;
+    for (int minute = 0; minute < 2; ++minute) {
+        Drive drive;
+        drive.start = QDateTime(QDate(2020, 1, 1), QTime(12, minute));
+        drive.latitude += 0.005 * minute;
+        drive.harshBrakingAt = minute == 0 ? 30 : -1;
+        Recording recording;
+        recording.source = ParserObject::Gps0Box;
+        recording.records = drive.records();
+        for (const char *camera : {"F", "R"}) {
+            const QString file
+                    = path(QStringLiteral("20200101_12%1%2.MP4").arg(minute).arg(camera));
+            QVERIFY(recording.write(file));
+            if (minute == 0 || *camera == 'F')
+                files << file;
+        }
+    }
+    files << mPlain;
+
+    // The braking at second 30 of the first minute, seen by both of its cameras (the rear file
+    // measured on its own).
+    const Run json = runExtract({"--events", "--camera-utc-offset", "+09:00", files.at(0),
+                                 files.at(1), files.at(2), mPlain});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray recordings = parseDocument(json.out).array();
+    QCOMPARE(recordings.size(), 4);
+    int total = 0;
+    int positioned = 0;
+    for (int i = 0; i < recordings.size(); ++i) {
+        const QJsonObject recording = recordings.at(i).toObject();
+        QCOMPARE(recording.value("file").toString(), files.at(i));
+        const QJsonArray events = recording.value("events").toArray();
+        total += events.size();
+        bool braking = false;
+        for (const QJsonValue &value : events) {
+            const QJsonObject event = value.toObject();
+            QVERIFY(event.value("start").toInt() <= event.value("peak").toInt());
+            QVERIFY(event.value("peak").toInt() <= event.value("end").toInt());
+            QVERIFY(event.value("peakG").toDouble() > 0.3);
+            positioned += event.value("latitude").isDouble();
+            if (event.value("type").toString() != QLatin1String("braking"))
+                continue;
+            braking = braking || qAbs(event.value("peak").toInt() - 31) <= 2;
+            QVERIFY(event.value("severity").isNull());
+            QVERIFY(event.value("utcTime").toString().startsWith(
+                    QLatin1String("2020-01-01T03:00:3")));
+            QVERIFY(event.value("cameraTime")
+                            .toString()
+                            .startsWith(QLatin1String("2020010112003")));
+        }
+        QCOMPARE(braking, i < 2);
+    }
+    QVERIFY(recordings.last().toObject().value("events").toArray().isEmpty());
+    if (format == QLatin1String("json"))
+        return;
+
+    const Run other = runExtract({"--events", "--format", format, "--camera-utc-offset", "+09:00",
+                                  files.at(0), files.at(1), files.at(2), mPlain});
+    QCOMPARE(other.exitCode, 0);
+    if (format == QLatin1String("csv")) {
+        const QList<QByteArray> rows = other.out.split('\n');
+        QCOMPARE(rows.first(), QByteArray("file,type,severity,start,peak,end,peakG,speed,"
+                                          "latitude,longitude,utcTime,cameraTime\r"));
+        QCOMPARE(rows.size(), total + 2); // and the empty text after the last line end
+        QVERIFY(other.out.contains(files.at(0).toUtf8() + ",braking,,"));
+    } else {
+        const QJsonObject collection = parseDocument(other.out).object();
+        const QJsonArray features = collection.value("features").toArray();
+        QCOMPARE(features.size(), total);
+        int points = 0;
+        for (const QJsonValue &feature : features)
+            points += feature.toObject().value("geometry").isObject();
+        QCOMPARE(points, positioned);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestExtract)

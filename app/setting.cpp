@@ -2,10 +2,10 @@
 #include "setting.h"
 #include "ui_setting.h"
 
-#include "app/movefilter.h"
-#include "app/windowgeometry.h"
-#include "configuration.h"
-#include "speedunit.h"
+#include "config/configuration.h"
+#include "config/speedunit.h"
+#include "movefilter.h"
+#include "windowgeometry.h"
 
 #include <QApplication>
 #include <QDebug>

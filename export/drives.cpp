@@ -1,0 +1,130 @@
+// Recordings joined into drives: the one rule of what continues a drive, and a drive's figures.
+#include "drives.h"
+
+#include "cameraclock.h"
+#include "fieldformat.h"
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
+
+namespace Drives {
+
+namespace {
+
+constexpr double EarthRadiusMetres = 6371008.8; // the mean radius
+
+double greatCircleMetres(const GpsData &a, const GpsData &b)
+{
+    const double lat1 = qDegreesToRadians(a.latitude);
+    const double lat2 = qDegreesToRadians(b.latitude);
+    const double dLat = lat2 - lat1;
+    const double dLon = qDegreesToRadians(b.longitude - a.longitude);
+    const double h = std::sin(dLat / 2) * std::sin(dLat / 2)
+                     + std::cos(lat1) * std::cos(lat2) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * EarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+// Calls visit with each sample that holds a position, in drive order; the parsing thread's
+// padding copies (an index that does not grow) hold no reading of their own.
+template<typename Visit>
+void forEachFix(const QVector<QVector<GpsData>> &clipSamples, Visit visit)
+{
+    for (const QVector<GpsData> &samples : clipSamples) {
+        for (int i = 0; i < samples.size(); ++i) {
+            const GpsData &sample = samples.at(i);
+            if (i > 0 && sample.index <= samples.at(i - 1).index)
+                continue;
+            if (FieldFormat::isTrackPoint(sample))
+                visit(sample);
+        }
+    }
+}
+
+} // namespace
+
+bool continues(qint64 last, qint64 next)
+{
+    return std::llabs(next - last) <= GapSeconds;
+}
+
+DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackStart)
+{
+    DriveClip clip;
+    clip.start = fallbackStart;
+    for (int second = 0; second < samples.size(); ++second) {
+        qint64 reading;
+        if (CameraClock::reading(samples.at(second), &reading)) {
+            clip.start = reading - second;
+            break;
+        }
+    }
+    clip.end = clip.start + std::max(0, seconds);
+    return clip;
+}
+
+qint64 clockSeconds(const QDateTime &localTime)
+{
+    return localTime.isValid() ? localTime.toSecsSinceEpoch() + localTime.offsetFromUtc() : 0;
+}
+
+QVector<QVector<int>> group(const QVector<DriveClip> &clips)
+{
+    QVector<int> order(clips.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&clips](int a, int b) { return clips.at(a).start < clips.at(b).start; });
+
+    QVector<QVector<int>> drives;
+    qint64 latestEnd = 0;
+    for (int index : qAsConst(order)) {
+        const DriveClip &clip = clips.at(index);
+        if (drives.isEmpty() || (clip.start > latestEnd && !continues(latestEnd, clip.start))) {
+            drives.append(QVector<int>());
+            latestEnd = clip.end;
+        }
+        drives.last().append(index);
+        latestEnd = std::max(latestEnd, clip.end);
+    }
+    return drives;
+}
+
+DriveSummary summarize(const QVector<QVector<GpsData>> &clipSamples,
+                       const QVector<int> &clipSeconds)
+{
+    DriveSummary summary;
+    for (int seconds : clipSeconds)
+        summary.seconds += std::max(0, seconds);
+    const GpsData *previous = nullptr;
+    forEachFix(clipSamples, [&](const GpsData &sample) {
+        if (previous)
+            summary.metres += greatCircleMetres(*previous, sample);
+        previous = &sample;
+        summary.topKmh = std::max(summary.topKmh, int(sample.speed));
+    });
+    if (summary.seconds > 0)
+        summary.averageKmh = summary.metres / double(summary.seconds) * 3.6;
+    return summary;
+}
+
+QVector<QPointF> track(const QVector<QVector<GpsData>> &clipSamples, int maxPoints)
+{
+    QVector<QPointF> all;
+    forEachFix(clipSamples, [&all](const GpsData &sample) {
+        all.append(QPointF(sample.longitude, sample.latitude));
+    });
+    if (maxPoints < 2 || all.size() <= maxPoints)
+        return maxPoints < 1 ? QVector<QPointF>() : all.mid(0, maxPoints);
+    // Every stride-th point, and the last, whatever the stride leaves before it.
+    const int stride = (all.size() - 1 + maxPoints - 2) / (maxPoints - 1);
+    QVector<QPointF> thinned;
+    thinned.reserve(maxPoints);
+    for (int i = 0; i < all.size() - 1; i += stride)
+        thinned.append(all.at(i));
+    thinned.append(all.last());
+    return thinned;
+}
+
+} // namespace Drives

@@ -1,0 +1,181 @@
+// The drive rule at its gap boundary, the grouping of clips into drives, and a drive's figures.
+#include <export/drives.h>
+
+#include <QtTest>
+
+namespace {
+
+using Clips = QVector<DriveClip>;
+
+// The groups as text: each drive's clip indexes, drives apart by "|", such as "0,2|1".
+QString layout(const QVector<QVector<int>> &drives)
+{
+    QStringList text;
+    for (const QVector<int> &drive : drives) {
+        QStringList indexes;
+        for (int index : drive)
+            indexes << QString::number(index);
+        text << indexes.join(QLatin1Char(','));
+    }
+    return text.join(QLatin1Char('|'));
+}
+
+// A sample on the equator; a padding copy repeats the index before it.
+GpsData sample(int index, double longitude, int speed, bool fix = true)
+{
+    GpsData result;
+    result.index = index;
+    result.fixFlag = fix ? 'A' : 0;
+    result.latitude = 0.001; // 0/0 would be no position
+    result.longitude = longitude;
+    result.speed = speed;
+    return result;
+}
+
+void setReading(GpsData *sample, const char *text)
+{
+    qstrncpy(sample->dateTime, text, sizeof sample->dateTime);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Clips)
+
+class TestDrives : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void continues_data();
+    void continues();
+    void group_data();
+    void group();
+    void summarize();
+    void clipOf_data();
+    void clipOf();
+    void track_data();
+    void track();
+};
+
+void TestDrives::continues_data()
+{
+    QTest::addColumn<qint64>("last");
+    QTest::addColumn<qint64>("next");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("the next second") << qint64(1000) << qint64(1001) << true;
+    QTest::newRow("exactly five minutes") << qint64(1000) << qint64(1300) << true;
+    QTest::newRow("five minutes and a second") << qint64(1000) << qint64(1301) << false;
+    QTest::newRow("clock set back five minutes") << qint64(1300) << qint64(1000) << true;
+    QTest::newRow("clock set back further") << qint64(1301) << qint64(1000) << false;
+    QTest::newRow("the same second") << qint64(5) << qint64(5) << true;
+}
+
+void TestDrives::continues()
+{
+    QFETCH(qint64, last);
+    QFETCH(qint64, next);
+    QFETCH(bool, expected);
+    QCOMPARE(Drives::continues(last, next), expected);
+}
+
+void TestDrives::group_data()
+{
+    QTest::addColumn<Clips>("clips");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << Clips{} << "";
+    QTest::newRow("one") << Clips{{0, 60}} << "0";
+    QTest::newRow("a gap of exactly 300 s") << Clips{{0, 60}, {360, 420}} << "0,1";
+    QTest::newRow("a gap of 301 s") << Clips{{0, 60}, {361, 421}} << "0|1";
+    QTest::newRow("split at the boundary, given out of order")
+            << Clips{{722, 782}, {0, 60}, {360, 421}} << "1,2|0";
+    QTest::newRow("ties keep the lower index first")
+            << Clips{{200, 260}, {100, 160}, {100, 160}} << "1,2,0";
+    QTest::newRow("drives in order of their first clip")
+            << Clips{{5000, 5060}, {0, 60}, {10000, 10060}} << "1|0|2";
+    // The gap counts from the latest end of the drive, not from the clip before.
+    QTest::newRow("a long clip spans a short one")
+            << Clips{{0, 3600}, {1000, 1060}, {3700, 3760}} << "0,1,2";
+    QTest::newRow("overlapping clips") << Clips{{0, 60}, {30, 90}} << "0,1";
+    QTest::newRow("a clip without length") << Clips{{0, 0}, {300, 360}, {661, 700}} << "0,1|2";
+}
+
+void TestDrives::group()
+{
+    QFETCH(Clips, clips);
+    QFETCH(QString, expected);
+    QCOMPARE(layout(Drives::group(clips)), expected);
+}
+
+// Along the equator a thousandth of a degree of longitude is 111.195 m on the mean sphere.
+void TestDrives::summarize()
+{
+    const QVector<GpsData> first{sample(0, 0.000, 40), sample(1, 0.001, 50), sample(2, 0.002, 60)};
+    // A padding copy somewhere else and faster, a second without fix, then two more fixes.
+    const QVector<GpsData> second{sample(0, 0.003, 70), sample(0, 0.5, 120),
+                                  sample(1, 0.9, 130, false), sample(2, 0.004, 65)};
+    const DriveSummary summary = Drives::summarize({first, second}, {60, 30});
+    QCOMPARE(summary.seconds, qint64(90));
+    QVERIFY2(qAbs(summary.metres - 444.780) < 0.01, qPrintable(QString::number(summary.metres)));
+    QVERIFY2(qAbs(summary.averageKmh - 17.791) < 0.001,
+             qPrintable(QString::number(summary.averageKmh)));
+    QCOMPARE(summary.topKmh, 70);
+
+    const DriveSummary empty = Drives::summarize({{}}, {0});
+    QCOMPARE(empty.seconds, qint64(0));
+    QCOMPARE(empty.metres, 0.0);
+    QCOMPARE(empty.averageKmh, 0.0);
+}
+
+void TestDrives::clipOf_data()
+{
+    QTest::addColumn<int>("readableFrom"); // the first sample with a time; -1 for none
+    QTest::addColumn<qint64>("start");
+    // 2020-01-01 12:00:10 on the camera clock is 1577880010.
+    QTest::newRow("from the first sample") << 0 << qint64(1577880010);
+    QTest::newRow("counted back from the third") << 2 << qint64(1577880008);
+    QTest::newRow("the file's time without any") << -1 << qint64(42);
+}
+
+void TestDrives::clipOf()
+{
+    QFETCH(int, readableFrom);
+    QFETCH(qint64, start);
+    QVector<GpsData> samples(4);
+    if (readableFrom >= 0)
+        setReading(&samples[readableFrom], "20200101120010");
+    if (readableFrom >= 0 && readableFrom + 1 < samples.size())
+        setReading(&samples[readableFrom + 1], "20200101120500");
+    const DriveClip clip = Drives::clipOf(samples, 60, 42);
+    QCOMPARE(clip.start, start);
+    QCOMPARE(clip.end, start + 60);
+}
+
+void TestDrives::track_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<int>("maxPoints");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("fewer than the most") << 100 << 2000 << 100;
+    QTest::newRow("exactly the most") << 2000 << 2000 << 2000;
+    QTest::newRow("one over") << 2001 << 2000 << 1001;
+    QTest::newRow("an hour and a half") << 5000 << 2000 << 1668;
+    QTest::newRow("a few") << 10 << 4 << 4;
+}
+
+void TestDrives::track()
+{
+    QFETCH(int, points);
+    QFETCH(int, maxPoints);
+    QFETCH(int, expected);
+    QVector<GpsData> samples;
+    for (int i = 0; i < points; ++i)
+        samples.append(sample(i, i * 1e-4, 30));
+    const QVector<QPointF> track
+            = Drives::track({samples.mid(0, points / 2), samples.mid(points / 2)}, maxPoints);
+    QCOMPARE(track.size(), expected);
+    QCOMPARE(track.first(), QPointF(0.0, 0.001));
+    QCOMPARE(track.last(), QPointF((points - 1) * 1e-4, 0.001));
+}
+
+QTEST_GUILESS_MAIN(TestDrives)
+#include "tst_drives.moc"
