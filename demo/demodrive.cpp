@@ -30,11 +30,8 @@ QSize rearSize(const QSize &front)
 
 QVector<DemoFile> demoFiles(const DemoOptions &options)
 {
-    Drive drive;
+    Drive drive = Drive::demoRoute((options.clips + 1) * options.seconds);
     drive.start = DriveStart;
-    drive.seconds = (options.clips + 1) * options.seconds;
-    drive.crossingEvery = 75;
-    drive.bumpEvery = 40;
     const QVector<SampleRecord> records = drive.records();
 
     const ParserObject::SampleSource mp4Places[]

@@ -181,7 +181,9 @@ Mounting mountingOf(const QVector<QVector<Second>> &clips)
     e1 = unit(minus(e1, scaled(up, dot(e1, up))));
     const Vector e2 = cross(up, e1);
 
-    double sum1 = 0.0, sum2 = 0.0, excitation = 0.0;
+    // Each horizontal component against the GPS's longitudinal and lateral at once, so that
+    // bends taken while "straight" do not lean the forward axis sideways.
+    double aa = 0.0, ab = 0.0, bb = 0.0, ha[2] = {}, hb[2] = {};
     int count = 0;
     for (const QVector<Second> &seconds : clips) {
         for (int i = 1; i < seconds.size(); ++i) {
@@ -191,16 +193,28 @@ Mounting mountingOf(const QVector<QVector<Second>> &clips)
                 || seconds.at(i - 1).speed < MinStraightKmh || second.speed < MinStraightKmh)
                 continue;
             const Vector dynamic = minus(second.g, gravity);
-            const double a = second.gpsLongitudinal;
-            sum1 += dot(dynamic, e1) * a;
-            sum2 += dot(dynamic, e2) * a;
-            excitation += a * a;
+            const double a = second.gpsLongitudinal, b = second.gpsLateral;
+            const double h[2] = {dot(dynamic, e1), dot(dynamic, e2)};
+            // A jolt (pothole, collision) is not the vehicle's own acceleration.
+            if (std::hypot(h[0], h[1]) > std::hypot(a, b) + RegressionOutlierG)
+                continue;
+            aa += a * a;
+            ab += a * b;
+            bb += b * b;
+            for (int k = 0; k < 2; ++k) {
+                ha[k] += h[k] * a;
+                hb[k] += h[k] * b;
+            }
             ++count;
         }
     }
-    if (count < MinRegressionSeconds || excitation < MinRegressionExcitation)
+    if (count < MinRegressionSeconds || aa < MinRegressionExcitation)
         return mounting;
-    const double slope1 = sum1 / excitation, slope2 = sum2 / excitation;
+    // A drive without bends (or whose bends follow its speed) leaves the lateral regressor out.
+    const double determinant = aa * bb - ab * ab;
+    const bool both = determinant > 0.01 * aa * bb;
+    const double slope1 = both ? (bb * ha[0] - ab * hb[0]) / determinant : ha[0] / aa;
+    const double slope2 = both ? (bb * ha[1] - ab * hb[1]) / determinant : ha[1] / aa;
     if (std::hypot(slope1, slope2) < MinRegressionSlope)
         return mounting;
     const Vector forward = unit({e1[0] * slope1 + e2[0] * slope2, e1[1] * slope1 + e2[1] * slope2,
@@ -362,6 +376,7 @@ QVector<DrivingEvent> detect(const QVector<GpsData> &samples, const Mounting &gi
     const int n = seconds.size();
     QVector<double> longitudinal(n, qQNaN()), lateral(n, qQNaN());
     QVector<double> gpsLongitudinal(n), gpsLateral(n);
+    QVector<int> jolts; // seconds whose horizontal G the road's jolt spoils
     for (int i = 0; i < n; ++i) {
         const Second &second = seconds.at(i);
         gpsLongitudinal[i] = second.gpsLongitudinal;
@@ -371,6 +386,10 @@ QVector<DrivingEvent> detect(const QVector<GpsData> &samples, const Mounting &gi
             lateral[i] = second.gpsLateral;
         } else if (second.reading) {
             const Vector dynamic = minus(second.g, gravity);
+            if (qAbs(dot(dynamic, up)) >= JoltG) {
+                jolts.append(i);
+                continue;
+            }
             longitudinal[i] = dot(dynamic, forward);
             lateral[i] = dot(dynamic, left);
         }
@@ -378,6 +397,10 @@ QVector<DrivingEvent> detect(const QVector<GpsData> &samples, const Mounting &gi
     if (mounting.known) {
         longitudinal = corrected(longitudinal, gpsLongitudinal);
         lateral = corrected(lateral, gpsLateral);
+        for (const int i : qAsConst(jolts)) {
+            longitudinal[i] = gpsLongitudinal.at(i);
+            lateral[i] = gpsLateral.at(i);
+        }
     }
 
     QVector<Trigger> triggers[ImpactChannel + 1];

@@ -10,8 +10,8 @@
 // The rule, and every constant it uses.
 //
 // Input: one sample per second. A sample whose index does not grow is the parsing thread's
-// padding copy of the one before and carries no data; so does a G reading far from 1 g in
-// magnitude when the vehicle is not moving hard (a zeroed or failed sensor, |G| < MinReadingG).
+// padding copy of the one before and carries no data; a G reading below MinReadingG in magnitude
+// is none either (gravity alone reads 1 g: the sensor failed or was not written).
 // Speed and position count only where the fix flag is set and the position is not 0, 0.
 //
 // Mounting (once per drive). The camera's axes are unknown, so gravity and the forward axis are
@@ -24,10 +24,14 @@
 // - Forward is the horizontal direction whose G component follows the change of GPS speed per
 //   second: over seconds with a fix, at least MinStraightKmh before and after, and a course that
 //   turns by at most MaxStraightDegreesPerSecond, each horizontal component of the dynamic G
-//   (reading less gravity) is regressed through the origin on that change; the two slopes give
-//   the forward direction. It is known with at least MinRegressionSeconds such seconds whose
-//   changes of speed add up to MinRegressionExcitation (sum of squares, g squared) and a slope of
-//   at least MinRegressionSlope. Left = up x forward.
+//   (reading less gravity) is regressed through the origin on that change, with the GPS lateral
+//   (below) as a second regressor so that gentle bends do not lean the axis sideways; the two
+//   slopes on the change of speed give the forward direction. Seconds whose horizontal G exceeds
+//   what the GPS tells by RegressionOutlierG (potholes, collisions) are left out. Forward is known
+//   with at least MinRegressionSeconds such seconds whose changes of speed add up to
+//   MinRegressionExcitation (sum of squares, g squared) and a slope of at least
+//   MinRegressionSlope. Left = up x forward (with the fixture's camera, x right, y forward, z up
+//   reading -1 g: forward +y, left -x, up +z).
 //
 // Per second, the dynamic G is the reading less the gravity vector: longitudinal along forward,
 // lateral along left, vertical along up. The GPS gives the same two horizontal quantities where
@@ -37,6 +41,9 @@
 //   camber into the lateral one; they change slowly, so each is taken out as the median, over
 //   BiasWindowSeconds either side, of the G component less its GPS counterpart (the component
 //   itself where there is none).
+// - A second whose vertical dynamic G reaches JoltG is a jolt of the road (pothole, speed bump):
+//   its horizontal G, leaning a little into the jolt with any error of the mounting, tells
+//   nothing, and the GPS's values stand in for it.
 // - Harsh braking (negative) or acceleration (positive) is a second whose corrected longitudinal
 //   G reaches HarshG while the GPS longitudinal, in that second or one next to it, reaches
 //   HarshG x GpsAgreement with the same sign; harsh cornering likewise with the lateral G (either
@@ -49,10 +56,12 @@
 //   second before. Without a fix the horizontal part alone must reach ImpactNoFixHorizontalG.
 // - Seconds of one kind (and, for harsh manoeuvres, one sign) at most MergeGapSeconds apart form
 //   one event: its start and end are the first and last such second, its peak the strongest.
-//   Harsh seconds within ImpactShadowSeconds of an impact belong to the impact and are dropped.
+//   Harsh seconds from the one before an impact to ImpactShadowSeconds after it belong to the
+//   impact and are dropped. Events are sorted by peak.
 //
 // Without a known forward axis, the GPS longitudinal and lateral stand in for the G ones (so only
-// with a fix); impacts need gravity alone.
+// with a fix, against HarshG); impacts need gravity alone. A mounting whose gravity is not known
+// is measured on the recording at hand.
 namespace EventDetector {
 
 constexpr double MinReadingG = 0.3;
@@ -64,9 +73,11 @@ constexpr double MaxStraightDegreesPerSecond = 3.0;
 constexpr int MinRegressionSeconds = 15;
 constexpr double MinRegressionExcitation = 0.05;
 constexpr double MinRegressionSlope = 0.4;
+constexpr double RegressionOutlierG = 0.25;
 constexpr int BiasWindowSeconds = 10;
 constexpr double HarshG = 0.38;
-constexpr double GpsAgreement = 0.5;
+constexpr double GpsAgreement = 0.85;
+constexpr double JoltG = 0.5;
 constexpr double HarshNoFixG = 0.5;
 constexpr double ImpactMinorG = 1.5;
 constexpr double ImpactMajorG = 2.5;
