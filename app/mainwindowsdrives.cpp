@@ -20,10 +20,6 @@
 
 namespace {
 
-// A jump back from within this many seconds after an event's start goes to the one before, as
-// a press of "previous" does in a player.
-constexpr int BackTolerance = 2;
-
 const char CsvType[] = "CSV (*.csv)";
 const char GeoJsonType[] = "GeoJSON (*.geojson)";
 
@@ -146,15 +142,16 @@ int MainWindows::eventStart(int index) const
 
 void MainWindows::jumpToEvent(bool forward)
 {
+    // Forward goes to the first event whose lead-in is still ahead, so that the one just jumped
+    // to is not taken again; back to the last one whose peak has passed.
     int target = -1;
     for (int i = 0; i < mEventMoments.size(); ++i) {
-        const int start = eventStart(i);
-        if (forward && start > mDriveSecond) {
-            target = start;
+        if (forward && eventStart(i) > mDriveSecond) {
+            target = eventStart(i);
             break;
         }
-        if (!forward && start < mDriveSecond - BackTolerance)
-            target = start;
+        if (!forward && mEventMoments.at(i).driveSecond < mDriveSecond)
+            target = eventStart(i);
     }
     int rowId = -1;
     int second = 0;

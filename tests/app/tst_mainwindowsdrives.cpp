@@ -219,13 +219,19 @@ void TestMainWindowsDrives::eventKeysAcrossClips()
                                     .arg(viewer.position.first)
                                     .arg(viewer.position.second)));
     }
-    // Past the last one nothing happens; back from it goes to the one before, across clips.
+    // Past the last one nothing happens. Back goes to the last event whose peak has passed:
+    // before the last one's peak that is the one before it, across clips; after it, the last
+    // one again.
     press(Qt::NoModifier);
     const int last = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
     QVERIFY(viewer.reaches(last / ClipSeconds, last % ClipSeconds));
     press(Qt::ShiftModifier);
     const int before = qMax(peaks.at(peaks.size() - 2) - EventsDialog::LeadSeconds, 0);
     QVERIFY(viewer.reaches(before / ClipSeconds, before % ClipSeconds));
+    emit viewer.timeline->seekRequested(peaks.last() / ClipSeconds, peaks.last() % ClipSeconds + 2);
+    QVERIFY(viewer.reaches(peaks.last() / ClipSeconds, peaks.last() % ClipSeconds + 2));
+    press(Qt::ShiftModifier);
+    QVERIFY(viewer.reaches(last / ClipSeconds, last % ClipSeconds));
 }
 
 void TestMainWindowsDrives::timelineClickInAnotherClip()
