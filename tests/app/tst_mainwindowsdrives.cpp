@@ -16,6 +16,10 @@
 #include "playlist/playlistmodel.h"
 #include "tests/map/mapschemetest.h"
 
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
@@ -113,6 +117,8 @@ private slots:
     void eventKeysAcrossClips();
     void timelineClickInAnotherClip();
     void samplesAgainAreNotDrawnAgain();
+    void eventsExport_data();
+    void eventsExport();
 
 private:
     QTemporaryDir mDir;
@@ -269,6 +275,89 @@ void TestMainWindowsDrives::samplesAgainAreNotDrawnAgain()
     QVERIFY(!marks.isEmpty());
     QCOMPARE(viewer.chart->eventMarks(), marks);
     QVERIFY(!viewer.mapState().value("current").isNull());
+}
+
+void TestMainWindowsDrives::eventsExport_data()
+{
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("existing"); // what the file written holds before, if anything
+    QTest::addColumn<QString>("written"); // the file expected, empty for none
+    QTest::addColumn<QString>("message"); // a part of the message shown, empty for none
+    QTest::newRow("GeoJSON by its type") << "GeoJSON (*.geojson)"
+                                         << "trip" << QByteArray() << "trip.geojson"
+                                         << "";
+    QTest::newRow("CSV by its extension") << "GeoJSON (*.geojson)"
+                                          << "trip.csv" << QByteArray() << "trip.csv"
+                                          << "";
+    QTest::newRow("existing file kept on no") << "CSV (*.csv)"
+                                              << "trip" << QByteArray("old") << ""
+                                              << "trip.csv already exists";
+    QTest::newRow("folder that is not there") << "CSV (*.csv)"
+                                              << "gone/trip" << QByteArray() << ""
+                                              << "The events could not be written.";
+}
+
+void TestMainWindowsDrives::eventsExport()
+{
+    QFETCH(QString, fileType);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, written);
+    QFETCH(QString, message);
+    Viewer viewer(mDrive);
+    QTemporaryDir out;
+    if (!existing.isEmpty()) {
+        QFile old(out.filePath("trip.csv"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(existing);
+    }
+    QString note;
+    QString shown;
+    int dialogs = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (++dialogs > 1) // back after a no
+                return dialog->reject();
+            if (auto *label = dialog->findChild<QLabel *>(QStringLiteral("lbl_ExportNote")))
+                note = label->text();
+            dialog->selectNameFilter(fileType);
+            dialog->setDirectory(out.path());
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->button(box->buttons().contains(box->button(QMessageBox::No)) ? QMessageBox::No
+                                                                              : QMessageBox::Ok)
+                    ->click();
+        }
+    });
+    driver.start(50);
+    if (message.startsWith(QLatin1String("The events could not")))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^events not exported to"));
+    QVERIFY(QMetaObject::invokeMethod(&viewer.window, "exportEvents"));
+    driver.stop();
+    QVERIFY2(note.startsWith(QStringLiteral("Drive: 01:00, ")), qPrintable(note));
+    QVERIFY2(message.isEmpty() ? shown.isEmpty() : shown.contains(message), qPrintable(shown));
+    if (!existing.isEmpty()) {
+        QFile old(out.filePath("trip.csv"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), existing);
+    }
+    if (written.isEmpty())
+        return;
+    QFile file(out.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    // Every event of the drive, in the format chosen.
+    const QByteArray kinds[] = {"braking", "cornering", "impact"};
+    for (const QByteArray &kind : kinds)
+        QVERIFY2(text.contains(kind), text.constData());
+    if (written.endsWith(QLatin1String(".csv")))
+        QCOMPARE(text.count('\n'), viewer.eventCount() + 1);
+    else
+        QCOMPARE(text.count("\"Feature\""), viewer.eventCount());
 }
 
 VELQOR_MAP_TEST_MAIN(TestMainWindowsDrives)
