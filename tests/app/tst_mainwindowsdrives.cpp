@@ -312,26 +312,33 @@ void TestMainWindowsDrives::eventsExport()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(existing);
     }
+    // Plays the user: the first file dialog gets the name, a question gets no, a message its
+    // button, and a file dialog shown again after a no is cancelled.
     QString note;
     QString shown;
-    int dialogs = 0;
+    bool named = false;
     QTimer driver;
     connect(&driver, &QTimer::timeout, this, [&] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            if (++dialogs > 1) // back after a no
-                return dialog->reject();
-            if (auto *label = dialog->findChild<QLabel *>(QStringLiteral("lbl_ExportNote")))
-                note = label->text();
-            dialog->selectNameFilter(fileType);
-            dialog->setDirectory(out.path());
-            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
-            static_cast<QDialog *>(dialog)->accept();
-        } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             shown = box->text();
-            box->button(box->buttons().contains(box->button(QMessageBox::No)) ? QMessageBox::No
-                                                                              : QMessageBox::Ok)
-                    ->click();
+            QAbstractButton *no = box->button(QMessageBox::No);
+            (no ? no : box->button(QMessageBox::Ok))->click();
+            return;
         }
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog)
+            return;
+        if (std::exchange(named, true)) {
+            dialog->reject();
+            return;
+        }
+        if (auto *label = dialog->findChild<QLabel *>(QStringLiteral("lbl_ExportNote")))
+            note = label->text();
+        dialog->selectNameFilter(fileType);
+        dialog->setDirectory(out.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+        static_cast<QDialog *>(dialog)->accept();
     });
     driver.start(50);
     if (message.startsWith(QLatin1String("The events could not")))
