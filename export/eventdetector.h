@@ -53,8 +53,9 @@
 // - An impact is a second whose total dynamic G reaches ImpactMinorG (major from ImpactMajorG)
 //   with at least ImpactHorizontalG of it horizontal, more than tyres can give, so that a jolt
 //   of the road (pothole, speed bump: vertical) is none; with a fix the speed must also change by
-//   ImpactKmh or more, or come to a stop (at most StopKmh), within ImpactWindowSeconds after the
-//   second before. Without a fix the horizontal part alone must reach ImpactNoFixHorizontalG.
+//   ImpactKmh or more from the latest fix of the two seconds before, or come to a stop (at most
+//   StopKmh), within ImpactWindowSeconds. Without a fix there, the horizontal part alone must
+//   reach ImpactNoFixHorizontalG.
 // - Seconds of one kind (and, for harsh manoeuvres, one sign) at most MergeGapSeconds apart form
 //   one event: its start and end are the first and last such second, its peak the strongest.
 //   Harsh seconds from the one before an impact to ImpactShadowSeconds after it belong to the
