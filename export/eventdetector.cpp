@@ -225,12 +225,22 @@ Mounting mountingOf(const QVector<QVector<Second>> &clips)
     // Up x forward is left in right-handed axes; the G that follows the GPS's turns tells
     // whether the sensor's axes are mirrored.
     Vector left = cross(up, forward);
-    if (both && bb >= MinRegressionExcitation) {
-        const double side1 = (aa * hb[0] - ab * ha[0]) / determinant;
-        const double side2 = (aa * hb[1] - ab * ha[1]) / determinant;
-        if (dot(left, inPlane(side1, side2)) < 0.0)
-            left = scaled(left, -1.0);
+    double side = 0.0, turning = 0.0;
+    for (const QVector<Second> &seconds : clips) {
+        for (const Second &second : seconds) {
+            if (!second.reading || !known(second.gpsLateral))
+                continue;
+            const Vector dynamic = minus(second.g, gravity);
+            const double b = second.gpsLateral;
+            if (qAbs(dot(dynamic, up)) >= JoltG
+                || qAbs(dot(dynamic, left)) > qAbs(b) + RegressionOutlierG)
+                continue;
+            side += dot(dynamic, left) * b;
+            turning += b * b;
+        }
     }
+    if (turning >= MinRegressionExcitation && side < 0.0)
+        left = scaled(left, -1.0);
     toArray(left, mounting.left);
     mounting.known = true;
     return mounting;

@@ -31,8 +31,9 @@
 //   with at least MinRegressionSeconds such seconds whose changes of speed add up to
 //   MinRegressionExcitation (sum of squares, g squared) and a slope of at least
 //   MinRegressionSlope. Left = up x forward (with the fixture's camera, x right, y forward, z up
-//   reading -1 g: forward +y, left -x, up +z), unless the slopes on the GPS lateral point the
-//   other way over turns adding up to MinRegressionExcitation too: a sensor with mirrored axes.
+//   reading -1 g: forward +y, left -x, up +z), unless the G along it goes against the GPS
+//   lateral over seconds whose GPS lateral adds up to MinRegressionExcitation (sum of squares;
+//   jolts and outliers left out as above): a sensor with mirrored axes.
 //
 // Per second, the dynamic G is the reading less the gravity vector: longitudinal along forward,
 // lateral along left, vertical along up. The GPS gives the same two horizontal quantities where
