@@ -98,6 +98,8 @@ private slots:
     void mountingFromTheDrive();
     void standardMountingAndItsHandedness();
     void tooLittleToTell();
+    void loneRecordingOfAMirroredSensor_data();
+    void loneRecordingOfAMirroredSensor();
     void rule_data();
     void rule();
     void eventFields();
@@ -181,6 +183,30 @@ void TestEventDetector::tooLittleToTell()
     QVERIFY(!none.known);
     QVERIFY(EventDetector::detect(blank, none).isEmpty());
     QVERIFY(EventDetector::detectDrive({blank, {}}).at(1).isEmpty());
+}
+
+void TestEventDetector::loneRecordingOfAMirroredSensor_data()
+{
+    // Labelled drives whose sensors are mirrored, and a harsh cornering's first second.
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("at");
+    QTest::newRow("drive 4, second minute") << 4u << 106;
+    QTest::newRow("drive 6, third minute") << 6u << 148;
+    QTest::newRow("drive 33, fourth minute") << 33u << 190;
+}
+
+void TestEventDetector::loneRecordingOfAMirroredSensor()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, at);
+    const LabelledDrive drive = LabelledDrive::random(seed, true);
+    QVERIFY(drive.mirrored);
+    // The minute alone, as when it is the only recording of its drive.
+    const QVector<GpsData> clip = clipsOf(decodedSamples(drive.records), 60).at(at / 60);
+    const QVector<DrivingEvent> events = EventDetector::detect(clip, {});
+    QVERIFY(std::any_of(events.begin(), events.end(), [at](const DrivingEvent &event) {
+        return event.type == DrivingEvent::Cornering && qAbs(event.start - at % 60) <= 1;
+    }));
 }
 
 void TestEventDetector::rule_data()
