@@ -217,10 +217,31 @@ Mounting mountingOf(const QVector<QVector<Second>> &clips)
     const double slope2 = both ? (bb * ha[1] - ab * hb[1]) / determinant : ha[1] / aa;
     if (std::hypot(slope1, slope2) < MinRegressionSlope)
         return mounting;
-    const Vector forward = unit({e1[0] * slope1 + e2[0] * slope2, e1[1] * slope1 + e2[1] * slope2,
-                                 e1[2] * slope1 + e2[2] * slope2});
+    const auto inPlane = [&e1, &e2](double x, double y) {
+        return Vector{e1[0] * x + e2[0] * y, e1[1] * x + e2[1] * y, e1[2] * x + e2[2] * y};
+    };
+    const Vector forward = unit(inPlane(slope1, slope2));
     toArray(forward, mounting.forward);
-    toArray(cross(up, forward), mounting.left);
+    // Up x forward is left in right-handed axes; the G that follows the GPS's turns tells
+    // whether the sensor's axes are mirrored.
+    Vector left = cross(up, forward);
+    double side = 0.0, turning = 0.0;
+    for (const QVector<Second> &seconds : clips) {
+        for (const Second &second : seconds) {
+            if (!second.reading || !known(second.gpsLateral))
+                continue;
+            const Vector dynamic = minus(second.g, gravity);
+            const double b = second.gpsLateral;
+            if (qAbs(dot(dynamic, up)) >= JoltG
+                || qAbs(dot(dynamic, left)) > qAbs(b) + RegressionOutlierG)
+                continue;
+            side += dot(dynamic, left) * b;
+            turning += b * b;
+        }
+    }
+    if (turning >= MinRegressionExcitation && side < 0.0)
+        left = scaled(left, -1.0);
+    toArray(left, mounting.left);
     mounting.known = true;
     return mounting;
 }

@@ -31,7 +31,9 @@
 //   with at least MinRegressionSeconds such seconds whose changes of speed add up to
 //   MinRegressionExcitation (sum of squares, g squared) and a slope of at least
 //   MinRegressionSlope. Left = up x forward (with the fixture's camera, x right, y forward, z up
-//   reading -1 g: forward +y, left -x, up +z).
+//   reading -1 g: forward +y, left -x, up +z), unless the G along it goes against the GPS
+//   lateral over seconds whose GPS lateral adds up to MinRegressionExcitation (sum of squares;
+//   jolts and outliers left out as above): a sensor with mirrored axes.
 //
 // Per second, the dynamic G is the reading less the gravity vector: longitudinal along forward,
 // lateral along left, vertical along up. The GPS gives the same two horizontal quantities where
@@ -52,8 +54,9 @@
 // - An impact is a second whose total dynamic G reaches ImpactMinorG (major from ImpactMajorG)
 //   with at least ImpactHorizontalG of it horizontal, more than tyres can give, so that a jolt
 //   of the road (pothole, speed bump: vertical) is none; with a fix the speed must also change by
-//   ImpactKmh or more, or come to a stop (at most StopKmh), within ImpactWindowSeconds after the
-//   second before. Without a fix the horizontal part alone must reach ImpactNoFixHorizontalG.
+//   ImpactKmh or more from the latest fix of the two seconds before, or come to a stop (at most
+//   StopKmh), within ImpactWindowSeconds. Without a fix there, the horizontal part alone must
+//   reach ImpactNoFixHorizontalG.
 // - Seconds of one kind (and, for harsh manoeuvres, one sign) at most MergeGapSeconds apart form
 //   one event: its start and end are the first and last such second, its peak the strongest.
 //   Harsh seconds from the one before an impact to ImpactShadowSeconds after it belong to the

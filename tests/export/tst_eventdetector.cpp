@@ -12,7 +12,8 @@ constexpr double KmhPerG = 9.80665 * 3.6;
 
 // A three-minute drive on a winding road whose speed swings around 50 km/h, changed by a script
 // of commands separated by ";" (seconds inclusive, g values in the vehicle's axes):
-//   mount Q T        the camera turned Q right angles about the vertical and tilted T degrees
+//   mount Q T [M]    the camera turned Q right angles about the vertical and tilted T degrees,
+//                    its x axis reversed when M is 1
 //   accel A B G      G more (negative: less) acceleration in seconds A to B
 //   turn A B G       a turn to the right (negative: left) of G sideways in seconds A to B
 //   hill A B G       the road climbs (negative: falls) at grade G in seconds A to B
@@ -38,6 +39,7 @@ QVector<GpsData> scriptedDrive(const QString &script)
         if (verb == QLatin1String("mount")) {
             drive.quarterTurns = int(n.at(0));
             drive.tiltDegrees = n.at(1);
+            drive.mirrored = n.value(2) != 0.0;
         } else if (verb == QLatin1String("pad")) {
             padFrom = int(n.at(0));
             padTo = int(n.at(1));
@@ -96,6 +98,8 @@ private slots:
     void mountingFromTheDrive();
     void standardMountingAndItsHandedness();
     void tooLittleToTell();
+    void loneRecordingOfAMirroredSensor_data();
+    void loneRecordingOfAMirroredSensor();
     void rule_data();
     void rule();
     void eventFields();
@@ -114,14 +118,16 @@ void TestEventDetector::mountingFromTheDrive_data()
     QTest::addColumn<int>("road");
     QTest::addColumn<int>("quarterTurns");
     QTest::addColumn<double>("tilt");
+    QTest::addColumn<bool>("mirrored");
     for (const int road : {LabelledDrive::Town, LabelledDrive::Motorway}) {
+        const char *name = road == LabelledDrive::Town ? "town" : "motorway";
         for (int turns = 0; turns < 4; ++turns) {
             for (const double tilt : {0.0, 15.0}) {
-                QTest::addRow("%s, %d degrees, tilted %g", road == 0 ? "town" : "motorway",
-                              turns * 90, tilt)
-                        << road << turns << tilt;
+                QTest::addRow("%s, %d degrees, tilted %g", name, turns * 90, tilt)
+                        << road << turns << tilt << false;
             }
         }
+        QTest::addRow("%s, mirrored axes", name) << road << 1 << 10.0 << true;
     }
 }
 
@@ -130,11 +136,13 @@ void TestEventDetector::mountingFromTheDrive()
     QFETCH(int, road);
     QFETCH(int, quarterTurns);
     QFETCH(double, tilt);
+    QFETCH(bool, mirrored);
     LabelledDrive drive;
     drive.road = LabelledDrive::Road(road);
     drive.seed = quint32(31 + quarterTurns * 2 + road * 8 + int(tilt));
     drive.quarterTurns = quarterTurns;
     drive.tiltDegrees = tilt;
+    drive.mirrored = mirrored;
     drive.generate();
     const auto mounting
             = EventDetector::estimateMounting(clipsOf(decodedSamples(drive.records), 60));
@@ -143,6 +151,8 @@ void TestEventDetector::mountingFromTheDrive()
              qPrintable(QString::number(angleBetween(mounting.up, drive.up))));
     QVERIFY2(angleBetween(mounting.forward, drive.forward) < 10.0,
              qPrintable(QString::number(angleBetween(mounting.forward, drive.forward))));
+    QVERIFY2(angleBetween(mounting.left, drive.left) < 10.0,
+             qPrintable(QString::number(angleBetween(mounting.left, drive.left))));
 }
 
 void TestEventDetector::standardMountingAndItsHandedness()
@@ -175,6 +185,30 @@ void TestEventDetector::tooLittleToTell()
     QVERIFY(EventDetector::detectDrive({blank, {}}).at(1).isEmpty());
 }
 
+void TestEventDetector::loneRecordingOfAMirroredSensor_data()
+{
+    // Labelled drives whose sensors are mirrored, and a harsh cornering's first second.
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("at");
+    QTest::newRow("drive 4, second minute") << 4u << 106;
+    QTest::newRow("drive 6, third minute") << 6u << 148;
+    QTest::newRow("drive 33, fourth minute") << 33u << 190;
+}
+
+void TestEventDetector::loneRecordingOfAMirroredSensor()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, at);
+    const LabelledDrive drive = LabelledDrive::random(seed, true);
+    QVERIFY(drive.mirrored);
+    // The minute alone, as when it is the only recording of its drive.
+    const QVector<GpsData> clip = clipsOf(decodedSamples(drive.records), 60).at(at / 60);
+    const QVector<DrivingEvent> events = EventDetector::detect(clip, {});
+    QVERIFY(std::any_of(events.begin(), events.end(), [at](const DrivingEvent &event) {
+        return event.type == DrivingEvent::Cornering && qAbs(event.start - at % 60) <= 1;
+    }));
+}
+
 void TestEventDetector::rule_data()
 {
     QTest::addColumn<QString>("script");
@@ -191,6 +225,9 @@ void TestEventDetector::rule_data()
                                         << QStringList{"acceleration 60-61 peak 60"};
     QTest::newRow("harsh cornering right")
             << "turn 60 62 0.45; turn 61 61 0.6" << QStringList{"cornering 60-62 peak 61"};
+    QTest::newRow("harsh cornering right, mirrored axes")
+            << "mount 0 0 1; turn 60 62 0.45; turn 61 61 0.6"
+            << QStringList{"cornering 60-62 peak 61"};
     QTest::newRow("harsh cornering left, camera turned")
             << "mount 1 0; turn 60 62 -0.45; turn 61 61 -0.6"
             << QStringList{"cornering 60-62 peak 61"};
