@@ -9,6 +9,7 @@
 #include "movefilter.h"
 #include "platform.h"
 #include "playlist/playlistmodel.h"
+#include "system/computeinfo.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -46,6 +47,9 @@ const char VerticalScrollBarStyle[]
           "5px;}";
 
 constexpr int ParseStagger = 500; // ms between the parse starts of one batch of files
+// How long before the end of a clip its next clip is opened: its samples and players need about
+// half a second on a loaded machine, and a seek near the end should still find it ready.
+constexpr int PrepareLeadSeconds = 5;
 
 QString coordinateText(char ref, double value)
 {
@@ -318,12 +322,10 @@ void MainWindows::playRecord(PlaylistItem *item)
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
 
+    mPreparedAfter = -1;
+
     const QUrl rearUrl = mModel->rearFileUrl(item);
-    const bool hasFront = item->fileName.contains(QLatin1String("F."), Qt::CaseInsensitive);
-    const bool hasRear = !rearUrl.isEmpty()
-                         || item->fileName.contains(QLatin1String("R."), Qt::CaseInsensitive);
-    ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
-    area->setPlayFrontOrRear(hasFront, hasRear);
+    applyCameras(item, rearUrl);
     area->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
     area->setMedia(item, rearUrl);
 
@@ -332,6 +334,72 @@ void MainWindows::playRecord(PlaylistItem *item)
     resetTelemetryDisplays();
     // Playback starts when the row's whole sample list arrives.
     mModel->requestAllGpsData(item->id);
+}
+
+void MainWindows::applyCameras(const PlaylistItem *item, const QUrl &rearUrl)
+{
+    const bool hasFront = item->fileName.contains(QLatin1String("F."), Qt::CaseInsensitive);
+    const bool hasRear = !rearUrl.isEmpty()
+                         || item->fileName.contains(QLatin1String("R."), Qt::CaseInsensitive);
+    ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
+    ui->wgt_PlayArea->setPlayFrontOrRear(hasFront, hasRear);
+}
+
+void MainWindows::prepareOrDropNext(int second, int rowId)
+{
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    const int duration = mModel->duration(rowId);
+    if (rowId != currentRowId() || duration <= 0 || mClosing)
+        return;
+    if (second < duration - PrepareLeadSeconds) {
+        // Seeking back leaves the end far away: the players opened ahead are let go.
+        if (area->preparedItem())
+            area->dropPrepared();
+        mPreparedAfter = -1;
+        return;
+    }
+    if (mPreparedAfter == rowId || second >= duration)
+        return;
+    PlaylistItem *next = mModel->nextItem(area->media().request().url());
+    if (!next || !next->url.isValid())
+        return;
+    if (next->resolution.isEmpty()) {
+        // Not parsed yet, its start still staggered: the request starts it now, and the next
+        // second looks again.
+        mModel->requestAllGpsData(next->id);
+        return;
+    }
+    mPreparedAfter = rowId;
+    // A clip the decoder check would refuse takes the usual way, where the refusal is shown.
+    if (!ComputeInfo::instance()->canPlay(next->videoCodec, next->resolution.width(),
+                                          next->resolution.height())
+        || !area->prepareNext(next, mModel->rearFileUrl(next)))
+        return;
+    mPreparedSamplesRow = -1;
+    mPreparedSamples.clear();
+    mModel->requestAllGpsData(next->id);
+}
+
+bool MainWindows::continueWithPrepared(PlaylistItem *next)
+{
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    if (!next || next != area->preparedItem() || mPreparedSamplesRow != next->id
+        || !area->isPreparedReady())
+        return false;
+    const QList<GpsData> samples = mPreparedSamples;
+    mPreparedSamples.clear();
+    mPreparedSamplesRow = -1;
+    mPreparedAfter = -1;
+    forgetCurrentSecond();
+    applyCameras(next, area->preparedRearUrl());
+    if (!area->playPrepared())
+        return false;
+    ui->tbl_PlayListView->selectRow(next->id);
+    ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
+                                           QStringLiteral("E000.000000"));
+    resetTelemetryDisplays();
+    drawTrack(next->id, samples);
+    return true;
 }
 
 int MainWindows::currentRowId() const
@@ -379,6 +447,8 @@ void MainWindows::previousClicked()
 void MainWindows::nextClicked()
 {
     PlaylistItem *next = mModel->nextItem(ui->wgt_PlayArea->media().request().url());
+    if (continueWithPrepared(next))
+        return;
     if (next) {
         playRecord(next);
         return;
@@ -397,6 +467,7 @@ void MainWindows::positionChanged(qint64 second, int rowId)
     ui->gView_GyroChart->setCursorPosition(int(second));
     ui->wgt_PlayCtrl->setPosition(int(second));
     mModel->setCurrentSecond(rowId, int(second));
+    prepareOrDropNext(int(second), rowId);
 }
 
 void MainWindows::on_pBtn_Step_clicked()
@@ -451,6 +522,13 @@ void MainWindows::onGpsDataChanged(int rowId, GpsData data)
 
 void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
 {
+    // The next clip's samples wait, drawn when it takes over.
+    const PlaylistItem *prepared = ui->wgt_PlayArea->preparedItem();
+    if (prepared && prepared->id == id && id != currentRowId()) {
+        mPreparedSamplesRow = id;
+        mPreparedSamples = dataList;
+        return;
+    }
     if (id != currentRowId() || mClosing)
         return;
     // A refused recording stays loaded and silent until another one is started.
