@@ -391,15 +391,14 @@ bool MainWindows::continueWithPrepared(PlaylistItem *next)
     mPreparedSamplesRow = -1;
     mPreparedAfter = -1;
     forgetCurrentSecond();
-    applyCameras(next, area->preparedRearUrl());
-    if (!area->playPrepared())
-        return false;
     ui->tbl_PlayListView->selectRow(next->id);
+    applyCameras(next, area->preparedRearUrl());
     ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
                                            QStringLiteral("E000.000000"));
+    // Drawn while the last picture of the clip before still shows: the swap itself is instant.
     resetTelemetryDisplays();
     drawTrack(next->id, samples);
-    return true;
+    return area->playPrepared();
 }
 
 int MainWindows::currentRowId() const
@@ -465,8 +464,10 @@ void MainWindows::durationChanged(qint64 duration)
 void MainWindows::positionChanged(qint64 second, int rowId)
 {
     ui->gView_GyroChart->setCursorPosition(int(second));
-    ui->wgt_PlayCtrl->setPosition(int(second));
+    // Before the control bar hears it: the last second of a clip moves on to the next one, which
+    // lets go of this row's second.
     mModel->setCurrentSecond(rowId, int(second));
+    ui->wgt_PlayCtrl->setPosition(int(second));
     prepareOrDropNext(int(second), rowId);
 }
 

@@ -191,7 +191,8 @@ bool PlayAreaManager::prepareNext(PlaylistItem *item, const QUrl &rearUrl)
 
 bool PlayAreaManager::isPreparedReady() const
 {
-    if (!mNextWgt)
+    // A full-screen surface is a window of its own that a swap would take away.
+    if (!mNextWgt || isFullScreen())
         return false;
     // Other errors, such as a telemetry track without a decoder, leave the picture playing.
     for (PlayerWidget *player : {mNextWgt, mNextWgtRelate}) {
@@ -220,7 +221,7 @@ void PlayAreaManager::dropPrepared()
 
 bool PlayAreaManager::playPrepared()
 {
-    if (!isPreparedReady() || isFullScreen())
+    if (!isPreparedReady())
         return false;
     PlayerWidget *oldFront = mPlayerWgt;
     PlayerWidget *oldRear = mPlayerWgtRelate;
@@ -277,7 +278,17 @@ bool PlayAreaManager::playPrepared()
         player->mediaPlayer()->stop();
         player->deleteLater();
     }
+    // The new clip starts at its beginning, whatever the old one reported last. Its first report
+    // waits for the event loop: this often runs inside the old clip's last report, whose other
+    // receivers must not hear it after the new one's.
     emit durationChanged(frontPlayer()->duration());
+    QMetaObject::invokeMethod(
+            this,
+            [this, item = mCurrentItem] {
+                if (item == mCurrentItem)
+                    emit positionChanged(wholeSeconds(frontPlayer()->position()), item->id);
+            },
+            Qt::QueuedConnection);
     return true;
 }
 
