@@ -329,6 +329,13 @@ void MainWindows::playRecord(PlaylistItem *item)
     area->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
     area->setMedia(item, rearUrl);
 
+    // While the samples are on their way the players open paused, so that the first picture is
+    // decoded when playback starts; only where the decoder check cannot refuse the row later.
+    if (!item->resolution.isEmpty()
+        && ComputeInfo::instance()->canPlay(item->videoCodec, item->resolution.width(),
+                                            item->resolution.height()))
+        area->pause();
+
     ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
                                            QStringLiteral("E000.000000"));
     resetTelemetryDisplays();

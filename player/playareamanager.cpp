@@ -1,6 +1,7 @@
 // Play area: layout of the two players, transport fan-out, restarts and dropped files.
 #include "playareamanager.h"
 
+#include "backendwarmup.h"
 #include "playerwidget.h"
 
 #include "config/configuration.h"
@@ -32,6 +33,7 @@ PlayAreaManager::PlayAreaManager(QWidget *parent)
     : QWidget(parent)
 {
     setAcceptDrops(true);
+    BackendWarmUp::start();
 
     mPlayerWgt = new PlayerWidget(this);
     mDelayStartTimer.setSingleShot(true);

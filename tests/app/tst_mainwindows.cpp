@@ -287,7 +287,8 @@ void TestMainWindows::drivesThroughDemoDrive()
         QVERIFY(!model->rearFileUrl(model->item(id)).isEmpty());
     }
     QCOMPARE(area->currentItem(), model->item(0));
-    QCOMPARE(area->state(), QMediaPlayer::StoppedState);
+    // Loaded, at most paused on its first picture, but not playing before its samples are there.
+    QVERIFY(area->state() != QMediaPlayer::PlayingState);
     QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
     QCOMPARE(starts.value(0), QStringLiteral("0 after"));
     QTRY_VERIFY_WITH_TIMEOUT(second >= 1 && markers >= 3, Patience);
