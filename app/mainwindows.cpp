@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "playlist/playlistmodel.h"
 #include "setting.h"
+#include "system/computeinfo.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -47,6 +48,9 @@ const char VerticalScrollBarStyle[]
           "5px;}";
 
 constexpr int ParseStagger = 500; // ms between the parse starts of one batch of files
+// How long before the end of a clip its next clip is opened: its samples and players need about
+// half a second on a loaded machine, and a seek near the end should still find it ready.
+constexpr int PrepareLeadSeconds = 5;
 
 QString coordinateText(char ref, double value)
 {
@@ -322,19 +326,94 @@ void MainWindows::playRecord(PlaylistItem *item)
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
 
+    mPreparedAfter = -1;
+
     const QUrl rearUrl = mModel->rearFileUrl(item);
-    const bool hasFront = RecordingName::isFront(item->fileName);
-    const bool hasRear = !rearUrl.isEmpty() || RecordingName::isRear(item->fileName);
-    ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
-    area->setPlayFrontOrRear(hasFront, hasRear);
+    applyCameras(item, rearUrl);
     area->setPlayerCount(rearUrl.isEmpty() ? 1 : 2);
     area->setMedia(item, rearUrl);
+
+    // While the samples are on their way the players open paused, so that the first picture is
+    // decoded when playback starts; only where the decoder check cannot refuse the row later.
+    if (!item->resolution.isEmpty()
+        && ComputeInfo::instance()->canPlay(item->videoCodec, item->resolution.width(),
+                                            item->resolution.height()))
+        area->pause();
 
     ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
                                            QStringLiteral("E000.000000"));
     resetTelemetryDisplays();
     // Playback starts when the row's whole sample list arrives.
     mModel->requestAllGpsData(item->id);
+}
+
+void MainWindows::applyCameras(const PlaylistItem *item, const QUrl &rearUrl)
+{
+    const bool hasFront = RecordingName::isFront(item->fileName);
+    const bool hasRear = !rearUrl.isEmpty() || RecordingName::isRear(item->fileName);
+    ui->wgt_PlayCtrl->disableBtn(!hasFront, !hasRear, !(hasFront && hasRear));
+    ui->wgt_PlayArea->setPlayFrontOrRear(hasFront, hasRear);
+}
+
+void MainWindows::prepareOrDropNext(int second, int rowId)
+{
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    const int duration = mModel->duration(rowId);
+    if (rowId != currentRowId() || duration <= 0 || mClosing)
+        return;
+    if (second < duration - PrepareLeadSeconds) {
+        // Seeking back leaves the end far away: the players opened ahead are let go.
+        if (area->preparedItem())
+            area->dropPrepared();
+        mPreparedAfter = -1;
+        return;
+    }
+    if (mPreparedAfter == rowId || second >= duration)
+        return;
+    PlaylistItem *next = mModel->nextItem(area->media().request().url());
+    if (!next || !next->url.isValid())
+        return;
+    if (next->resolution.isEmpty()) {
+        // Not parsed yet, its start still staggered: the request starts it now, and the next
+        // second looks again.
+        mModel->requestAllGpsData(next->id);
+        return;
+    }
+    mPreparedAfter = rowId;
+    // A clip the decoder check would refuse takes the usual way, where the refusal is shown.
+    if (!ComputeInfo::instance()->canPlay(next->videoCodec, next->resolution.width(),
+                                          next->resolution.height())
+        || !area->prepareNext(next, mModel->rearFileUrl(next)))
+        return;
+    mPreparedSamplesRow = -1;
+    mPreparedSamples.clear();
+    mModel->requestAllGpsData(next->id);
+}
+
+bool MainWindows::continueWithPrepared(PlaylistItem *next)
+{
+    PlayAreaManager *area = ui->wgt_PlayArea;
+    if (!next || next != area->preparedItem() || mPreparedSamplesRow != next->id
+        || !area->isPreparedReady())
+        return false;
+    const QList<GpsData> samples = mPreparedSamples;
+    mPreparedSamples.clear();
+    mPreparedSamplesRow = -1;
+    mPreparedAfter = -1;
+    forgetCurrentSecond();
+    ui->tbl_PlayListView->selectRow(next->id);
+    applyCameras(next, area->preparedRearUrl());
+    ui->wgt_PlayCtrl->setLatitudeLongitude(QStringLiteral("N00.000000"),
+                                           QStringLiteral("E000.000000"));
+    // Drawn while the last picture of the clip before still shows: the swap itself is instant.
+    resetTelemetryDisplays();
+    drawTrack(next->id, samples);
+    mSamplesHandled = mTrackDrawn = true;
+    mPendingSeek = {};
+    if (!area->playPrepared())
+        return false;
+    showCurrentDrive();
+    return true;
 }
 
 int MainWindows::currentRowId() const
@@ -382,6 +461,8 @@ void MainWindows::previousClicked()
 void MainWindows::nextClicked()
 {
     PlaylistItem *next = mModel->nextItem(ui->wgt_PlayArea->media().request().url());
+    if (continueWithPrepared(next))
+        return;
     if (next) {
         playRecord(next);
         return;
@@ -398,8 +479,11 @@ void MainWindows::durationChanged(qint64 duration)
 void MainWindows::positionChanged(qint64 second, int rowId)
 {
     ui->gView_GyroChart->setCursorPosition(int(second));
-    ui->wgt_PlayCtrl->setPosition(int(second));
+    // Before the control bar hears it: the last second of a clip moves on to the next one, which
+    // lets go of this row's second.
     mModel->setCurrentSecond(rowId, int(second));
+    ui->wgt_PlayCtrl->setPosition(int(second));
+    prepareOrDropNext(int(second), rowId);
 }
 
 void MainWindows::on_pBtn_Step_clicked()
@@ -454,6 +538,13 @@ void MainWindows::onGpsDataChanged(int rowId, GpsData data)
 
 void MainWindows::onAllGpsDataParserFinished(int id, QList<GpsData> dataList)
 {
+    // The next clip's samples wait, drawn when it takes over.
+    const PlaylistItem *prepared = ui->wgt_PlayArea->preparedItem();
+    if (prepared && prepared->id == id && id != currentRowId()) {
+        mPreparedSamplesRow = id;
+        mPreparedSamples = dataList;
+        return;
+    }
     if (id != currentRowId() || mClosing || mSamplesHandled)
         return;
     mSamplesHandled = true;

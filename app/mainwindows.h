@@ -112,6 +112,12 @@ private:
     void connectParts();
     int addFiles(const QFileInfoList &files);
     void playRecord(PlaylistItem *item);
+    // The camera buttons and the play area's idea of which cameras the row offers.
+    void applyCameras(const PlaylistItem *item, const QUrl &rearUrl);
+    // Near the end of the current clip, opens the next row ahead; away from it, lets go of it.
+    void prepareOrDropNext(int second, int rowId);
+    // Continues with the prepared next row in place of a fresh start; false when it is not ready.
+    bool continueWithPrepared(PlaylistItem *next);
     void playCurrentTableRow();
     int currentRowId() const;
     void forgetCurrentSecond();
@@ -203,4 +209,9 @@ private:
         int rowId = -1;
         int second = 0;
     } mPendingSeek;
+    // The row whose end last led to opening its next row ahead (-1: none), so that a next row that
+    // cannot be opened is not tried again every second; and the samples of that next row.
+    int mPreparedAfter = -1;
+    int mPreparedSamplesRow = -1;
+    QList<GpsData> mPreparedSamples;
 };

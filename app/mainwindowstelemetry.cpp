@@ -81,21 +81,17 @@ void MainWindows::drawTrack(int id, const QList<GpsData> &dataList)
     const TrackSampling sampling
             = trackSampling(dataList.size(), mModel->duration(id), mModel->frameRate(id));
     chart->setSampleCount(sampling.sampleCount);
-    bool hasFirst = false;
-    MapPoint first;
+    QVector<MapPoint> track;
+    track.reserve(sampling.indexes.size());
     for (const int index : sampling.indexes) {
         const GpsData &sample = dataList.at(index);
         chart->appendSample(sample.gsensorX, sample.gsensorY, sample.gsensorZ);
-        if (!hasPosition(sample))
-            continue;
-        map->addPoint(mapPointOf(sample));
-        if (!hasFirst) {
-            first = mapPointOf(sample);
-            hasFirst = true;
-        }
+        if (hasPosition(sample))
+            track.append(mapPointOf(sample));
     }
-    if (hasFirst && first.latitude != 0.0 && first.longitude != 0.0)
-        map->setCurrentPoint(first);
+    map->addPoints(track);
+    if (!track.isEmpty() && track.first().latitude != 0.0 && track.first().longitude != 0.0)
+        map->setCurrentPoint(track.first());
 }
 
 void MainWindows::showSampleTelemetry(const GpsData &data)

@@ -118,6 +118,19 @@ void MapWebView::addPoint(MapPoint point)
     runStatement(MapScript::addPoint(point));
 }
 
+void MapWebView::addPoints(const QVector<MapPoint> &points)
+{
+    QString script;
+    for (const MapPoint &point : points) {
+        const QString statement = MapScript::addPoint(point);
+        if (statement.isEmpty())
+            runStatement(statement); // tells of the point left out
+        script += statement;
+    }
+    if (!script.isEmpty())
+        runStatement(script);
+}
+
 void MapWebView::setCurrentPoint(MapPoint point)
 {
     if (runStatement(MapScript::setCurrentPoint(point)))

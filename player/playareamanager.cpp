@@ -1,6 +1,7 @@
 // Play area: layout of the two players, transport fan-out, restarts and dropped files.
 #include "playareamanager.h"
 
+#include "backendwarmup.h"
 #include "playerwidget.h"
 
 #include "config/configuration.h"
@@ -32,6 +33,7 @@ PlayAreaManager::PlayAreaManager(QWidget *parent)
     : QWidget(parent)
 {
     setAcceptDrops(true);
+    BackendWarmUp::start();
 
     mPlayerWgt = new PlayerWidget(this);
     mDelayStartTimer.setSingleShot(true);
@@ -50,6 +52,12 @@ PlayAreaManager::PlayAreaManager(QWidget *parent)
 
     setPlayerCount(1);
 
+    connectFront();
+    connect(&mDelayStartTimer, &QTimer::timeout, this, &PlayAreaManager::play);
+}
+
+void PlayAreaManager::connectFront()
+{
     QMediaPlayer *front = frontPlayer();
     connect(front, &QMediaPlayer::stateChanged, this, &PlayAreaManager::stateChanged);
     connect(front, &QMediaPlayer::volumeChanged, this, &PlayAreaManager::volumeChanged);
@@ -64,8 +72,20 @@ PlayAreaManager::PlayAreaManager(QWidget *parent)
     connect(mPlayerWgt, &PlayerWidget::videoPlayError, this, &PlayAreaManager::onVideoPlayError);
     connect(mPlayerWgt, &PlayerWidget::fullScreenforRearPause, this,
             &PlayAreaManager::FrontSetFullToPauseRear);
+}
 
-    connect(&mDelayStartTimer, &QTimer::timeout, this, &PlayAreaManager::play);
+void PlayAreaManager::connectRear()
+{
+    // The rear player follows the front one: none of its state is reported.
+    connect(mPlayerWgtRelate, &PlayerWidget::keyPressSignals, this,
+            &PlayAreaManager::keyPressSignals);
+    connect(mPlayerWgtRelate, &PlayerWidget::fullScreen, this, &PlayAreaManager::fullScreenChanged);
+    connect(mPlayerWgtRelate, &PlayerWidget::fullScreen, this,
+            &PlayAreaManager::setfulldisplywindow);
+    connect(mPlayerWgtRelate, &PlayerWidget::videoPlayError, this,
+            &PlayAreaManager::onVideoPlayError2);
+    connect(rearPlayer(), &QMediaPlayer::positionChanged, this,
+            &PlayAreaManager::onPositionChanged2);
 }
 
 QMediaPlayer *PlayAreaManager::frontPlayer() const
@@ -115,18 +135,8 @@ void PlayAreaManager::setPlayerCount(int count)
         }
     } else if (count == 2) {
         if (!mPlayerWgtRelate) {
-            // The rear player follows the front one: none of its state is reported.
             mPlayerWgtRelate = new PlayerWidget(this);
-            connect(mPlayerWgtRelate, &PlayerWidget::keyPressSignals, this,
-                    &PlayAreaManager::keyPressSignals);
-            connect(mPlayerWgtRelate, &PlayerWidget::fullScreen, this,
-                    &PlayAreaManager::fullScreenChanged);
-            connect(mPlayerWgtRelate, &PlayerWidget::fullScreen, this,
-                    &PlayAreaManager::setfulldisplywindow);
-            connect(mPlayerWgtRelate, &PlayerWidget::videoPlayError, this,
-                    &PlayAreaManager::onVideoPlayError2);
-            connect(rearPlayer(), &QMediaPlayer::positionChanged, this,
-                    &PlayAreaManager::onPositionChanged2);
+            connectRear();
         }
         if (mPlayerLayout->indexOf(mPlayerWgtRelate) < 0)
             mPlayerLayout->addWidget(mPlayerWgtRelate);
@@ -140,6 +150,148 @@ void PlayAreaManager::setMedia(PlaylistItem *item, const QUrl &rearUrl)
         rearPlayer()->setMedia(QMediaContent(rearUrl));
     mCurrentItem = item;
     mRearUrl = rearUrl;
+}
+
+bool PlayAreaManager::isFullScreen() const
+{
+    return mPlayerWgt->isFullScreenMode()
+           || (mPlayerWgtRelate && mPlayerWgtRelate->isFullScreenMode());
+}
+
+PlayerWidget *PlayAreaManager::createStandby(const QUrl &url, bool muted)
+{
+    auto *player = new PlayerWidget(this);
+    // The video sink must find the surface's own window when it opens, or it opens one of its own.
+    player->winId();
+    QMediaPlayer *media = player->mediaPlayer();
+    media->setVolume(frontPlayer()->volume());
+    media->setMuted(muted);
+    media->setMedia(QMediaContent(url));
+    media->pause();
+    // A clip that cannot be opened ahead is opened the usual way when its turn comes.
+    connect(player, &PlayerWidget::videoPlayError, this, [this](QMediaPlayer::Error error) {
+        qDebug() << "prepared clip failed" << error;
+        dropPrepared();
+    });
+    return player;
+}
+
+bool PlayAreaManager::prepareNext(PlaylistItem *item, const QUrl &rearUrl)
+{
+    if (item && item == mNextItem && rearUrl == mNextRearUrl)
+        return true;
+    dropPrepared();
+    if (!item || isFullScreen())
+        return false;
+    mNextItem = item;
+    mNextRearUrl = rearUrl;
+    mNextWgt = createStandby(item->url, frontPlayer()->isMuted());
+    if (!rearUrl.isEmpty())
+        mNextWgtRelate = createStandby(rearUrl, true);
+    return true;
+}
+
+bool PlayAreaManager::isPreparedReady() const
+{
+    // A full-screen surface is a window of its own that a swap would take away.
+    if (!mNextWgt || isFullScreen())
+        return false;
+    // Other errors, such as a telemetry track without a decoder, leave the picture playing.
+    for (PlayerWidget *player : {mNextWgt, mNextWgtRelate}) {
+        if (player && player->mediaPlayer()->error() == QMediaPlayer::ResourceError)
+            return false;
+    }
+    const QMediaPlayer::MediaStatus status = mNextWgt->mediaPlayer()->mediaStatus();
+    return status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia;
+}
+
+void PlayAreaManager::dropPrepared()
+{
+    // Not deleted at once: this may run from a signal of the very player that goes.
+    for (PlayerWidget *player : {mNextWgt, mNextWgtRelate}) {
+        if (!player)
+            continue;
+        disconnect(player, nullptr, this, nullptr);
+        player->mediaPlayer()->stop();
+        player->deleteLater();
+    }
+    mNextWgt = nullptr;
+    mNextWgtRelate = nullptr;
+    mNextItem = nullptr;
+    mNextRearUrl.clear();
+}
+
+bool PlayAreaManager::playPrepared()
+{
+    if (!isPreparedReady())
+        return false;
+    PlayerWidget *oldFront = mPlayerWgt;
+    PlayerWidget *oldRear = mPlayerWgtRelate;
+    for (PlayerWidget *player : {oldFront, oldRear}) {
+        if (!player)
+            continue;
+        disconnect(player, nullptr, this, nullptr);
+        disconnect(player->mediaPlayer(), nullptr, this, nullptr);
+    }
+    const QRect frontGeometry = oldFront->geometry();
+    const QRect rearGeometry = oldRear ? oldRear->geometry() : QRect();
+    // Volume, mute and rate may have changed since the clip was prepared; play() sets the rear's.
+    QMediaPlayer *newFront = mNextWgt->mediaPlayer();
+    newFront->setVolume(oldFront->mediaPlayer()->volume());
+    newFront->setMuted(oldFront->mediaPlayer()->isMuted());
+    newFront->setPlaybackRate(oldFront->mediaPlayer()->playbackRate());
+
+    mPlayerWgt = mNextWgt;
+    mPlayerWgtRelate = mNextWgtRelate;
+    disconnect(mPlayerWgt, nullptr, this, nullptr);
+    connectFront();
+    if (mPlayerWgtRelate) {
+        disconnect(mPlayerWgtRelate, nullptr, this, nullptr);
+        connectRear();
+    }
+    mCurrentItem = mNextItem;
+    mRearUrl = mNextRearUrl;
+    mNextWgt = nullptr;
+    mNextWgtRelate = nullptr;
+    mNextItem = nullptr;
+    mNextRearUrl.clear();
+
+    // The new surfaces take the places of the old ones before they are shown, and the old ones
+    // go only once covered, so that no frame of the background shows between the clips.
+    mPlayerLayout->replaceWidget(oldFront, mPlayerWgt);
+    mPlayerWgt->setGeometry(frontGeometry);
+    if (oldRear && mPlayerWgtRelate) {
+        mPlayerLayout->replaceWidget(oldRear, mPlayerWgtRelate);
+        mPlayerWgtRelate->setGeometry(rearGeometry);
+    } else if (oldRear) {
+        mPlayerLayout->removeWidget(oldRear);
+    } else if (mPlayerWgtRelate) {
+        mPlayerLayout->addWidget(mPlayerWgtRelate);
+    }
+    play();
+    for (PlayerWidget *player : {mPlayerWgt, mPlayerWgtRelate}) {
+        if (player)
+            player->raise();
+    }
+    for (PlayerWidget *player : {oldFront, oldRear}) {
+        if (!player)
+            continue;
+        player->hide();
+        player->mediaPlayer()->stop();
+        player->deleteLater();
+    }
+    // The new clip starts at its beginning, whatever the old one reported last. Its first report
+    // waits for the event loop: this often runs inside the old clip's last report, whose other
+    // receivers must not hear it after the new one's.
+    emit durationChanged(frontPlayer()->duration());
+    QMetaObject::invokeMethod(
+            this,
+            [this, item = mCurrentItem] {
+                if (item == mCurrentItem)
+                    emit positionChanged(wholeSeconds(frontPlayer()->position()), item->id);
+            },
+            Qt::QueuedConnection);
+    return true;
 }
 
 void PlayAreaManager::setShowMode(ShowMode mode)
@@ -221,6 +373,7 @@ void PlayAreaManager::pause()
 
 void PlayAreaManager::stop()
 {
+    dropPrepared();
     frontPlayer()->stop();
     if (QMediaPlayer *rear = rearPlayer())
         rear->stop();

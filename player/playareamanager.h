@@ -31,6 +31,19 @@ public:
     PlaylistItem *currentItem() const { return mCurrentItem; }
     void hidePlayers();
 
+    // Opens the item (and its rear partner when rearUrl is not empty) in standby players, paused
+    // at its start, so that playPrepared() can take over from the current players with no gap.
+    // False when nothing was prepared: while a player is full screen, or without an item.
+    bool prepareNext(PlaylistItem *item, const QUrl &rearUrl);
+    PlaylistItem *preparedItem() const { return mNextItem; }
+    QUrl preparedRearUrl() const { return mNextRearUrl; }
+    // Whether the prepared front player holds its first picture and nothing of it has failed.
+    bool isPreparedReady() const;
+    // Swaps the prepared players in and plays them, keeping the current picture until theirs
+    // shows; false, with nothing changed, when no prepared clip is ready.
+    bool playPrepared();
+    void dropPrepared();
+
     // Whole seconds of a player position in milliseconds, halves rounded up.
     static qint64 wholeSeconds(qint64 position);
     // Whether a dropped name may be a recording: not a directory, ending in mp4, mov or avi.
@@ -81,6 +94,10 @@ private:
     QMediaPlayer *rearPlayer() const;
     void applyShowMode(ShowMode mode);
     void handleResourceError(PlayerWidget *reporter, const QUrl &url, bool isRear);
+    void connectFront();
+    void connectRear();
+    PlayerWidget *createStandby(const QUrl &url, bool muted);
+    bool isFullScreen() const;
 
     PlayerWidget *mPlayerWgt = nullptr;
     PlayerWidget *mPlayerWgtRelate = nullptr;
@@ -91,4 +108,9 @@ private:
     QUrl mRearUrl;
     ShowMode mShowMode = FrontRear;
     QTimer mDelayStartTimer;
+    // The next clip, opened ahead in players of its own that stay hidden until they take over.
+    PlayerWidget *mNextWgt = nullptr;
+    PlayerWidget *mNextWgtRelate = nullptr;
+    PlaylistItem *mNextItem = nullptr;
+    QUrl mNextRearUrl;
 };

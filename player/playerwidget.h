@@ -17,6 +17,8 @@ public:
 
     // The manager drives every transport operation directly on this player.
     QMediaPlayer *mediaPlayer() { return &mPlayer; }
+    // Whether the surface has left its layout for a screen of its own.
+    bool isFullScreenMode() const { return mFullScreen; }
 
     // Geometry of the screen a widget is on, by the desktop's screen numbering.
     static QRect screenGeometryOf(const QWidget *widget);

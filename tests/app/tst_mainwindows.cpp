@@ -123,6 +123,9 @@ private slots:
     void exportsNameFilesNotFolders();
     void exportsWaitForTheAdding();
     void drivesThroughDemoDrive();
+    void nextClipTakesOverWithoutStopping();
+    void preparedNextClipIsLetGo_data();
+    void preparedNextClipIsLetGo();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
     void playlistColumnsShowTheirWholeTexts();
@@ -137,9 +140,12 @@ private:
     QString settingsFile() const;
     // A window with the demo drive in its playlist, and the playlist.
     PlaylistModel *openDrive(MainWindows *window) const;
+    // Writes a demo drive of two clips of the given length and its AVI pair; the folder or empty.
+    QString makeDrive(const QString &name, int clipSeconds) const;
 
     QTemporaryDir mDir;
     QString mDrive;
+    QString mLongerDrive; // clips longer than the lead of their next clip's opening
     QString mLongRecording; // made once, by the first test that needs it
 };
 
@@ -151,14 +157,23 @@ void TestMainWindows::initTestCase()
     QCoreApplication::setOrganizationName(QStringLiteral("Tamrix"));
     PlaybackTest::isolateSettings(mDir.filePath("shots"));
     Q_INIT_RESOURCE(velqor_translations);
-    mDrive = mDir.filePath("drive");
+    mDrive = makeDrive("drive", ClipSeconds);
+    QVERIFY(!mDrive.isEmpty());
+}
+
+QString TestMainWindows::makeDrive(const QString &name, int clipSeconds) const
+{
+    const QString folder = mDir.filePath(name);
     QProcess demo;
     demo.setProcessChannelMode(QProcess::MergedChannels);
     demo.start(QStringLiteral(VELQOR_DEMO),
-               {"--seconds", QString::number(ClipSeconds), "--clips", QString::number(Clips),
-                "--size", "160x120", "--fps", "10", mDrive});
-    QVERIFY(demo.waitForFinished(Patience * 4));
-    QVERIFY2(demo.exitCode() == 0, demo.readAll().constData());
+               {"--seconds", QString::number(clipSeconds), "--clips", QString::number(Clips),
+                "--size", "160x120", "--fps", "10", folder});
+    if (!demo.waitForFinished(Patience * 4) || demo.exitCode() != 0) {
+        qWarning() << "the demo drive was not written" << demo.readAll();
+        return QString();
+    }
+    return folder;
 }
 
 void TestMainWindows::init()
@@ -229,8 +244,12 @@ void TestMainWindows::drivesThroughDemoDrive()
     int shown = 0;
     int markers = 0;
     QStringList mismatches;
-    connect(area, &PlayAreaManager::positionChanged, this,
-            [&second](qint64 s) { second = int(s); });
+    // A clip's last report may reach this after the next clip, opened ahead, has taken over and
+    // reported its start: a report counts for the row it names only.
+    connect(area, &PlayAreaManager::positionChanged, this, [&second, area](qint64 s, int rowId) {
+        if (rowId == area->currentItem()->id)
+            second = int(s);
+    });
     connect(model, &PlaylistModel::gpsDataChanged, this, [&](int rowId, const GpsData &data) {
         if (panel->state() != QMediaPlayer::PlayingState || rowId != area->currentItem()->id)
             return;
@@ -268,7 +287,8 @@ void TestMainWindows::drivesThroughDemoDrive()
         QVERIFY(!model->rearFileUrl(model->item(id)).isEmpty());
     }
     QCOMPARE(area->currentItem(), model->item(0));
-    QCOMPARE(area->state(), QMediaPlayer::StoppedState);
+    // Loaded, at most paused on its first picture, but not playing before its samples are there.
+    QVERIFY(area->state() != QMediaPlayer::PlayingState);
     QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
     QCOMPARE(starts.value(0), QStringLiteral("0 after"));
     QTRY_VERIFY_WITH_TIMEOUT(second >= 1 && markers >= 3, Patience);
@@ -299,6 +319,121 @@ void TestMainWindows::drivesThroughDemoDrive()
     QCOMPARE(stored.value("mainwindowsRect").toRect(), window.geometry());
     QCOMPARE(stored.value("mainwindowsIsMaximize").toBool(), false);
     QCOMPARE(stored.value("mainwindowsScreenNumber").toInt(), 0);
+}
+
+// At the end of a clip the next one, opened ahead, plays on at once: the control bar never sees
+// the players stop between them, and the table and the track follow.
+void TestMainWindows::nextClipTakesOverWithoutStopping()
+{
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+    auto *table = part<QTableView>(window, "tbl_PlayListView");
+    PlaylistModel *model = openDrive(&window);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    QCOMPARE(area->currentItem(), model->item(0));
+    // The clips are shorter than the lead: the next one is opened as soon as the first plays.
+    QTRY_COMPARE_WITH_TIMEOUT(area->preparedItem(), model->item(1), Patience);
+
+    QList<QMediaPlayer::State> states;
+    QList<QPair<int, int>> reports; // row, second
+    // Gone before the lists: closing the window still reports.
+    QObject listener;
+    connect(area, &PlayAreaManager::stateChanged, &listener,
+            [&states](QMediaPlayer::State state) { states << state; });
+    connect(area, &PlayAreaManager::positionChanged, &listener,
+            [&reports](qint64 second, int rowId) {
+                reports.append({rowId, int(second)});
+            });
+    QTRY_COMPARE_WITH_TIMEOUT(area->currentItem(), model->item(1), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    QVERIFY2(!states.contains(QMediaPlayer::StoppedState), "the players stopped between clips");
+    QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 1);
+    QCOMPARE(area->media().request().url(), model->item(1)->url);
+    QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(reports.cbegin(), reports.cend(), [](auto r) { return r.first == 1; }),
+            Patience);
+    const auto firstOfNext = *std::find_if(reports.cbegin(), reports.cend(),
+                                           [](auto report) { return report.first == 1; });
+    QCOMPARE(firstOfNext.second, 0);
+    // And the one after is opened ahead in turn.
+    QTRY_COMPARE_WITH_TIMEOUT(area->preparedItem(), model->item(2), Patience);
+    window.close();
+}
+
+void TestMainWindows::preparedNextClipIsLetGo_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("seek back") << "seek back";
+    QTest::newRow("stop") << "stop";
+    QTest::newRow("another row opened") << "another row";
+    QTest::newRow("next file gone") << "file gone";
+}
+
+// A next clip opened ahead and not used is let go, and its row is then started the usual way.
+void TestMainWindows::preparedNextClipIsLetGo()
+{
+    QFETCH(QString, how);
+    constexpr int LongerSeconds = 7;
+    if (mLongerDrive.isEmpty())
+        mLongerDrive = makeDrive("longer", LongerSeconds);
+    QVERIFY(!mLongerDrive.isEmpty());
+    // A copy of its own, as one case removes a file.
+    QTemporaryDir copy;
+    for (const QFileInfo &file : QDir(mLongerDrive).entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), copy.filePath(file.fileName())));
+
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    window.openUrls({QUrl::fromLocalFile(copy.path())});
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    const auto players = [area] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return area->findChildren<PlayerWidget *>().size();
+    };
+    QCOMPARE(players(), 2);
+    if (how == "file gone")
+        QVERIFY(QFile::remove(model->item(1)->url.toLocalFile()));
+    area->seek(LongerSeconds - 3);
+    // A file that has gone fails as it opens, maybe before anyone looks.
+    if (how != "file gone")
+        QTRY_COMPARE_WITH_TIMEOUT(area->preparedItem(), model->item(1), Patience);
+
+    if (how == "seek back") {
+        area->seek(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!area->preparedItem(), Patience);
+        QCOMPARE(players(), 2);
+        // Near the end again it is opened anew, and used.
+        area->seek(LongerSeconds - 3);
+        QTRY_COMPARE_WITH_TIMEOUT(area->preparedItem(), model->item(1), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(area->currentItem(), model->item(1), Patience);
+    } else if (how == "stop") {
+        panel->stopPlayback();
+        QVERIFY(!area->preparedItem());
+        QCOMPARE(players(), 2);
+        QCOMPARE(panel->state(), QMediaPlayer::StoppedState);
+    } else if (how == "another row") {
+        window.onTableDoubleClicked(model->index(2, 0));
+        QVERIFY(!area->preparedItem());
+        QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+        QCOMPARE(area->currentItem(), model->item(2));
+        QCOMPARE(players(), 2);
+    } else {
+        // It fails as it opens, is let go, and its row starts the usual way at the boundary:
+        // there the missing file stops the players, as any missing recording does.
+        QTRY_VERIFY_WITH_TIMEOUT(!area->preparedItem(), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(area->currentItem(), model->item(1), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::StoppedState, Patience);
+        QCOMPARE(players(), 2);
+    }
+    window.close();
 }
 
 void TestMainWindows::mapSizeChangeRestartsPlayback()

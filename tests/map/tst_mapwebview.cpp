@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include <limits>
+
 #include <utility>
 
 namespace {
@@ -173,6 +174,8 @@ private slots:
     void centreAcrossLoads();
     void driveLineOncePerDriveAndEventClicks();
     void drawingWhileThePageLoads();
+    void wholeTrackAtOnce_data();
+    void wholeTrackAtOnce();
     void trackBeforeTilesArrive();
     void reloadWhileLoading_data();
     void reloadWhileLoading();
@@ -397,6 +400,43 @@ void TestMapWebView::driveLineOncePerDriveAndEventClicks()
     view.setDriveTrack({});
     QVERIFY(state().value("drive").toList().isEmpty());
     QVERIFY(state().value("events").toList().isEmpty());
+}
+
+void TestMapWebView::wholeTrackAtOnce_data()
+{
+    QTest::addColumn<bool>("pageLoaded");
+    QTest::addColumn<int>("badPoint"); // index of a point without finite coordinates, or -1
+    QTest::newRow("loaded page") << true << -1;
+    QTest::newRow("page still loading") << false << -1;
+    QTest::newRow("a point left out") << true << 4;
+}
+
+// A track handed over whole draws the same line as its points one by one.
+void TestMapWebView::wholeTrackAtOnce()
+{
+    QFETCH(bool, pageLoaded);
+    QFETCH(int, badPoint);
+    MapWebView view;
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    showView(view);
+    if (pageLoaded)
+        QVERIFY(waitForLoads(loads, 1));
+    QVector<MapPoint> points = drive().toVector();
+    QVariantList expectedTrack;
+    for (int i = 0; i < points.size(); ++i) {
+        if (i == badPoint) {
+            points[i].latitude = std::numeric_limits<double>::quiet_NaN();
+            QTest::ignoreMessage(QtWarningMsg,
+                                 "map point dropped, a coordinate is not a finite number");
+        } else {
+            expectedTrack.append(QVariant(asList(points.at(i))));
+        }
+    }
+    view.addPoints(points);
+    view.addPoints({}); // nothing to draw, nothing sent
+    if (!pageLoaded)
+        QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(pageState(view).track, expectedTrack);
 }
 
 void TestMapWebView::drawingWhileThePageLoads()

@@ -55,6 +55,10 @@ private slots:
     void screenshotCapturesBothRecordings();
     void dropKeepsOnlyRecordingFiles();
     void dragEnterAcceptsRecordings();
+    void preparedClipTakesOver_data();
+    void preparedClipTakesOver();
+    void preparedClipIsDropped_data();
+    void preparedClipIsDropped();
 
 private:
     // Loads the item (and the rear recording when given) the way the main window does.
@@ -63,6 +67,8 @@ private:
     PlayAreaManager *manager();
     PlayerWidget *frontWidget();
     PlayerWidget *rearWidget();
+    // The players that stay once those let go of have gone.
+    QList<PlayerWidget *> remainingPlayers();
     QMediaPlayer *front() { return frontWidget()->mediaPlayer(); }
     QMediaPlayer *rear() { return rearWidget() ? rearWidget()->mediaPlayer() : nullptr; }
 
@@ -73,6 +79,7 @@ private:
     QString mShotDir;
     PlayAreaManager *mManager = nullptr;
     PlaylistItem *mItem = nullptr;
+    PlaylistItem *mNext = nullptr;
 };
 
 void TestPlayAreaManager::initTestCase()
@@ -98,6 +105,9 @@ void TestPlayAreaManager::init()
     mItem = new PlaylistItem;
     mItem->id = 7;
     mItem->resolution = QSize(320, 240);
+    mNext = new PlaylistItem;
+    mNext->id = 8;
+    mNext->resolution = QSize(320, 240);
 }
 
 void TestPlayAreaManager::cleanup()
@@ -106,6 +116,8 @@ void TestPlayAreaManager::cleanup()
     mManager = nullptr;
     delete mItem;
     mItem = nullptr;
+    delete mNext;
+    mNext = nullptr;
     QDir(mShotDir).removeRecursively();
 }
 
@@ -150,13 +162,19 @@ bool TestPlayAreaManager::startBoth()
 
 PlayerWidget *TestPlayAreaManager::frontWidget()
 {
-    // The front player is created first and is never replaced.
+    // The front player is created first and is replaced only by a prepared clip.
     return manager()->findChildren<PlayerWidget *>().value(0);
 }
 
 PlayerWidget *TestPlayAreaManager::rearWidget()
 {
     return manager()->findChildren<PlayerWidget *>().value(1);
+}
+
+QList<PlayerWidget *> TestPlayAreaManager::remainingPlayers()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return manager()->findChildren<PlayerWidget *>();
 }
 
 #define START_BOTH_OR_SKIP() \
@@ -519,6 +537,126 @@ void TestPlayAreaManager::dragEnterAcceptsRecordings()
     accepted.ignore();
     QApplication::sendEvent(manager(), &accepted);
     QVERIFY(accepted.isAccepted());
+}
+
+void TestPlayAreaManager::preparedClipTakesOver_data()
+{
+    QTest::addColumn<QString>("frontFile");
+    QTest::addColumn<QString>("rearFile");
+    QTest::addColumn<QString>("nextFront");
+    QTest::addColumn<QString>("nextRear");
+    QTest::newRow("one player to one") << mFront << QString() << mShort << QString();
+    QTest::newRow("two players to two") << mShort << mRear << mFront << mRear;
+    QTest::newRow("one player to two") << mShort << QString() << mFront << mRear;
+    QTest::newRow("two players to one") << mFront << mRear << mShort << QString();
+}
+
+void TestPlayAreaManager::preparedClipTakesOver()
+{
+    QFETCH(QString, frontFile);
+    QFETCH(QString, rearFile);
+    QFETCH(QString, nextFront);
+    QFETCH(QString, nextRear);
+    load(frontFile, rearFile);
+    START_BOTH_OR_SKIP();
+    mNext->url = QUrl::fromLocalFile(nextFront);
+    const QUrl nextRearUrl = nextRear.isEmpty() ? QUrl() : QUrl::fromLocalFile(nextRear);
+    QVERIFY(manager()->prepareNext(mNext, nextRearUrl));
+    QCOMPARE(manager()->preparedItem(), mNext);
+    // Opened ahead, but neither shown nor playing, and the current clip plays on untouched.
+    QTRY_VERIFY_WITH_TIMEOUT(manager()->isPreparedReady(), kTimeout);
+    const int players = (rearFile.isEmpty() ? 1 : 2) + (nextRear.isEmpty() ? 1 : 2);
+    QCOMPARE(remainingPlayers().size(), players);
+    for (PlayerWidget *player : remainingPlayers().mid(rearFile.isEmpty() ? 1 : 2)) {
+        QVERIFY(!player->isVisible());
+        QCOMPARE(player->mediaPlayer()->state(), QMediaPlayer::PausedState);
+    }
+    QCOMPARE(manager()->media().request().url(), mItem->url);
+    QVERIFY(isPlaying(front()));
+
+    manager()->setVolume(30); // after the preparation: the new players must take it too
+    QList<QMediaPlayer::State> states;
+    connect(manager(), &PlayAreaManager::stateChanged, this,
+            [&states](QMediaPlayer::State state) { states << state; });
+    QSignalSpy positions(manager(), &PlayAreaManager::positionChanged);
+    QSignalSpy durations(manager(), &PlayAreaManager::durationChanged);
+    QVERIFY(manager()->playPrepared());
+    QCOMPARE(manager()->currentItem(), mNext);
+    QCOMPARE(manager()->media().request().url(), mNext->url);
+    QVERIFY(!manager()->preparedItem());
+    QVERIFY(!manager()->playPrepared()); // nothing left to take over
+    QCOMPARE(durations.count(), 1);
+    QCOMPARE(durations.first().first().toLongLong(), nextFront == mShort ? 3000 : 10000);
+
+    // The old players go; the new ones play from the start, the rear muted.
+    const QList<PlayerWidget *> now = remainingPlayers();
+    QCOMPARE(now.size(), nextRear.isEmpty() ? 1 : 2);
+    QTRY_VERIFY_WITH_TIMEOUT(isPlaying(front()), kTimeout);
+    QVERIFY(frontWidget()->isVisible());
+    QCOMPARE(front()->volume(), 30);
+    QVERIFY(!front()->isMuted());
+    if (!nextRear.isEmpty()) {
+        QVERIFY(rear()->isMuted());
+        // The display mode stays: one player made it the front view.
+        QCOMPARE(rearWidget()->isVisible(), !rearFile.isEmpty());
+        QCOMPARE(rear()->media().request().url(), nextRearUrl);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!positions.isEmpty(), kTimeout);
+    QCOMPARE(positions.first().at(1).toInt(), mNext->id);
+    QVERIFY(positions.first().at(0).toLongLong() <= 1);
+    // Only the new front player is heard from: playing, and never a stop between the clips.
+    QVERIFY(!states.contains(QMediaPlayer::StoppedState));
+}
+
+void TestPlayAreaManager::preparedClipIsDropped_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("stop") << "stop";
+    QTest::newRow("dropped") << "drop";
+    QTest::newRow("another clip prepared") << "another";
+    QTest::newRow("next file missing") << "missing";
+    QTest::newRow("full screen") << "full screen";
+}
+
+void TestPlayAreaManager::preparedClipIsDropped()
+{
+    QFETCH(QString, how);
+    load(mFront, mRear);
+    START_BOTH_OR_SKIP();
+    mNext->url = QUrl::fromLocalFile(how == "missing" ? mTemp.filePath("never written F.mp4")
+                                                      : mShort);
+    if (how == "full screen") {
+        QTest::mouseDClick(frontWidget(), Qt::LeftButton);
+        QVERIFY(!manager()->prepareNext(mNext, QUrl()));
+        QVERIFY(!manager()->preparedItem());
+        QTest::mouseDClick(frontWidget(), Qt::LeftButton);
+        QCOMPARE(remainingPlayers().size(), 2);
+        return;
+    }
+    QVERIFY(manager()->prepareNext(mNext, QUrl::fromLocalFile(mRear)));
+    if (how == "stop") {
+        manager()->stop();
+    } else if (how == "drop") {
+        manager()->dropPrepared();
+    } else if (how == "another") {
+        PlaylistItem other;
+        other.url = QUrl::fromLocalFile(mFront);
+        QVERIFY(manager()->prepareNext(&other, QUrl()));
+        QCOMPARE(manager()->preparedItem(), &other);
+        QCOMPARE(remainingPlayers().size(), 3);
+        manager()->dropPrepared();
+    } else {
+        // Its players report the failure themselves: the clip is let go without a word to the
+        // current ones, which play on.
+        QTRY_VERIFY_WITH_TIMEOUT(!manager()->preparedItem(), kTimeout);
+        QVERIFY(isPlaying(front()));
+    }
+    QVERIFY(!manager()->preparedItem());
+    QVERIFY(!manager()->isPreparedReady());
+    QVERIFY(!manager()->playPrepared());
+    QCOMPARE(manager()->currentItem(), mItem);
+    QCOMPARE(manager()->media().request().url(), mItem->url);
+    QCOMPARE(remainingPlayers().size(), 2);
 }
 
 QTEST_MAIN(TestPlayAreaManager)
