@@ -1,5 +1,4 @@
-// One moment of a recording worth a look: a harsh manoeuvre or an impact, from the G-sensor and
-// speed.
+// One moment of a recording worth a look: a harsh manoeuvre or an impact.
 #pragma once
 
 #include <QByteArray>

@@ -98,7 +98,8 @@ QVector<Second> secondsOf(const QVector<GpsData> &samples)
             continue; // a padding copy
         Second &second = seconds[i];
         second.g = {sample.gsensorX, sample.gsensorY, sample.gsensorZ};
-        second.reading = norm(second.g) >= MinReadingG;
+        const double magnitude = norm(second.g);
+        second.reading = magnitude >= MinReadingG && magnitude <= MaxReadingG; // false for NaN
         second.fix = sample.fixFlag != 0 && (sample.latitude != 0.0 || sample.longitude != 0.0);
         if (second.fix) {
             second.speed = sample.speed;
@@ -107,9 +108,12 @@ QVector<Second> secondsOf(const QVector<GpsData> &samples)
         }
     }
     for (int i = 1; i < seconds.size(); ++i) {
-        if (seconds.at(i).fix && seconds.at(i - 1).fix)
-            seconds[i].gpsLongitudinal
-                    = (seconds.at(i).speed - seconds.at(i - 1).speed) / 3.6 / StandardGravity;
+        if (!seconds.at(i).fix || !seconds.at(i - 1).fix)
+            continue;
+        const double change
+                = (seconds.at(i).speed - seconds.at(i - 1).speed) / 3.6 / StandardGravity;
+        if (qAbs(change) <= MaxVehicleG)
+            seconds[i].gpsLongitudinal = change;
     }
     for (int i = 1; i + 1 < seconds.size(); ++i) {
         const double before = courseBetween(seconds.at(i - 1), seconds.at(i));
@@ -119,8 +123,11 @@ QVector<Second> secondsOf(const QVector<GpsData> &samples)
         double turn = after - before;
         turn -= 360.0 * std::round(turn / 360.0);
         Second &second = seconds[i];
-        second.turn = turn;
-        second.gpsLateral = -second.speed / 3.6 * qDegreesToRadians(turn) / StandardGravity;
+        const double lateral = -second.speed / 3.6 * qDegreesToRadians(turn) / StandardGravity;
+        if (qAbs(lateral) <= MaxVehicleG) {
+            second.turn = turn;
+            second.gpsLateral = lateral;
+        }
     }
     return seconds;
 }

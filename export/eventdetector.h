@@ -11,7 +11,8 @@
 //
 // Input: one sample per second. A sample whose index does not grow is the parsing thread's
 // padding copy of the one before and carries no data; a G reading below MinReadingG in magnitude
-// is none either (gravity alone reads 1 g: the sensor failed or was not written).
+// is none either (gravity alone reads 1 g: the sensor failed or was not written), nor is one
+// above MaxReadingG or not finite (beyond any dash camera's sensor range: a corrupt record).
 // Speed and position count only where the fix flag is set and the position is not 0, 0.
 //
 // Mounting (once per drive). The camera's axes are unknown, so gravity and the forward axis are
@@ -39,6 +40,9 @@
 // lateral along left, vertical along up. The GPS gives the same two horizontal quantities where
 // there is a fix: longitudinal from the change of speed over the second before, lateral from the
 // speed and the turn of the course between consecutive positions (at least MinStraightKmh).
+// Either one above MaxVehicleG in magnitude is no data (and such a second's turn is unknown): no
+// car brakes, speeds up or corners that hard, so one of the fixes went wrong, and one bad reading
+// must not spoil the mounting or the rule for the whole drive.
 // - A hill tilts gravity into the longitudinal reading (a 10 % grade by about 0.1 g) and road
 //   camber into the lateral one; they change slowly, so each is taken out as the median, over
 //   BiasWindowSeconds either side, of the G component less its GPS counterpart (the component
@@ -68,6 +72,7 @@
 namespace EventDetector {
 
 constexpr double MinReadingG = 0.3;
+constexpr double MaxReadingG = 16.0;
 constexpr double GravityBandG = 0.15;
 constexpr double SteadyKmhPerSecond = 3.0;
 constexpr double GravityOutlierG = 0.08;
@@ -79,6 +84,7 @@ constexpr double MinRegressionSlope = 0.4;
 constexpr double RegressionOutlierG = 0.25;
 constexpr int BiasWindowSeconds = 10;
 constexpr double HarshG = 0.38;
+constexpr double MaxVehicleG = 1.0;
 constexpr double GpsAgreement = 0.85;
 constexpr double JoltG = 0.5;
 constexpr double HarshNoFixG = 0.5;

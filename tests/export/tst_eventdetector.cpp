@@ -6,6 +6,8 @@
 #include <QtMath>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 constexpr double KmhPerG = 9.80665 * 3.6;
@@ -86,6 +88,17 @@ QString described(const DrivingEvent &event)
             .arg(event.peak);
 }
 
+// A drive's events, each after its clip's index.
+QStringList described(const QVector<QVector<DrivingEvent>> &found)
+{
+    QStringList events;
+    for (int clip = 0; clip < found.size(); ++clip) {
+        for (const DrivingEvent &event : found.at(clip))
+            events << QString::number(clip) + QLatin1Char(' ') + described(event);
+    }
+    return events;
+}
+
 } // namespace
 
 class TestEventDetector : public QObject
@@ -104,6 +117,8 @@ private slots:
     void rule();
     void eventFields();
     void demoRouteHasItsThreeEvents();
+    void badReadingIsNoData_data();
+    void badReadingIsNoData();
     void labelledDrives();
 };
 
@@ -299,14 +314,59 @@ void TestEventDetector::demoRouteHasItsThreeEvents()
 {
     const auto found = EventDetector::detectDrive(
             clipsOf(decodedSamples(Drive::demoRoute(300).records()), 60));
-    QStringList events;
-    for (int clip = 0; clip < found.size(); ++clip) {
-        for (const DrivingEvent &event : found.at(clip))
-            events << QString::number(clip) + QLatin1Char(' ') + described(event);
-    }
     const QStringList expected = {"0 cornering 17-20 peak 20", "2 braking 18-19 peak 19",
                                   "3 impact minor 40-40 peak 40"};
-    QCOMPARE(events, expected);
+    QCOMPARE(described(found), expected);
+}
+
+// One corrupt second of the demo drive, G or speed, changes none of its events beyond losing
+// that second: the mounting is measured over the whole drive, and a single bad reading must not
+// turn it or make an event.
+void TestEventDetector::badReadingIsNoData_data()
+{
+    QTest::addColumn<int>("at"); // the second of the drive
+    QTest::addColumn<int>("axis"); // of the G reading spoiled; -1: the speed instead
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("withSensor"); // false: a camera without G-sensor
+    const double infinity = std::numeric_limits<double>::infinity();
+    for (int axis = 0; axis < 3; ++axis) {
+        const QByteArray name = "G axis " + QByteArray::number(axis);
+        QTest::newRow(name + ": 1e30, quiet") << 40 << axis << 1e30 << true;
+        QTest::newRow(name + ": 1e30, in a turn") << 20 << axis << 1e30 << true;
+        QTest::newRow(name + ": 20 g") << 40 << axis << 20.0 << true;
+        QTest::newRow(name + ": infinite") << 40 << axis << infinity << true;
+        QTest::newRow(name + ": minus infinite") << 40 << axis << -infinity << true;
+        QTest::newRow(name + ": not a number") << 40 << axis << double(qQNaN()) << true;
+    }
+    for (const bool withSensor : {true, false}) {
+        const QByteArray camera = withSensor ? "" : ", no G-sensor";
+        QTest::newRow("999 km/h" + camera) << 150 << -1 << 999.0 << withSensor;
+        QTest::newRow("120 km/h" + camera) << 150 << -1 << 120.0 << withSensor;
+        QTest::newRow("80 km/h" + camera) << 150 << -1 << 80.0 << withSensor;
+    }
+}
+
+void TestEventDetector::badReadingIsNoData()
+{
+    QFETCH(int, at);
+    QFETCH(int, axis);
+    QFETCH(double, value);
+    QFETCH(bool, withSensor);
+    QVector<GpsData> samples = decodedSamples(Drive::demoRoute(300).records());
+    if (!withSensor) {
+        for (GpsData &sample : samples)
+            sample.gsensorX = sample.gsensorY = sample.gsensorZ = 0.0f;
+    }
+    // A bad G reading counts as none at all (all zero): so a turn loses that second, no more.
+    if (axis >= 0)
+        samples[at].gsensorX = samples[at].gsensorY = samples[at].gsensorZ = 0.0f;
+    const QStringList expected = described(EventDetector::detectDrive(clipsOf(samples, 60)));
+    float *g[] = {&samples[at].gsensorX, &samples[at].gsensorY, &samples[at].gsensorZ};
+    if (axis >= 0)
+        *g[axis] = float(value);
+    else
+        samples[at].speed = int(value);
+    QCOMPARE(described(EventDetector::detectDrive(clipsOf(samples, 60))), expected);
 }
 
 void TestEventDetector::labelledDrives()
