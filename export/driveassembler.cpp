@@ -49,7 +49,7 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
 
     Track track{name, {}};
     bool timed = false; // a sample so far had a readable time
-    qint64 last = 0; // the latest readable time
+    qint64 last = 0; // the latest readable time: its second, and so the drive, ends at last + 1
     for (const Ordered &entry : qAsConst(order)) {
         const ExtractedRecording &recording = *entry.recording;
         ExtractedRecording part;
@@ -68,7 +68,7 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
             qint64 reading;
             const bool readable = CameraClock::reading(sample, &reading);
             if (track.segments.isEmpty()
-                || (readable && timed && !Drives::continues(last, reading))) {
+                || (readable && timed && !Drives::continues(last + 1, reading))) {
                 closePart();
                 track.segments.append(TrackSegment());
             }

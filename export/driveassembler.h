@@ -21,7 +21,8 @@ namespace DriveAssembler {
 // their first readable camera time (unreadable ones last, by file name). Samples keep their
 // recording's order; a sample whose index does not grow is the parsing thread's padding copy
 // of the one before and is left out. A new segment starts where a readable time does not
-// continue the drive (Drives::continues); samples without one never split a segment.
+// continue the drive from the end of the latest reading's second (Drives::continues, the rule
+// the playlist's drives follow); samples without one never split a segment.
 Track assemble(const QString &name, const QVector<DriveRecording> &recordings);
 
 } // namespace DriveAssembler

@@ -4,6 +4,7 @@
 #include "cameraclock.h"
 #include "fieldformat.h"
 
+#include <QFileInfo>
 #include <QtMath>
 
 #include <algorithm>
@@ -27,20 +28,35 @@ double greatCircleMetres(const GpsData &a, const GpsData &b)
     return 2 * EarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
-// Calls visit with each sample that holds a position, in drive order; the parsing thread's
-// padding copies (an index that does not grow) hold no reading of their own.
-template<typename Visit>
-void forEachFix(const QVector<QVector<GpsData>> &clipSamples, Visit visit)
+struct Fix
 {
+    const GpsData *sample;
+    qint64 second; // on the clips laid end to end, a sample a second
+};
+
+// The samples that hold a position, in drive order; the parsing thread's padding copies (an
+// index that does not grow) hold no reading of their own.
+QVector<Fix> fixesOf(const QVector<QVector<GpsData>> &clipSamples)
+{
+    QVector<Fix> fixes;
+    qint64 offset = 0;
     for (const QVector<GpsData> &samples : clipSamples) {
         for (int i = 0; i < samples.size(); ++i) {
             const GpsData &sample = samples.at(i);
             if (i > 0 && sample.index <= samples.at(i - 1).index)
                 continue;
             if (FieldFormat::isTrackPoint(sample))
-                visit(sample);
+                fixes.append({&sample, offset + i});
         }
+        offset += samples.size();
     }
+    return fixes;
+}
+
+bool speedFollows(const Fix &from, const Fix &to)
+{
+    return std::abs(to.sample->speed - from.sample->speed)
+           <= MaxKmhPerSecond * double(to.second - from.second);
 }
 
 } // namespace
@@ -70,6 +86,16 @@ qint64 clockSeconds(const QDateTime &localTime)
     return localTime.isValid() ? localTime.toSecsSinceEpoch() + localTime.offsetFromUtc() : 0;
 }
 
+qint64 fileTime(const QFileInfo &file)
+{
+    return clockSeconds(file.lastModified());
+}
+
+int lengthOf(int headerSeconds, int sampleCount)
+{
+    return headerSeconds > 0 ? headerSeconds : std::max(0, sampleCount);
+}
+
 QVector<QVector<int>> group(const QVector<DriveClip> &clips)
 {
     QVector<int> order(clips.size());
@@ -97,13 +123,20 @@ DriveSummary summarize(const QVector<QVector<GpsData>> &clipSamples,
     DriveSummary summary;
     for (int seconds : clipSeconds)
         summary.seconds += std::max(0, seconds);
-    const GpsData *previous = nullptr;
-    forEachFix(clipSamples, [&](const GpsData &sample) {
-        if (previous)
-            summary.metres += greatCircleMetres(*previous, sample);
-        previous = &sample;
-        summary.topKmh = std::max(summary.topKmh, int(sample.speed));
-    });
+    const QVector<Fix> fixes = fixesOf(clipSamples);
+    for (int k = 0; k < fixes.size(); ++k) {
+        const Fix &fix = fixes.at(k);
+        if (k > 0) {
+            const Fix &before = fixes.at(k - 1);
+            const double metres = greatCircleMetres(*before.sample, *fix.sample);
+            if (metres <= MaxKmh / 3.6 * double(fix.second - before.second))
+                summary.metres += metres;
+        }
+        const bool alone = fixes.size() == 1;
+        if (alone || (k > 0 && speedFollows(fixes.at(k - 1), fix))
+            || (k + 1 < fixes.size() && speedFollows(fix, fixes.at(k + 1))))
+            summary.topKmh = std::max(summary.topKmh, int(fix.sample->speed));
+    }
     if (summary.seconds > 0)
         summary.averageKmh = summary.metres / double(summary.seconds) * 3.6;
     return summary;
@@ -112,9 +145,8 @@ DriveSummary summarize(const QVector<QVector<GpsData>> &clipSamples,
 QVector<QPointF> track(const QVector<QVector<GpsData>> &clipSamples, int maxPoints)
 {
     QVector<QPointF> all;
-    forEachFix(clipSamples, [&all](const GpsData &sample) {
-        all.append(QPointF(sample.longitude, sample.latitude));
-    });
+    for (const Fix &fix : fixesOf(clipSamples))
+        all.append(QPointF(fix.sample->longitude, fix.sample->latitude));
     if (maxPoints < 2 || all.size() <= maxPoints)
         return maxPoints < 1 ? QVector<QPointF>() : all.mid(0, maxPoints);
     // Every stride-th point, and the last, whatever the stride leaves before it.

@@ -7,6 +7,8 @@
 #include <QPointF>
 #include <QVector>
 
+class QFileInfo;
+
 struct DriveClip
 {
     // Camera-clock seconds (CameraClock::reading) of the first readable sample, or the file's
@@ -27,8 +29,17 @@ namespace Drives {
 
 // A camera that was off longer than this ended one drive; the next reading starts another.
 constexpr qint64 GapSeconds = 5 * 60;
+// A fix the car cannot have come to from the one before is the receiver's glitch: it neither
+// sets the top speed nor adds distance. A speed reading counts for the top only when it is
+// within MaxKmhPerSecond (about 1 g: no car brakes or speeds up harder) per second of the fix
+// before or after it in its clip, so a lone spike is left out; a step between consecutive fixes
+// counts for the distance only when it needs at most MaxKmh. The seconds between two fixes are
+// counted along the clips as if each followed the other at once.
+constexpr double MaxKmhPerSecond = 36.0;
+constexpr double MaxKmh = 300.0;
 
-// Whether a reading at next continues a drive whose latest reading was at last.
+// Whether a drive whose time ran to last (a clip's end; a reading's second ends at reading + 1)
+// goes on with a clip or reading starting at next.
 bool continues(qint64 last, qint64 next);
 
 // A recording's clip: from its first readable camera time, counted back to its first second,
@@ -37,6 +48,12 @@ DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackSt
 // A local time on the scale of the camera clock's readings: cameras count local time as if it
 // were UTC. 0 for an invalid time.
 qint64 clockSeconds(const QDateTime &localTime);
+// The time that places a recording without readable samples, on the camera clock's scale: its
+// file's modification time, which the camera sets as it writes and a copy usually keeps (the
+// creation and status change times are those of the copy).
+qint64 fileTime(const QFileInfo &file);
+// A recording's length in seconds: its header's, or one a sample where the header gives none.
+int lengthOf(int headerSeconds, int sampleCount);
 
 // Clip indexes grouped into drives, each drive in time order (ties: lower index first), drives
 // in order of their first clip. A clip continues a drive from the latest end of its clips, so

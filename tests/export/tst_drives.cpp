@@ -1,4 +1,5 @@
 // The drive rule at its gap boundary, the grouping of clips into drives, and a drive's figures.
+#include <export/driveassembler.h>
 #include <export/drives.h>
 
 #include <QtTest>
@@ -37,6 +38,18 @@ void setReading(GpsData *sample, const char *text)
     qstrncpy(sample->dateTime, text, sizeof sample->dateTime);
 }
 
+// A minute with a reading a second from start on.
+QVector<GpsData> minute(const QDateTime &start)
+{
+    QVector<GpsData> samples;
+    for (int i = 0; i < 60; ++i) {
+        samples.append(sample(i, i * 1e-4, 40));
+        setReading(&samples.last(),
+                   start.addSecs(i).toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1());
+    }
+    return samples;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Clips)
@@ -50,7 +63,11 @@ private slots:
     void continues();
     void group_data();
     void group();
+    void sameBoundaryForDrivesAndSegments_data();
+    void sameBoundaryForDrivesAndSegments();
     void summarize();
+    void implausibleFixes_data();
+    void implausibleFixes();
     void clipOf_data();
     void clipOf();
     void track_data();
@@ -106,17 +123,49 @@ void TestDrives::group()
     QCOMPARE(layout(Drives::group(clips)), expected);
 }
 
-// Along the equator a thousandth of a degree of longitude is 111.195 m on the mean sphere.
+// The playlist's drives and velqor-extract --events group clips, the export splits a track into
+// segments: both must end a drive at the same gap, from the end of one minute's last second.
+void TestDrives::sameBoundaryForDrivesAndSegments_data()
+{
+    QTest::addColumn<int>("gap"); // seconds from the first minute's end to the second's start
+    QTest::addColumn<int>("drives");
+    QTest::newRow("298 s") << 298 << 1;
+    QTest::newRow("299 s") << 299 << 1;
+    QTest::newRow("300 s") << 300 << 1;
+    QTest::newRow("301 s") << 301 << 2;
+    QTest::newRow("302 s") << 302 << 2;
+}
+
+void TestDrives::sameBoundaryForDrivesAndSegments()
+{
+    QFETCH(int, gap);
+    QFETCH(int, drives);
+    const QDateTime noon(QDate(2020, 1, 1), QTime(12, 0), Qt::UTC);
+    QVector<DriveRecording> recordings;
+    QVector<DriveClip> clips;
+    for (const QDateTime &start : {noon, noon.addSecs(60 + gap)}) {
+        DriveRecording recording;
+        recording.recording.file = start.toString(QStringLiteral("hhmmss'F.MP4'"));
+        recording.recording.samples = minute(start);
+        recordings.append(recording);
+        clips.append(Drives::clipOf(recording.recording.samples, 60, 0));
+    }
+    QCOMPARE(Drives::group(clips).size(), drives);
+    QCOMPARE(DriveAssembler::assemble(QStringLiteral("drive"), recordings).segments.size(), drives);
+}
+
+// Along the equator a ten-thousandth of a degree of longitude is 11.1195 m on the mean sphere.
 void TestDrives::summarize()
 {
-    const QVector<GpsData> first{sample(0, 0.000, 40), sample(1, 0.001, 50), sample(2, 0.002, 60)};
+    const QVector<GpsData> first{sample(0, 0.0000, 40), sample(1, 0.0001, 50),
+                                 sample(2, 0.0002, 60)};
     // A padding copy somewhere else and faster, a second without fix, then two more fixes.
-    const QVector<GpsData> second{sample(0, 0.003, 70), sample(0, 0.5, 120),
-                                  sample(1, 0.9, 130, false), sample(2, 0.004, 65)};
+    const QVector<GpsData> second{sample(0, 0.0003, 70), sample(0, 0.5, 120),
+                                  sample(1, 0.9, 130, false), sample(2, 0.0004, 65)};
     const DriveSummary summary = Drives::summarize({first, second}, {60, 30});
     QCOMPARE(summary.seconds, qint64(90));
-    QVERIFY2(qAbs(summary.metres - 444.780) < 0.01, qPrintable(QString::number(summary.metres)));
-    QVERIFY2(qAbs(summary.averageKmh - 17.791) < 0.001,
+    QVERIFY2(qAbs(summary.metres - 44.4780) < 0.001, qPrintable(QString::number(summary.metres)));
+    QVERIFY2(qAbs(summary.averageKmh - 1.7791) < 0.0001,
              qPrintable(QString::number(summary.averageKmh)));
     QCOMPARE(summary.topKmh, 70);
 
@@ -124,6 +173,48 @@ void TestDrives::summarize()
     QCOMPARE(empty.seconds, qint64(0));
     QCOMPARE(empty.metres, 0.0);
     QCOMPARE(empty.averageKmh, 0.0);
+}
+
+// Ten seconds at 40 km/h (11.1195 m a second) with one fix spoiled: a glitch of the receiver
+// neither sets the top speed nor adds distance, what a car can do still counts.
+void TestDrives::implausibleFixes_data()
+{
+    QTest::addColumn<int>("at"); // the spoiled fix; -1 for none
+    QTest::addColumn<int>("speed"); // its speed
+    QTest::addColumn<double>("shift"); // degrees of longitude it is moved by
+    QTest::addColumn<bool>("stays"); // the fixes after it stay moved
+    QTest::addColumn<int>("topKmh");
+    QTest::addColumn<double>("metres");
+    QTest::newRow("clean") << -1 << 40 << 0.0 << false << 40 << 100.076;
+    QTest::newRow("a speed spike") << 5 << 999 << 0.0 << false << 40 << 100.076;
+    QTest::newRow("a speed spike at the first fix") << 0 << 200 << 0.0 << false << 40 << 100.076;
+    QTest::newRow("a speed spike at the last fix") << 9 << 200 << 0.0 << false << 40 << 100.076;
+    QTest::newRow("30 km/h more in a second") << 5 << 70 << 0.0 << false << 70 << 100.076;
+    // Out and back: both steps go, and the two seconds between are not counted.
+    QTest::newRow("a position jump") << 5 << 40 << 0.01 << false << 40 << 77.837;
+    QTest::newRow("a jump to where the rest goes on") << 5 << 40 << 0.01 << true << 40 << 88.956;
+    // At most 300 km/h: 83.3 m in a second.
+    QTest::newRow("82 m in a second") << 5 << 40 << 0.00064 << true << 40 << 171.240;
+    QTest::newRow("85 m in a second") << 5 << 40 << 0.00066 << true << 40 << 88.956;
+}
+
+void TestDrives::implausibleFixes()
+{
+    QFETCH(int, at);
+    QFETCH(int, speed);
+    QFETCH(double, shift);
+    QFETCH(bool, stays);
+    QFETCH(int, topKmh);
+    QFETCH(double, metres);
+    QVector<GpsData> samples;
+    for (int i = 0; i < 10; ++i) {
+        const bool moved = i == at || (stays && at >= 0 && i > at);
+        samples.append(sample(i, i * 1e-4 + (moved ? shift : 0.0), i == at ? speed : 40));
+    }
+    // Half of the drive in a clip of its own: the rule holds across the clips.
+    const DriveSummary summary = Drives::summarize({samples.mid(0, 4), samples.mid(4)}, {4, 6});
+    QCOMPARE(summary.topKmh, topKmh);
+    QVERIFY2(qAbs(summary.metres - metres) < 0.001, qPrintable(QString::number(summary.metres)));
 }
 
 void TestDrives::clipOf_data()

@@ -267,10 +267,12 @@ void TestExport::segmentsSplitOnlyAtLongPauses_data()
     QTest::addColumn<int>("jump"); // seconds from the third reading to the fourth
     QTest::addColumn<bool>("unreadableBetween"); // a sample without a time stands between them
     QTest::addColumn<int>("segments");
-    QTest::newRow("five minutes") << 300 << false << 1;
-    QTest::newRow("five minutes and a second") << 301 << false << 2;
+    // A reading's second ends a second after it: the gap counts from there.
+    QTest::newRow("readings five minutes apart") << 300 << false << 1;
+    QTest::newRow("readings 301 s apart: a gap of five minutes") << 301 << false << 1;
+    QTest::newRow("a gap of five minutes and a second") << 302 << false << 2;
     QTest::newRow("clock set back") << -301 << false << 2;
-    QTest::newRow("across a sample without time") << 301 << true << 2;
+    QTest::newRow("across a sample without time") << 302 << true << 2;
     QTest::newRow("short, across a sample without time") << 2 << true << 1;
 }
 
