@@ -105,11 +105,10 @@ QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recording
         QVector<DriveClip> clips;
         for (int i : camera) {
             const ExtractedRecording &recording = recordings.at(i);
-            const int seconds = recording.info.duration > 0 ? recording.info.duration
-                                                            : recording.samples.size();
-            clips.append(
-                    Drives::clipOf(recording.samples, seconds,
-                                   Drives::clockSeconds(QFileInfo(recording.file).lastModified())));
+            clips.append(Drives::clipOf(
+                    recording.samples,
+                    Drives::lengthOf(recording.info.duration, recording.samples.size()),
+                    Drives::fileTime(QFileInfo(recording.file))));
         }
         for (const QVector<int> &drive : Drives::group(clips)) {
             QVector<QVector<GpsData>> samples;

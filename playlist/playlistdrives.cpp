@@ -4,7 +4,30 @@
 #include "export/eventdetector.h"
 #include "playlistmodel.h"
 
+#include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <cstring>
+
+namespace {
+
+bool sameSample(const GpsData &a, const GpsData &b)
+{
+    return a.index == b.index && std::memcmp(a.dateTime, b.dateTime, sizeof a.dateTime) == 0
+           && std::memcmp(a.auxText, b.auxText, sizeof a.auxText) == 0 && a.fixFlag == b.fixFlag
+           && a.latitudeRef == b.latitudeRef && a.latitude == b.latitude
+           && a.longitudeRef == b.longitudeRef && a.longitude == b.longitude
+           && a.auxValue == b.auxValue && a.speed == b.speed && a.gsensorX == b.gsensorX
+           && a.gsensorY == b.gsensorY && a.gsensorZ == b.gsensorZ && a.heading == b.heading;
+}
+
+bool sameSamples(const QVector<GpsData> &held, const QList<GpsData> &delivered)
+{
+    return held.size() == delivered.size()
+           && std::equal(held.begin(), held.end(), delivered.begin(), sameSample);
+}
+
+} // namespace
 
 PlaylistDrives::PlaylistDrives(PlaylistModel *model, QObject *parent)
     : QObject(parent)
@@ -12,10 +35,9 @@ PlaylistDrives::PlaylistDrives(PlaylistModel *model, QObject *parent)
 {
     mDebounce.setSingleShot(true);
     mDebounce.setInterval(DebounceMs);
+    // A computation still running is stale by now: its end starts the next one.
     connect(&mDebounce, &QTimer::timeout, this, [this] {
-        if (mWatcher.isRunning())
-            mStale = true;
-        else
+        if (!mWatcher.isRunning())
             startComputation();
     });
     connect(&mWatcher, &QFutureWatcherBase::finished, this, &PlaylistDrives::onComputed);
@@ -46,7 +68,7 @@ void PlaylistDrives::onRowsInserted(int first, int last)
         const PlaylistItem *row = mModel->item(id);
         if (!row)
             continue;
-        mRows[id].url = row->url;
+        setFile(&mRows[id], row->url);
         // The file information comes once the thread has walked the file; its samples are then
         // being read, and a request is answered once they all are.
         connect(row->parser, &VideoParser::videoInfoChanged, this,
@@ -68,10 +90,10 @@ void PlaylistDrives::onDataChanged(int first, int last)
         if (state->url != row->url) {
             // Another file took the row over: what was known belongs to the old one.
             *state = RowState();
-            state->url = row->url;
-            mDebounce.start();
+            setFile(&*state, row->url);
+            inputsChanged();
         } else if (state->hasSamples) {
-            mDebounce.start();
+            inputsChanged();
         }
     }
 }
@@ -95,15 +117,35 @@ void PlaylistDrives::onSamples(int rowId, const QList<GpsData> &samples)
     const auto state = mRows.find(rowId);
     if (state == mRows.end())
         return;
-    // The window asks for the current row's list too: whichever comes last is as good.
+    // The window asks for the current row's list too, on every start of the row: the same list
+    // again changes nothing.
+    if (state->hasSamples && sameSamples(state->samples, samples))
+        return;
     state->samples = QVector<GpsData>::fromList(samples);
     state->hasSamples = true;
-    mDebounce.start();
+    inputsChanged();
 }
 
 void PlaylistDrives::onModelReset()
 {
     mRows.clear();
+    inputsChanged();
+}
+
+void PlaylistDrives::setFile(RowState *state, const QUrl &url)
+{
+    state->url = url;
+    state->fileTime = Drives::fileTime(QFileInfo(url.toLocalFile()));
+}
+
+void PlaylistDrives::inputsChanged()
+{
+    // Whatever is computing now, or has finished without its result delivered yet, works on the
+    // old inputs: its result must not land, not even in the moment before the next one starts.
+    // Told to stop, it frees its thread sooner.
+    mStale = true;
+    if (mCancelled)
+        *mCancelled = true;
     mDebounce.start();
 }
 
@@ -117,8 +159,9 @@ void PlaylistDrives::startComputation()
         const PlaylistItem *item = mModel->item(id);
         if (state == mRows.constEnd() || !state->hasSamples || !item)
             continue;
-        rows.append({id, item->duration, Drives::clockSeconds(item->dateTime), state->samples});
+        rows.append({id, item->duration, state->fileTime, state->samples});
     }
+    mStale = false;
     mCancelled = std::make_shared<std::atomic<bool>>(false);
     const std::shared_ptr<std::atomic<bool>> cancelled = mCancelled;
     mWatcher.setFuture(QtConcurrent::run([rows, cancelled] { return compute(rows, *cancelled); }));
@@ -127,8 +170,9 @@ void PlaylistDrives::startComputation()
 void PlaylistDrives::onComputed()
 {
     if (mStale) {
-        mStale = false;
-        startComputation();
+        // Newer inputs still settling start their own computation once the debounce ends.
+        if (!mDebounce.isActive())
+            startComputation();
         return;
     }
     Result result = mWatcher.result();
@@ -142,8 +186,12 @@ PlaylistDrives::Result PlaylistDrives::compute(const QVector<Row> &rows,
 {
     QVector<DriveClip> clips;
     clips.reserve(rows.size());
-    for (const Row &row : rows)
-        clips.append(Drives::clipOf(row.samples, row.seconds, row.fileTime));
+    QVector<int> lengths;
+    lengths.reserve(rows.size());
+    for (const Row &row : rows) {
+        lengths.append(Drives::lengthOf(row.seconds, row.samples.size()));
+        clips.append(Drives::clipOf(row.samples, lengths.last(), row.fileTime));
+    }
 
     Result result;
     const QVector<QVector<int>> groups = Drives::group(clips);
@@ -157,12 +205,12 @@ PlaylistDrives::Result PlaylistDrives::compute(const QVector<Row> &rows,
         for (int index : members) {
             const Row &row = rows.at(index);
             samples.append(row.samples);
-            seconds.append(row.seconds);
+            seconds.append(lengths.at(index));
             Clip clip;
             clip.rowId = row.rowId;
-            clip.seconds = row.seconds;
+            clip.seconds = lengths.at(index);
             clip.offset = offset;
-            offset += std::max(0, row.seconds);
+            offset += clip.seconds;
             drive.clips.append(clip);
             result.driveOfRow.insert(row.rowId, result.drives.size());
         }

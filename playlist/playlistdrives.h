@@ -50,13 +50,16 @@ public:
     int count() const { return mDrives.size(); }
     const Drive &drive(int index) const { return mDrives.at(index); }
     int driveOf(int rowId) const { return mDriveOfRow.value(rowId, -1); } // -1 while unknown
+    // A recomputation is under way (or waiting for a thread); its result lands only if no
+    // input changed meanwhile.
+    bool isComputing() const { return mWatcher.isRunning(); }
 
     // The inputs of one recomputation, copied on the GUI thread.
     struct Row
     {
         int rowId = -1;
-        int seconds = 0;
-        qint64 fileTime = 0; // the file's time on the camera clock's scale
+        int seconds = 0; // the header's length; 0 where it gives none (the samples tell then)
+        qint64 fileTime = 0; // Drives::fileTime
         QVector<GpsData> samples;
     };
     struct Result
@@ -75,6 +78,7 @@ private:
     struct RowState
     {
         QUrl url; // the file the samples belong to
+        qint64 fileTime = 0; // of url
         bool requested = false;
         bool hasSamples = false;
         QVector<GpsData> samples;
@@ -85,6 +89,8 @@ private:
     void onVideoInfo(int rowId);
     void onSamples(int rowId, const QList<GpsData> &samples);
     void onModelReset();
+    void setFile(RowState *state, const QUrl &url);
+    void inputsChanged();
     void startComputation();
     void onComputed();
 
@@ -93,7 +99,8 @@ private:
     QTimer mDebounce;
     QFutureWatcher<Result> mWatcher;
     std::shared_ptr<std::atomic<bool>> mCancelled; // of the computation running, if any
-    bool mStale = false; // inputs changed while a computation ran: its result is dropped
+    bool mStale
+            = false; // inputs changed since the latest computation started: its result is dropped
     QVector<Drive> mDrives;
     QHash<int, int> mDriveOfRow;
 };

@@ -4,9 +4,13 @@
 
 #include "recording.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -45,6 +49,50 @@ QString layout(const PlaylistDrives &drives)
     return text.join(QLatin1Char('|'));
 }
 
+// Samples a second apart whose camera clock starts at start.
+QVector<GpsData> timedSamples(const QDateTime &start, int count)
+{
+    QVector<GpsData> samples(count);
+    for (int i = 0; i < count; ++i) {
+        samples[i].index = i;
+        qstrncpy(samples[i].dateTime,
+                 start.addSecs(i).toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1().constData(),
+                 sizeof samples[i].dateTime);
+    }
+    return samples;
+}
+
+// Holds every thread of the global pool while it lives, so that a computation started meanwhile
+// stays running until release().
+class PoolHold
+{
+public:
+    PoolHold()
+    {
+        QThreadPool *pool = QThreadPool::globalInstance();
+        mThreads = pool->maxThreadCount();
+        for (int i = 0; i < mThreads; ++i) {
+            pool->start([started = mStarted, release = mRelease] {
+                started->release();
+                release->acquire();
+            });
+        }
+    }
+    ~PoolHold() { release(); }
+    bool holding() { return mStarted->tryAcquire(mThreads, Patience); }
+    void release()
+    {
+        mRelease->release(mThreads - mReleased);
+        mReleased = mThreads;
+    }
+
+private:
+    int mThreads = 0;
+    int mReleased = 0;
+    std::shared_ptr<QSemaphore> mStarted = std::make_shared<QSemaphore>();
+    std::shared_ptr<QSemaphore> mRelease = std::make_shared<QSemaphore>();
+};
+
 } // namespace
 
 class TestPlaylistDrives : public QObject
@@ -59,13 +107,24 @@ private slots:
     void rearPartnerFormsNoClip();
     void takenOverRowUsesTheNewFile();
     void summaryTrackAndEvents();
+    void lengthFromTheSamplesWithoutAHeaderLength();
+    void sameListAgainChangesNothing();
+    void resultOfOldInputsNeverLands();
     void destroyedWhileComputing();
 
 private:
-    int add(const QString &name, const QDateTime &start, int length = 60, int harshBrakingAt = -1)
+    // A row for a new file; modified, if valid, is given to the file as its modification time.
+    int add(const QString &name, const QDateTime &start, int length = 60, int harshBrakingAt = -1,
+            const QDateTime &modified = QDateTime())
     {
         const QString path = mDir->filePath(name);
         writeRecording(path, start, length, harshBrakingAt);
+        if (modified.isValid()) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadWrite)
+                || !file.setFileTime(modified, QFileDevice::FileModificationTime))
+                qWarning() << "cannot set the time of" << path;
+        }
         return mModel->addFile(QFileInfo(path), 0, nullptr);
     }
 
@@ -91,7 +150,8 @@ void TestPlaylistDrives::cleanup()
 
 // Rows are added out of time order; the names tell the order they take in a drive. A start
 // given as seconds after the end of the first row's minute; -1 for a row without telemetry,
-// whose file time is then fileTime seconds after that end.
+// whose file was then last modified fileTime seconds after that end (as a copy that keeps the
+// times leaves it: its creation and status change times are now).
 void TestPlaylistDrives::groupsRowsByTheGap_data()
 {
     QTest::addColumn<QVector<int>>("gaps"); // per row: its start after 12:01:00, or -1
@@ -125,9 +185,7 @@ void TestPlaylistDrives::groupsRowsByTheGap()
         if (row == 0) {
             QCOMPARE(add(name, Noon), 0);
         } else if (gap < 0) {
-            QCOMPARE(add(name, QDateTime()), row);
-            // A file's time is the file system's; the recording's own is what counts here.
-            mModel->item(row)->dateTime = end.addSecs(fileTime);
+            QCOMPARE(add(name, QDateTime(), 60, -1, end.addSecs(fileTime)), row);
         } else {
             // A gap counts from the end of the minute before it in time.
             QCOMPARE(add(name, end.addSecs(gap)), row);
@@ -194,19 +252,80 @@ void TestPlaylistDrives::summaryTrackAndEvents()
     QCOMPARE(drive.clips.at(1).events.size(), 0);
 }
 
+// A header without a length (0) leaves the samples to tell it, as velqor-extract does: the gap
+// then counts from the end of the samples, and the timeline lays them end to end.
+void TestPlaylistDrives::lengthFromTheSamplesWithoutAHeaderLength()
+{
+    const QVector<PlaylistDrives::Row> rows{
+            {0, 0, 0, timedSamples(Noon, 60)},
+            {1, 60, 0, timedSamples(Noon.addSecs(60 + 300), 60)},
+            {2, 0, 0, {}},
+    };
+    const std::atomic<bool> cancelled{false};
+    const PlaylistDrives::Result result = PlaylistDrives::compute(rows, cancelled);
+    QCOMPARE(result.drives.size(), 2);
+    const QVector<PlaylistDrives::Clip> &clips = result.drives.at(1).clips;
+    QCOMPARE(clips.size(), 2);
+    QCOMPARE(clips.at(0).seconds, 60);
+    QCOMPARE(clips.at(1).offset, 60);
+    QCOMPARE(result.drives.at(1).summary.seconds, qint64(120));
+    QCOMPARE(result.drives.at(0).clips.at(0).seconds, 0);
+}
+
+// The window asks for the playing row's list on every start of it: the same list again starts
+// no recomputation.
+void TestPlaylistDrives::sameListAgainChangesNothing()
+{
+    QCOMPARE(add("a_F.MP4", Noon), 0);
+    QCOMPARE(add("b_F.MP4", Noon.addSecs(60)), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(layout(*mDrives), QStringLiteral("0,1"), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!mDrives->isComputing(), Patience);
+    QSignalSpy landed(mDrives.data(), &PlaylistDrives::drivesChanged);
+    QSignalSpy samples(mModel.data(), &PlaylistModel::allGpsDataParserFinished);
+    mModel->requestAllGpsData(0);
+    QVERIFY(samples.wait(Patience));
+    QVERIFY(!mDrives->isComputing());
+    QTest::qWait(3 * PlaylistDrives::DebounceMs);
+    QCOMPARE(landed.count(), 0);
+}
+
+// Inputs change while a computation runs, and it ends before the next one starts: its result,
+// from the older inputs, must not land even for a moment.
+void TestPlaylistDrives::resultOfOldInputsNeverLands()
+{
+    QCOMPARE(add("a_F.MP4", Noon), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(layout(*mDrives), QStringLiteral("0"), Patience);
+    QStringList landed;
+    connect(mDrives.data(), &PlaylistDrives::drivesChanged, this,
+            [&] { landed << layout(*mDrives); });
+    QSignalSpy samples(mModel.data(), &PlaylistModel::allGpsDataParserFinished);
+    PoolHold hold;
+    QVERIFY(hold.holding());
+    // The computation for the second row waits for a thread...
+    QCOMPARE(add("b_F.MP4", Noon.addSecs(60)), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(mDrives->isComputing(), Patience);
+    // ...while the third row's list arrives; it then ends well before the next one starts.
+    QCOMPARE(add("c_F.MP4", Noon.addSecs(120)), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!samples.isEmpty() && samples.last().first().toInt() == 2, Patience);
+    hold.release();
+    QTRY_COMPARE_WITH_TIMEOUT(layout(*mDrives), QStringLiteral("0,1,2"), Patience);
+    QCOMPARE(landed, QStringList{"0,1,2"});
+}
+
 void TestPlaylistDrives::destroyedWhileComputing()
 {
     for (int row = 0; row < 6; ++row)
         add(QStringLiteral("%1_F.MP4").arg(row), Noon.addSecs(60 * row), 600);
     QTRY_VERIFY_WITH_TIMEOUT(mDrives->count() == 1 && mDrives->drive(0).clips.size() == 6,
                              Patience);
-    // Another list lands and a computation starts; the object goes while it runs.
-    mModel->requestAllGpsData(0);
-    QSignalSpy samples(mModel.data(), &PlaylistModel::allGpsDataParserFinished);
-    QVERIFY(samples.wait(Patience));
-    QTest::qWait(PlaylistDrives::DebounceMs + 20);
+    // Another row's list lands and a computation starts, held until the object has gone.
+    PoolHold hold;
+    QVERIFY(hold.holding());
+    add(QStringLiteral("6_F.MP4"), Noon.addSecs(3600), 600);
+    QTRY_VERIFY_WITH_TIMEOUT(mDrives->isComputing(), Patience);
     mDrives.reset();
-    QTest::qWait(100);
+    hold.release();
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(Patience));
 }
 
 QTEST_GUILESS_MAIN(TestPlaylistDrives)
