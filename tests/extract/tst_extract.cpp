@@ -515,15 +515,26 @@ void TestExtract::usageErrors_data()
     QTest::newRow("unknown option") << QStringList{"--speed", "x.mp4"};
     QTest::newRow("empty output") << QStringList{"--output", "", "x.mp4"};
     QTest::newRow("a track format for events") << QStringList{"--events", "-f", "gpx", "x.mp4"};
+    // {recording} is a copy of a recording, which must come out unchanged.
+    QTest::newRow("events into one of the recordings")
+            << QStringList{"--events", "-o", "{recording}", "{detailed}", "{recording}"};
+    QTest::newRow("events as csv into the only recording")
+            << QStringList{"--events", "-f", "csv", "--output={recording}", "{recording}"};
 }
 
 void TestExtract::usageErrors()
 {
     QFETCH(QStringList, arguments);
+    const QString recording = path(QStringLiteral("usage.mp4"));
+    QFile::remove(recording);
+    QVERIFY(QFile::copy(mDetailed, recording));
+    arguments.replaceInStrings(QStringLiteral("{recording}"), recording);
+    arguments.replaceInStrings(QStringLiteral("{detailed}"), mDetailed);
     const Run run = runExtract(arguments);
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.out.isEmpty());
     QVERIFY(!run.err.isEmpty());
+    QCOMPARE(contents(recording), contents(mDetailed));
 }
 
 void TestExtract::outputFile()
