@@ -184,7 +184,7 @@ void TestPlaylistDrives::groupsRowsByTheGap()
         const QString name = QStringLiteral("2020010112%1F.MP4").arg(row, 4, 10, QLatin1Char('0'));
         if (row == 0) {
             QCOMPARE(add(name, Noon), 0);
-        } else if (gap < 0) {
+        } else if (gap == -1) {
             QCOMPARE(add(name, QDateTime(), 60, -1, end.addSecs(fileTime)), row);
         } else {
             // A gap counts from the end of the minute before it in time.
