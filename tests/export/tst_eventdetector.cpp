@@ -119,6 +119,7 @@ private slots:
     void demoRouteHasItsThreeEvents();
     void badReadingIsNoData_data();
     void badReadingIsNoData();
+    void tinyAndOddClips();
     void labelledDrives();
 };
 
@@ -389,6 +390,30 @@ void TestEventDetector::labelledDrives()
         QVERIFY2(tally.recall() >= 0.85, qPrintable(misses));
     }
     QCOMPARE(quietEvents, 0);
+}
+
+// Clips of a few seconds or none, cut anywhere, and indexes that never grow or jump about end
+// without a crash; all padding is no data.
+void TestEventDetector::tinyAndOddClips()
+{
+    const QVector<GpsData> route = decodedSamples(Drive::demoRoute(300).records());
+    const EventDetector::Mounting mounting = EventDetector::estimateMounting({route});
+    QVERIFY(mounting.known);
+    for (int length = 0; length < 5; ++length) {
+        for (int from : {0, 17, 18, 19, 20, 99, 100, 101, 295}) {
+            const QVector<GpsData> part = route.mid(from, length);
+            EventDetector::detect(part, mounting);
+            EventDetector::detect(part, EventDetector::Mounting());
+            QCOMPARE(EventDetector::detectDrive({part, {}, part}).size(), 3);
+        }
+    }
+    QVector<GpsData> odd = route;
+    for (int i = 0; i < odd.size(); ++i)
+        odd[i].index = (i * 7919) % 13 - 6;
+    QCOMPARE(EventDetector::detectDrive({odd}).size(), 1);
+    for (GpsData &sample : odd)
+        sample.index = 0;
+    QCOMPARE(EventDetector::detectDrive({odd}).at(0).size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEventDetector)
