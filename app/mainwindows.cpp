@@ -322,6 +322,7 @@ void MainWindows::playRecord(PlaylistItem *item)
     forgetCurrentSecond();
     mSamplesHandled = mTrackDrawn = false;
     mPendingSeek = {};
+    mRowSecond = 0;
     ui->tbl_PlayListView->selectRow(item->id);
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
@@ -393,8 +394,9 @@ void MainWindows::prepareOrDropNext(int second, int rowId)
 bool MainWindows::continueWithPrepared(PlaylistItem *next)
 {
     PlayAreaManager *area = ui->wgt_PlayArea;
+    // A rear partner that came or went since the clip was prepared is opened the usual way.
     if (!next || next != area->preparedItem() || mPreparedSamplesRow != next->id
-        || !area->isPreparedReady())
+        || !area->isPreparedReady() || area->preparedRearUrl() != mModel->rearFileUrl(next))
         return false;
     const QList<GpsData> samples = mPreparedSamples;
     mPreparedSamples.clear();
@@ -412,6 +414,8 @@ bool MainWindows::continueWithPrepared(PlaylistItem *next)
     mPendingSeek = {};
     if (!area->playPrepared())
         return false;
+    // The clip before's last second is no second of this one.
+    mRowSecond = 0;
     showCurrentDrive();
     return true;
 }

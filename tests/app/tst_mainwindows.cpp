@@ -119,6 +119,8 @@ private slots:
     void exportTargetFollowsTheFileType();
     void replacingTheWrittenFileIsAsked_data();
     void replacingTheWrittenFileIsAsked();
+    void exportsNeverReplaceARecording_data();
+    void exportsNeverReplaceARecording();
     void exportsNameFilesNotFolders_data();
     void exportsNameFilesNotFolders();
     void exportsWaitForTheAdding();
@@ -704,6 +706,65 @@ void TestMainWindows::replacingTheWrittenFileIsAsked()
     if (replaced)
         QVERIFY2(written.contains("<name>trip</name>"), written.left(400).constData());
     QCOMPARE(QFile::exists(out.filePath("trip.kml")), !asked);
+}
+
+void TestMainWindows::exportsNeverReplaceARecording_data()
+{
+    QTest::addColumn<QByteArray>("exporter"); // the window's slot
+    QTest::addColumn<bool>("rear"); // the name links to the row's rear partner, not to the row
+
+    QTest::newRow("drive onto a recording") << QByteArray("exportDrive") << false;
+    QTest::newRow("drive onto a rear partner") << QByteArray("exportDrive") << true;
+    QTest::newRow("track onto its recording") << QByteArray("exportTrack") << false;
+    QTest::newRow("track onto its rear partner") << QByteArray("exportTrack") << true;
+}
+
+void TestMainWindows::exportsNeverReplaceARecording()
+{
+    QFETCH(QByteArray, exporter);
+    QFETCH(bool, rear);
+    MainWindows window;
+    PlaylistModel *model = openDrive(&window);
+    QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() > 0, Patience);
+    part<QTableView>(window, "tbl_PlayListView")->selectRow(0);
+    const QString recording = rear ? model->rearFileUrl(model->item(0)).toLocalFile()
+                                   : model->item(0)->url.toLocalFile();
+    QVERIFY(!recording.isEmpty());
+    QFile input(recording);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray before = input.readAll();
+    input.close();
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+    QTemporaryDir out;
+    QVERIFY(QFile::link(recording, out.filePath("trip.gpx")));
+
+    // A user who would say yes to anything, and gives up once the dialog comes back.
+    QString shown;
+    int dialogs = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (++dialogs > 1)
+                return dialog->reject();
+            dialog->selectNameFilter("GPX (*.gpx)");
+            typeFileName(dialog, out.path(), "trip");
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown += box->text() + '|';
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    driver.start(50);
+    QVERIFY(QMetaObject::invokeMethod(&window, exporter.constData()));
+    driver.stop();
+    QVERIFY2(shown.contains(QStringLiteral("trip.gpx is one of the recordings exported")),
+             qPrintable(shown));
+    QCOMPARE(dialogs, 2);
+    QTest::qWait(200);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QVERIFY2(input.readAll() == before, "the recording was replaced by the export");
 }
 
 // Exports get shared: neither a track's name nor a file field tells where the recordings lay.

@@ -12,6 +12,7 @@
 #include "pagescript.h"
 #include "playbacktestutil.h"
 #include "player/playareamanager.h"
+#include "playlist/playlistdrives.h"
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
 #include "tests/map/mapschemetest.h"
@@ -116,6 +117,11 @@ private slots:
     void driveShowsEverywhere();
     void eventKeysAcrossClips();
     void timelineClickInAnotherClip();
+    void backAfterJumpWhileDriveIsRecomputed();
+    void nextAfterJumpWhileDriveIsRecomputed();
+    void nextRightAfterJumpToAnotherClip();
+    void unknownMapEventIsIgnored();
+    void eventsExportKeepsRecordingBehindLink();
     void samplesAgainAreNotDrawnAgain();
     void eventsExport_data();
     void eventsExport();
@@ -254,6 +260,129 @@ void TestMainWindowsDrives::timelineClickInAnotherClip()
     QTest::mouseClick(viewer.timeline, Qt::LeftButton, {},
                       QPoint(viewer.timeline->xOf(0, 12), viewer.timeline->height() / 2));
     QVERIFY(viewer.reaches(0, 11));
+}
+
+void TestMainWindowsDrives::backAfterJumpWhileDriveIsRecomputed()
+{
+    Viewer viewer(mDrive);
+    const QVector<int> peaks = viewer.peaks();
+    // Late in the first clip, past the first event's lead-in: N goes to the turn, in the next clip.
+    const int late = ClipSeconds - 2;
+    emit viewer.timeline->seekRequested(0, late);
+    QVERIFY(viewer.reaches(0, late));
+    QTest::keyClick(&viewer.window, Qt::Key_N);
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    // The new row's samples make the drives recompute before its player reports a second.
+    emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
+    // Back from the turn's lead-in: the braking before it, in the first clip.
+    QTest::keyClick(&viewer.window, Qt::Key_N, Qt::ShiftModifier);
+    const int first = qMax(peaks.first() - EventsDialog::LeadSeconds, 0);
+    QVERIFY2(viewer.reaches(first / ClipSeconds, first % ClipSeconds),
+             qPrintable(QStringLiteral("at %1 %2")
+                                .arg(viewer.position.first)
+                                .arg(viewer.position.second)));
+}
+
+void TestMainWindowsDrives::nextAfterJumpWhileDriveIsRecomputed()
+{
+    Viewer viewer(mDrive);
+    const QVector<int> peaks = viewer.peaks();
+    const int late = ClipSeconds - 2;
+    emit viewer.timeline->seekRequested(0, late);
+    QVERIFY(viewer.reaches(0, late));
+    QTest::keyClick(&viewer.window, Qt::Key_N); // the turn, in the next clip
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
+    QTest::keyClick(&viewer.window, Qt::Key_N); // the impact, in the last clip
+    const int impact = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
+    // At once, not by playing on through the turn's clip.
+    QCOMPARE(viewer.area->currentItem()->id, impact / ClipSeconds);
+    QVERIFY2(viewer.reaches(impact / ClipSeconds, impact % ClipSeconds),
+             qPrintable(QStringLiteral("at %1 %2")
+                                .arg(viewer.position.first)
+                                .arg(viewer.position.second)));
+}
+
+void TestMainWindowsDrives::nextRightAfterJumpToAnotherClip()
+{
+    Viewer viewer(mDrive);
+    const QVector<int> peaks = viewer.peaks();
+    const int late = ClipSeconds - 2;
+    emit viewer.timeline->seekRequested(0, late);
+    QVERIFY(viewer.reaches(0, late));
+    QTest::keyClick(&viewer.window, Qt::Key_N); // the turn, in the next clip
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    // Its samples drawn (its marks on the chart), as a user tapping N through the events sees.
+    QVector<int> marks;
+    for (const DrivingEvent &event : viewer.timeline->drive().clips.at(1).events)
+        marks << event.peak;
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.chart->eventMarks() == marks, Patience);
+    QTest::keyClick(&viewer.window, Qt::Key_N); // the impact, in the last clip
+    const int impact = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
+    // At once, not by playing on through the turn's clip.
+    QCOMPARE(viewer.area->currentItem()->id, impact / ClipSeconds);
+    QVERIFY2(viewer.reaches(impact / ClipSeconds, impact % ClipSeconds),
+             qPrintable(QStringLiteral("at %1 %2")
+                                .arg(viewer.position.first)
+                                .arg(viewer.position.second)));
+}
+
+void TestMainWindowsDrives::unknownMapEventIsIgnored()
+{
+    Viewer viewer(mDrive);
+    emit viewer.timeline->seekRequested(1, 8);
+    QVERIFY(viewer.reaches(1, 8));
+    // A marker the list no longer has (a page still showing an older drive's markers).
+    emit viewer.map->eventClicked(viewer.eventCount() + 5);
+    QTest::qWait(1500);
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    QVERIFY2(viewer.position.first == 1 && viewer.position.second >= 8,
+             qPrintable(QStringLiteral("at %1 %2")
+                                .arg(viewer.position.first)
+                                .arg(viewer.position.second)));
+}
+
+void TestMainWindowsDrives::eventsExportKeepsRecordingBehindLink()
+{
+    Viewer viewer(mDrive);
+    const QString recording = viewer.model->item(0)->url.toLocalFile();
+    QFile input(recording);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray before = input.readAll();
+    input.close();
+    QTemporaryDir out;
+    // A name in the chosen folder that stands for one of the drive's own recordings.
+    QVERIFY(QFile::link(recording, out.filePath("trip.csv")));
+    bool named = false;
+    QString shown;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            shown += box->text() + '|';
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+            return;
+        }
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog)
+            return;
+        if (std::exchange(named, true)) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectNameFilter("CSV (*.csv)");
+        dialog->setDirectory(out.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText("trip");
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    driver.start(50);
+    QVERIFY(QMetaObject::invokeMethod(&viewer.window, "exportEvents"));
+    driver.stop();
+    QVERIFY2(shown.contains(QStringLiteral("trip.csv is one of the recordings exported")),
+             qPrintable(shown));
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QVERIFY2(input.readAll() == before, "the recording was overwritten by the events");
 }
 
 void TestMainWindowsDrives::samplesAgainAreNotDrawnAgain()
