@@ -328,6 +328,7 @@ void MainWindows::playRecord(PlaylistItem *item)
     area->stop();
 
     mPreparedAfter = -1;
+    mNextAskedFor = -1;
 
     const QUrl rearUrl = mModel->rearFileUrl(item);
     applyCameras(item, rearUrl);
@@ -376,8 +377,11 @@ void MainWindows::prepareOrDropNext(int second, int rowId)
         return;
     if (next->resolution.isEmpty()) {
         // Not parsed yet, its start still staggered: the request starts it now, and the next
-        // second looks again.
-        mModel->requestAllGpsData(next->id);
+        // second looks again. Once: a row that cannot be parsed would be read again every second.
+        if (mNextAskedFor != next->id) {
+            mNextAskedFor = next->id;
+            mModel->requestAllGpsData(next->id);
+        }
         return;
     }
     mPreparedAfter = rowId;

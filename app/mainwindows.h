@@ -219,4 +219,6 @@ private:
     int mPreparedAfter = -1;
     int mPreparedSamplesRow = -1;
     QList<GpsData> mPreparedSamples;
+    // The unparsed next row whose samples were asked for, so that it is asked once.
+    int mNextAskedFor = -1;
 };
