@@ -93,6 +93,15 @@ struct Viewer
                 Patience);
     }
 
+    // Where playback last reported, for a failure's message.
+    QByteArray where() const
+    {
+        return QStringLiteral("at row %1, second %2")
+                .arg(position.first)
+                .arg(position.second)
+                .toUtf8();
+    }
+
     QVariantMap mapState() { return evaluate(map->page(), QStringLiteral("mapState()")).toMap(); }
 
     MainWindows window;
@@ -117,9 +126,8 @@ private slots:
     void driveShowsEverywhere();
     void eventKeysAcrossClips();
     void timelineClickInAnotherClip();
-    void backAfterJumpWhileDriveIsRecomputed();
-    void nextAfterJumpWhileDriveIsRecomputed();
-    void nextRightAfterJumpToAnotherClip();
+    void eventKeyRightAfterJumpToAnotherClip_data();
+    void eventKeyRightAfterJumpToAnotherClip();
     void unknownMapEventIsIgnored();
     void eventsExportKeepsRecordingBehindLink();
     void samplesAgainAreNotDrawnAgain();
@@ -262,69 +270,46 @@ void TestMainWindowsDrives::timelineClickInAnotherClip()
     QVERIFY(viewer.reaches(0, 11));
 }
 
-void TestMainWindowsDrives::backAfterJumpWhileDriveIsRecomputed()
+void TestMainWindowsDrives::eventKeyRightAfterJumpToAnotherClip_data()
 {
+    QTest::addColumn<bool>("back");
+    QTest::addColumn<bool>("recomputed"); // the drives recomputed; otherwise the samples drawn
+    QTest::newRow("back, drives recomputed") << true << true;
+    QTest::newRow("next, drives recomputed") << false << true;
+    QTest::newRow("back, samples drawn") << true << false;
+    QTest::newRow("next, samples drawn") << false << false;
+}
+
+// A user tapping through the events: the second key comes before the jump's clip has reported
+// where it plays.
+void TestMainWindowsDrives::eventKeyRightAfterJumpToAnotherClip()
+{
+    QFETCH(bool, back);
+    QFETCH(bool, recomputed);
     Viewer viewer(mDrive);
     const QVector<int> peaks = viewer.peaks();
-    // Late in the first clip, past the first event's lead-in: N goes to the turn, in the next clip.
+    // Late in the first clip, past the braking's lead-in: N goes to the turn, in the next clip.
     const int late = ClipSeconds - 2;
     emit viewer.timeline->seekRequested(0, late);
     QVERIFY(viewer.reaches(0, late));
     QTest::keyClick(&viewer.window, Qt::Key_N);
     QCOMPARE(viewer.area->currentItem()->id, 1);
-    // The new row's samples make the drives recompute before its player reports a second.
-    emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
-    // Back from the turn's lead-in: the braking before it, in the first clip.
-    QTest::keyClick(&viewer.window, Qt::Key_N, Qt::ShiftModifier);
-    const int first = qMax(peaks.first() - EventsDialog::LeadSeconds, 0);
-    QVERIFY2(viewer.reaches(first / ClipSeconds, first % ClipSeconds),
-             qPrintable(QStringLiteral("at %1 %2")
-                                .arg(viewer.position.first)
-                                .arg(viewer.position.second)));
-}
-
-void TestMainWindowsDrives::nextAfterJumpWhileDriveIsRecomputed()
-{
-    Viewer viewer(mDrive);
-    const QVector<int> peaks = viewer.peaks();
-    const int late = ClipSeconds - 2;
-    emit viewer.timeline->seekRequested(0, late);
-    QVERIFY(viewer.reaches(0, late));
-    QTest::keyClick(&viewer.window, Qt::Key_N); // the turn, in the next clip
-    QCOMPARE(viewer.area->currentItem()->id, 1);
-    emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
-    QTest::keyClick(&viewer.window, Qt::Key_N); // the impact, in the last clip
-    const int impact = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
+    if (recomputed) {
+        // The new row's samples make the drives recompute before its player reports a second.
+        emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
+    } else {
+        QVector<int> marks;
+        for (const DrivingEvent &event : viewer.timeline->drive().clips.at(1).events)
+            marks << event.peak;
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.chart->eventMarks() == marks, Patience);
+    }
+    // From the turn's lead-in: back to the braking, on to the impact.
+    QTest::keyClick(&viewer.window, Qt::Key_N, back ? Qt::ShiftModifier : Qt::NoModifier);
+    const int target = qMax((back ? peaks.first() : peaks.last()) - EventsDialog::LeadSeconds, 0);
     // At once, not by playing on through the turn's clip.
-    QCOMPARE(viewer.area->currentItem()->id, impact / ClipSeconds);
-    QVERIFY2(viewer.reaches(impact / ClipSeconds, impact % ClipSeconds),
-             qPrintable(QStringLiteral("at %1 %2")
-                                .arg(viewer.position.first)
-                                .arg(viewer.position.second)));
-}
-
-void TestMainWindowsDrives::nextRightAfterJumpToAnotherClip()
-{
-    Viewer viewer(mDrive);
-    const QVector<int> peaks = viewer.peaks();
-    const int late = ClipSeconds - 2;
-    emit viewer.timeline->seekRequested(0, late);
-    QVERIFY(viewer.reaches(0, late));
-    QTest::keyClick(&viewer.window, Qt::Key_N); // the turn, in the next clip
-    QCOMPARE(viewer.area->currentItem()->id, 1);
-    // Its samples drawn (its marks on the chart), as a user tapping N through the events sees.
-    QVector<int> marks;
-    for (const DrivingEvent &event : viewer.timeline->drive().clips.at(1).events)
-        marks << event.peak;
-    QTRY_VERIFY_WITH_TIMEOUT(viewer.chart->eventMarks() == marks, Patience);
-    QTest::keyClick(&viewer.window, Qt::Key_N); // the impact, in the last clip
-    const int impact = qMax(peaks.last() - EventsDialog::LeadSeconds, 0);
-    // At once, not by playing on through the turn's clip.
-    QCOMPARE(viewer.area->currentItem()->id, impact / ClipSeconds);
-    QVERIFY2(viewer.reaches(impact / ClipSeconds, impact % ClipSeconds),
-             qPrintable(QStringLiteral("at %1 %2")
-                                .arg(viewer.position.first)
-                                .arg(viewer.position.second)));
+    QCOMPARE(viewer.area->currentItem()->id, target / ClipSeconds);
+    const bool reached = viewer.reaches(target / ClipSeconds, target % ClipSeconds);
+    QVERIFY2(reached, viewer.where().constData());
 }
 
 void TestMainWindowsDrives::unknownMapEventIsIgnored()
@@ -336,10 +321,7 @@ void TestMainWindowsDrives::unknownMapEventIsIgnored()
     emit viewer.map->eventClicked(viewer.eventCount() + 5);
     QTest::qWait(1500);
     QCOMPARE(viewer.area->currentItem()->id, 1);
-    QVERIFY2(viewer.position.first == 1 && viewer.position.second >= 8,
-             qPrintable(QStringLiteral("at %1 %2")
-                                .arg(viewer.position.first)
-                                .arg(viewer.position.second)));
+    QVERIFY2(viewer.position.first == 1 && viewer.position.second >= 8, viewer.where().constData());
 }
 
 void TestMainWindowsDrives::eventsExportKeepsRecordingBehindLink()
