@@ -128,6 +128,7 @@ private slots:
     void nextClipTakesOverWithoutStopping();
     void preparedNextClipIsLetGo_data();
     void preparedNextClipIsLetGo();
+    void unparsableNextRowIsNotAskedEverySecond();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
     void playlistColumnsShowTheirWholeTexts();
@@ -435,6 +436,46 @@ void TestMainWindows::preparedNextClipIsLetGo()
         QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::StoppedState, Patience);
         QCOMPARE(players(), 2);
     }
+    window.close();
+}
+
+// A next row that has no picture to open ahead is not read again for every second of the lead.
+void TestMainWindows::unparsableNextRowIsNotAskedEverySecond()
+{
+    constexpr int LongerSeconds = 7;
+    if (mLongerDrive.isEmpty())
+        mLongerDrive = makeDrive("longer", LongerSeconds);
+    QVERIFY(!mLongerDrive.isEmpty());
+    QTemporaryDir folder;
+    const QFileInfo first = QDir(mLongerDrive).entryInfoList({"*F.MP4"}, QDir::Files).value(0);
+    QVERIFY(QFile::copy(first.filePath(), folder.filePath(first.fileName())));
+    QFile junk(folder.filePath("zz_F.MP4")); // after it in the playlist
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+
+    MainWindows window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    window.openUrls({QUrl::fromLocalFile(folder.path())});
+    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    QCOMPARE(model->rowCount(), 2);
+    PlaylistItem *playing = model->item(0);
+    QCOMPARE(area->currentItem(), playing);
+    int asked = 0;
+    connect(model, &PlaylistModel::allGpsDataParserFinished, area, [&](int id) {
+        if (id == 1 && area->currentItem() == playing)
+            ++asked;
+    });
+    // The whole lead of the clip's end, until the next row's turn comes.
+    QTRY_VERIFY_WITH_TIMEOUT(area->currentItem() != playing, Patience);
+    QVERIFY(model->item(1)->resolution.isEmpty());
+    // The drives ask every row once, and the lead once: not once a second for five seconds.
+    QVERIFY2(asked <= 2, qPrintable(QString::number(asked)));
     window.close();
 }
 
