@@ -45,6 +45,8 @@ namespace {
 constexpr int Patience = 30000; // ms; parsing and playback on a loaded two-core machine
 constexpr int ClipSeconds = 3;
 constexpr int Clips = 2; // and the drive's AVI pair after them
+// Clips longer than the lead of their next clip's opening.
+constexpr int LongerSeconds = 7;
 // A recording whose samples take seconds to read, one at a time as the parser serves them.
 constexpr int LongSeconds = 150 * 3600;
 
@@ -145,10 +147,14 @@ private:
     PlaylistModel *openDrive(MainWindows *window) const;
     // Writes a demo drive of two clips of the given length and its AVI pair; the folder or empty.
     QString makeDrive(const QString &name, int clipSeconds) const;
+    // The drive of LongerSeconds clips, made by the first test that needs it; empty on failure.
+    QString longerDrive();
+    // Opens the folder in the shown window and waits until it plays.
+    void playFolder(MainWindows *window, const QString &folder);
 
     QTemporaryDir mDir;
     QString mDrive;
-    QString mLongerDrive; // clips longer than the lead of their next clip's opening
+    QString mLongerDrive; // made once, by longerDrive()
     QString mLongRecording; // made once, by the first test that needs it
 };
 
@@ -177,6 +183,22 @@ QString TestMainWindows::makeDrive(const QString &name, int clipSeconds) const
         return QString();
     }
     return folder;
+}
+
+QString TestMainWindows::longerDrive()
+{
+    if (mLongerDrive.isEmpty())
+        mLongerDrive = makeDrive("longer", LongerSeconds);
+    return mLongerDrive;
+}
+
+void TestMainWindows::playFolder(MainWindows *window, const QString &folder)
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->openUrls({QUrl::fromLocalFile(folder)});
+    QTRY_COMPARE_WITH_TIMEOUT(part<ControlPanel>(*window, "wgt_PlayCtrl")->state(),
+                              QMediaPlayer::PlayingState, Patience);
 }
 
 void TestMainWindows::init()
@@ -379,24 +401,21 @@ void TestMainWindows::preparedNextClipIsLetGo_data()
 void TestMainWindows::preparedNextClipIsLetGo()
 {
     QFETCH(QString, how);
-    constexpr int LongerSeconds = 7;
-    if (mLongerDrive.isEmpty())
-        mLongerDrive = makeDrive("longer", LongerSeconds);
-    QVERIFY(!mLongerDrive.isEmpty());
+    const QString drive = longerDrive();
+    QVERIFY(!drive.isEmpty());
     // A copy of its own, as one case removes a file.
     QTemporaryDir copy;
-    for (const QFileInfo &file : QDir(mLongerDrive).entryInfoList(QDir::Files))
+    for (const QFileInfo &file : QDir(drive).entryInfoList(QDir::Files))
         QVERIFY(QFile::copy(file.filePath(), copy.filePath(file.fileName())));
 
     MainWindows window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
     auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
     auto *model
             = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
-    window.openUrls({QUrl::fromLocalFile(copy.path())});
-    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    playFolder(&window, copy.path());
+    if (QTest::currentTestFailed())
+        return;
     const auto players = [area] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return area->findChildren<PlayerWidget *>().size();
@@ -442,12 +461,10 @@ void TestMainWindows::preparedNextClipIsLetGo()
 // A next row that has no picture to open ahead is not read again for every second of the lead.
 void TestMainWindows::unparsableNextRowIsNotAskedEverySecond()
 {
-    constexpr int LongerSeconds = 7;
-    if (mLongerDrive.isEmpty())
-        mLongerDrive = makeDrive("longer", LongerSeconds);
-    QVERIFY(!mLongerDrive.isEmpty());
+    const QString drive = longerDrive();
+    QVERIFY(!drive.isEmpty());
     QTemporaryDir folder;
-    const QFileInfo first = QDir(mLongerDrive).entryInfoList({"*F.MP4"}, QDir::Files).value(0);
+    const QFileInfo first = QDir(drive).entryInfoList({"*F.MP4"}, QDir::Files).value(0);
     QVERIFY(QFile::copy(first.filePath(), folder.filePath(first.fileName())));
     QFile junk(folder.filePath("zz_F.MP4")); // after it in the playlist
     QVERIFY(junk.open(QIODevice::WriteOnly));
@@ -455,14 +472,12 @@ void TestMainWindows::unparsableNextRowIsNotAskedEverySecond()
     junk.close();
 
     MainWindows window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
-    auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
     auto *model
             = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
-    window.openUrls({QUrl::fromLocalFile(folder.path())});
-    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    playFolder(&window, folder.path());
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(model->rowCount(), 2);
     PlaylistItem *playing = model->item(0);
     QCOMPARE(area->currentItem(), playing);
