@@ -14,9 +14,11 @@
 #include "recording.h"
 #include "system/computeinfo.h"
 #include "tests/map/mapschemetest.h"
+#include "tests/system/systemfixtures.h"
 
 #include <array>
 #include <atomic>
+#include <limits>
 #include <memory>
 
 #include <QAction>
@@ -131,6 +133,7 @@ private slots:
     void preparedNextClipIsLetGo_data();
     void preparedNextClipIsLetGo();
     void unparsableNextRowIsNotAskedEverySecond();
+    void sampleWithoutNumbersStaysOffTheMap();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
     void playlistColumnsShowTheirWholeTexts();
@@ -492,6 +495,26 @@ void TestMainWindows::unparsableNextRowIsNotAskedEverySecond()
     // The drives ask every row once, and the lead once: not once a second for five seconds.
     QVERIFY2(asked <= 2, qPrintable(QString::number(asked)));
     window.close();
+}
+
+// A damaged record's coordinates that are no numbers: the map never hears of them, so it has
+// nothing to warn about, once a second.
+void TestMainWindows::sampleWithoutNumbersStaysOffTheMap()
+{
+    MainWindows window;
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    playFolder(&window, mDrive);
+    if (QTest::currentTestFailed())
+        return;
+    GpsData sample;
+    sample.latitude = std::numeric_limits<double>::quiet_NaN();
+    sample.longitude = 7.5;
+    LogCapture log;
+    emit model->gpsDataChanged(area->currentItem()->id, sample);
+    const QString lines = log.lines().join(QLatin1Char('\n'));
+    QVERIFY2(!lines.contains(QStringLiteral("map point dropped")), qPrintable(lines));
 }
 
 void TestMainWindows::mapSizeChangeRestartsPlayback()
