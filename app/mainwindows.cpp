@@ -322,11 +322,13 @@ void MainWindows::playRecord(PlaylistItem *item)
     forgetCurrentSecond();
     mSamplesHandled = mTrackDrawn = false;
     mPendingSeek = {};
+    mRowSecond = 0;
     ui->tbl_PlayListView->selectRow(item->id);
     PlayAreaManager *area = ui->wgt_PlayArea;
     area->stop();
 
     mPreparedAfter = -1;
+    mNextAskedFor = -1;
 
     const QUrl rearUrl = mModel->rearFileUrl(item);
     applyCameras(item, rearUrl);
@@ -375,8 +377,11 @@ void MainWindows::prepareOrDropNext(int second, int rowId)
         return;
     if (next->resolution.isEmpty()) {
         // Not parsed yet, its start still staggered: the request starts it now, and the next
-        // second looks again.
-        mModel->requestAllGpsData(next->id);
+        // second looks again. Once: a row that cannot be parsed would be read again every second.
+        if (mNextAskedFor != next->id) {
+            mNextAskedFor = next->id;
+            mModel->requestAllGpsData(next->id);
+        }
         return;
     }
     mPreparedAfter = rowId;
@@ -393,8 +398,9 @@ void MainWindows::prepareOrDropNext(int second, int rowId)
 bool MainWindows::continueWithPrepared(PlaylistItem *next)
 {
     PlayAreaManager *area = ui->wgt_PlayArea;
+    // A rear partner that came or went since the clip was prepared is opened the usual way.
     if (!next || next != area->preparedItem() || mPreparedSamplesRow != next->id
-        || !area->isPreparedReady())
+        || !area->isPreparedReady() || area->preparedRearUrl() != mModel->rearFileUrl(next))
         return false;
     const QList<GpsData> samples = mPreparedSamples;
     mPreparedSamples.clear();
@@ -412,6 +418,8 @@ bool MainWindows::continueWithPrepared(PlaylistItem *next)
     mPendingSeek = {};
     if (!area->playPrepared())
         return false;
+    // The clip before's last second is no second of this one.
+    mRowSecond = 0;
     showCurrentDrive();
     return true;
 }

@@ -133,14 +133,19 @@ private:
     // Exports.
     void setUpExport();
     void retranslateExport();
-    // The local files of the selected rows, or of every row, in playlist order.
-    QStringList exportRows(bool all) const;
-    void askAndExport(const QString &title, const QStringList &files, bool asDrive, QString name);
+    // The local files of the selected rows, or of every row, in playlist order; with their rear
+    // partners added to recordings when given.
+    QStringList exportRows(bool all, QStringList *recordings = nullptr) const;
+    // A row's local files: its recording and its rear partner, if any.
+    QStringList recordingFiles(const PlaylistItem *item) const;
+    void askAndExport(const QString &title, const QStringList &files, const QStringList &recordings,
+                      bool asDrive, QString name);
     void stopExport();
     // Asks where to save; target turns the dialog's choice (file, type) into the file written.
-    // note, when not empty, shows in the dialog. Empty when the user gives up.
+    // note, when not empty, shows in the dialog; none of the recordings may be the file written.
+    // Empty when the user gives up.
     QString askSavePath(const QString &title, const QStringList &types, const QString &name,
-                        const QString &note,
+                        const QString &note, const QStringList &recordings,
                         const std::function<QString(const QString &, const QString &)> &target);
 
     // Drives and events.
@@ -214,4 +219,6 @@ private:
     int mPreparedAfter = -1;
     int mPreparedSamplesRow = -1;
     QList<GpsData> mPreparedSamples;
+    // The unparsed next row whose samples were asked for, so that it is asked once.
+    int mNextAskedFor = -1;
 };

@@ -40,7 +40,9 @@ void MainWindows::setUpDrives()
     connect(ui->wgt_MapView, &MapWebView::eventClicked, this, [this](int index) {
         int rowId = -1;
         int second = 0;
-        if (DriveTimeline::momentOf(mDrive, eventStart(index), &rowId, &second))
+        // A marker the list no longer has (a page behind the drive) plays nothing.
+        const int start = eventStart(index);
+        if (start >= 0 && DriveTimeline::momentOf(mDrive, start, &rowId, &second))
             playMoment(rowId, second);
     });
     PlayAreaManager *area = ui->wgt_PlayArea;
@@ -63,11 +65,13 @@ void MainWindows::showCurrentDrive()
     const int index = row >= 0 ? mDrives->driveOf(row) : -1;
     mDrive = index >= 0 ? mDrives->drive(index) : PlaylistDrives::Drive();
     mShownRow = row;
-    mDriveSecond = std::max(DriveTimeline::driveSecond(mDrive, row, mRowSecond), 0);
+    // A jump still on its way counts from where it goes, not from where the player last was.
+    const int rowSecond = mPendingSeek.rowId == row ? mPendingSeek.second : mRowSecond;
+    mDriveSecond = std::max(DriveTimeline::driveSecond(mDrive, row, rowSecond), 0);
 
     DriveTimeline *timeline = ui->wgt_PlayCtrl->driveTimeline();
     timeline->setDrive(mDrive, row);
-    timeline->setPosition(row, mRowSecond);
+    timeline->setPosition(row, rowSecond);
 
     const SpeedUnit::Unit unit = speedUnit();
     mEventMoments.clear();
@@ -105,7 +109,8 @@ void MainWindows::onDrivePosition(qint64 second, int rowId)
 {
     if (rowId != currentRowId())
         return;
-    mRowSecond = int(second);
+    // A jump still on its way counts from where it goes.
+    mRowSecond = mPendingSeek.rowId == rowId ? mPendingSeek.second : int(second);
     if (rowId != mShownRow)
         showCurrentDrive();
     mDriveSecond = std::max(DriveTimeline::driveSecond(mDrive, rowId, mRowSecond), 0);
@@ -187,9 +192,12 @@ void MainWindows::exportEvents()
     if (mDrive.clips.isEmpty() || mAddingFiles)
         return;
     QVector<RecordingEvents> recordings;
+    QStringList files;
     for (const PlaylistDrives::Clip &clip : qAsConst(mDrive.clips)) {
-        if (const PlaylistItem *item = mModel->item(clip.rowId))
+        if (const PlaylistItem *item = mModel->item(clip.rowId)) {
             recordings.append({item->url.toLocalFile(), clip.events});
+            files << recordingFiles(item);
+        }
     }
     if (recordings.isEmpty())
         return;
@@ -199,7 +207,7 @@ void MainWindows::exportEvents()
     const QString path = askSavePath(
             title, types,
             QFileInfo(recordings.first().file).completeBaseName() + QLatin1String("_events"),
-            tr("Drive: %1").arg(DriveTexts::summary(mDrive.summary, speedUnit())),
+            tr("Drive: %1").arg(DriveTexts::summary(mDrive.summary, speedUnit())), files,
             [&format](const QString &chosen, const QString &type) {
                 // A typed extension of an events format picks it; otherwise the file type does.
                 if (EventExport::formatFromName(QFileInfo(chosen).suffix().toLower(), &format))

@@ -4,6 +4,7 @@
 
 #include "applog.h"
 #include "config/configuration.h"
+#include "export/trackexport.h"
 #include "exportjob.h"
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
@@ -17,6 +18,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
+
+#include <algorithm>
 
 void MainWindows::setUpExport()
 {
@@ -55,7 +58,7 @@ void MainWindows::showExportMenu(const QPoint &globalPos)
     mExportMenu->popup(globalPos);
 }
 
-QStringList MainWindows::exportRows(bool all) const
+QStringList MainWindows::exportRows(bool all, QStringList *recordings) const
 {
     QList<int> rows;
     if (all) {
@@ -69,30 +72,46 @@ QStringList MainWindows::exportRows(bool all) const
     // A row stands for a front file and its rear partner, whose telemetry is the front's.
     QStringList files;
     for (int row : rows) {
-        if (const PlaylistItem *item = mModel->item(row))
+        if (const PlaylistItem *item = mModel->item(row)) {
             files << item->url.toLocalFile();
+            if (recordings)
+                *recordings << recordingFiles(item);
+        }
     }
+    return files;
+}
+
+QStringList MainWindows::recordingFiles(const PlaylistItem *item) const
+{
+    QStringList files{item->url.toLocalFile()};
+    const QUrl rear = mModel->rearFileUrl(item);
+    if (!rear.isEmpty())
+        files << rear.toLocalFile();
     return files;
 }
 
 void MainWindows::exportTrack()
 {
-    const QStringList files = exportRows(false);
+    QStringList recordings;
+    const QStringList files = exportRows(false, &recordings);
     if (files.isEmpty())
         return;
-    askAndExport(tr("Export track"), files, false, QFileInfo(files.first()).completeBaseName());
+    askAndExport(tr("Export track"), files, recordings, false,
+                 QFileInfo(files.first()).completeBaseName());
 }
 
 void MainWindows::exportDrive()
 {
-    const QStringList files = exportRows(true);
+    QStringList recordings;
+    const QStringList files = exportRows(true, &recordings);
     if (files.isEmpty())
         return;
-    askAndExport(tr("Export drive"), files, true, QFileInfo(files.first()).dir().dirName());
+    askAndExport(tr("Export drive"), files, recordings, true,
+                 QFileInfo(files.first()).dir().dirName());
 }
 
-void MainWindows::askAndExport(const QString &title, const QStringList &files, bool asDrive,
-                               QString name)
+void MainWindows::askAndExport(const QString &title, const QStringList &files,
+                               const QStringList &recordings, bool asDrive, QString name)
 {
     // The menu was enabled before an adding began; a modal dialog would hold the adding up and
     // export a part of the drive.
@@ -101,7 +120,7 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
     TrackWriter::Format format;
     const QString path
             = askSavePath(title, ExportJob::fileTypes(), name, asDrive ? drivesNote() : QString(),
-                          [&format](const QString &chosen, const QString &type) {
+                          recordings, [&format](const QString &chosen, const QString &type) {
                               return ExportJob::targetPath(chosen, type, &format);
                           });
     if (path.isEmpty())
@@ -114,6 +133,7 @@ void MainWindows::askAndExport(const QString &title, const QStringList &files, b
 
 QString MainWindows::askSavePath(
         const QString &title, const QStringList &types, const QString &name, const QString &note,
+        const QStringList &recordings,
         const std::function<QString(const QString &, const QString &)> &target)
 {
     QFileDialog dialog(this, title, Configuration::instance()->videoFilePath(),
@@ -138,6 +158,16 @@ QString MainWindows::askSavePath(
         const QFileInfo file(path);
         if (!file.exists())
             return path;
+        // A name that stands for a recording (a link to it) would have the export replace it.
+        const bool isRecording = std::any_of(
+                recordings.cbegin(), recordings.cend(),
+                [&path](const QString &input) { return TrackExport::sameFile(path, input); });
+        if (isRecording) {
+            QMessageBox::warning(this, title,
+                                 tr("%1 is one of the recordings exported.")
+                                         .arg(QDir::toNativeSeparators(path)));
+            continue;
+        }
         // A device or a pipe would be written into, not replaced.
         if (!file.isFile()) {
             QMessageBox::warning(this, title,

@@ -87,9 +87,8 @@ void MainWindows::saveWindowGeometry()
 
 void MainWindows::setSystemFontSize(bool changeOnce)
 {
-    const double ratio = WindowGeometry::densityRatio(this);
     const WindowGeometry::FontStep step
-            = ratio > 0 ? WindowGeometry::windowFontStep(ratio) : WindowGeometry::FontStep{12, 1.0};
+            = WindowGeometry::fontStepOn(this, &WindowGeometry::windowFontStep);
     if (step.rate == mFontRate && !changeOnce)
         return;
     qDebug() << "Main rate = " << step.rate;

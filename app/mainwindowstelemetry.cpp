@@ -20,9 +20,12 @@ MapPoint mapPointOf(const GpsData &sample)
     return MapPoint{sample.index, sample.longitude, sample.latitude};
 }
 
+// A damaged record can hold coordinates that are no numbers; the map would leave them out, and
+// tell of each.
 bool hasPosition(const GpsData &sample)
 {
-    return sample.latitude != 0.0 || sample.longitude != 0.0;
+    return std::isfinite(sample.latitude) && std::isfinite(sample.longitude)
+           && (sample.latitude != 0.0 || sample.longitude != 0.0);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "windowgeometry.h"
 
 #include <QApplication>
-#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -169,12 +168,10 @@ void Setting::timerEvent(QTimerEvent *event)
 
 void Setting::setSystemFontSize(bool changeOnce)
 {
-    const double ratio = WindowGeometry::densityRatio(this);
     const WindowGeometry::FontStep step
-            = ratio > 0 ? WindowGeometry::dialogFontStep(ratio) : WindowGeometry::FontStep{12, 1.0};
+            = WindowGeometry::fontStepOn(this, &WindowGeometry::dialogFontStep);
     if (step.rate == mFontRate && !changeOnce)
         return;
-    qDebug() << "Main rate = " << step.rate;
     mFontRate = step.rate;
 
     QFont font = QApplication::font();

@@ -98,11 +98,11 @@ FontStep lookUp(const FontRow (&rows)[N], FontStep denser, double ratio)
 
 } // namespace
 
-double densityRatio(const QWidget *window)
+FontStep fontStepOn(const QWidget *window, FontStep (*table)(double ratio))
 {
     QScreen *own = window->screen();
     QScreen *probe = own ? QGuiApplication::screenAt(own->availableGeometry().center()) : nullptr;
-    return probe ? probe->logicalDotsPerInch() / 96.0 : 0.0;
+    return probe ? table(probe->logicalDotsPerInch() / 96.0) : FontStep{12, 1.0};
 }
 
 FontStep windowFontStep(double ratio)

@@ -32,9 +32,9 @@ struct FontStep
     double rate;
 };
 
-// The density of the screen under the centre of the window's screen's work area: its logical dots
-// per inch divided by 96, or 0 when there is no such screen.
-double densityRatio(const QWidget *window);
+// The step that table gives for the density of the screen under the centre of the window's
+// screen's work area (its logical dots per inch divided by 96); 12 points at rate 1 without one.
+FontStep fontStepOn(const QWidget *window, FontStep (*table)(double ratio));
 
 // ratio is the screen's logical dots per inch divided by 96.
 FontStep windowFontStep(double ratio);

@@ -77,6 +77,11 @@ void EventsDialog::onUpdateLanguage()
 
 void EventsDialog::fill()
 {
+    // The drive is recomputed whenever telemetry arrives: the event chosen stays chosen.
+    const QList<QTableWidgetItem *> chosen = mTable->selectedItems();
+    const int chosenRowId = chosen.isEmpty() ? -1 : chosen.first()->data(RowIdRole).toInt();
+    const int chosenSecond = chosen.isEmpty() ? -1 : chosen.first()->data(SecondRole).toInt();
+    int chosenRow = -1;
     mTable->setRowCount(0);
     int count = 0;
     for (const PlaylistDrives::Clip &clip : mDrive.clips)
@@ -99,9 +104,13 @@ void EventsDialog::fill()
                     item->setForeground(DriveTexts::colour(event.type));
                 mTable->setItem(row, column, item);
             }
+            if (clip.rowId == chosenRowId && event.peak == chosenSecond)
+                chosenRow = row;
             ++row;
         }
     }
+    if (chosenRow >= 0)
+        mTable->selectRow(chosenRow);
     if (mDrive.clips.isEmpty())
         mSummary->setText(tr("No drive is playing."));
     else if (count == 0)

@@ -178,12 +178,13 @@ PlayerWidget *PlayAreaManager::createStandby(const QUrl &url, bool muted)
 
 bool PlayAreaManager::prepareNext(PlaylistItem *item, const QUrl &rearUrl)
 {
-    if (item && item == mNextItem && rearUrl == mNextRearUrl)
+    if (item && item == mNextItem && item->url == mNextUrl && rearUrl == mNextRearUrl)
         return true;
     dropPrepared();
     if (!item || isFullScreen())
         return false;
     mNextItem = item;
+    mNextUrl = item->url;
     mNextRearUrl = rearUrl;
     mNextWgt = createStandby(item->url, frontPlayer()->isMuted());
     if (!rearUrl.isEmpty())
@@ -195,6 +196,9 @@ bool PlayAreaManager::isPreparedReady() const
 {
     // A full-screen surface is a window of its own that a swap would take away.
     if (!mNextWgt || isFullScreen())
+        return false;
+    // A row taken over by another file since (its front arriving after its rear) is that file's.
+    if (mNextItem->url != mNextUrl)
         return false;
     // Other errors, such as a telemetry track without a decoder, leave the picture playing.
     for (PlayerWidget *player : {mNextWgt, mNextWgtRelate}) {
@@ -218,6 +222,7 @@ void PlayAreaManager::dropPrepared()
     mNextWgt = nullptr;
     mNextWgtRelate = nullptr;
     mNextItem = nullptr;
+    mNextUrl.clear();
     mNextRearUrl.clear();
 }
 
@@ -254,6 +259,7 @@ bool PlayAreaManager::playPrepared()
     mNextWgt = nullptr;
     mNextWgtRelate = nullptr;
     mNextItem = nullptr;
+    mNextUrl.clear();
     mNextRearUrl.clear();
 
     // The new surfaces take the places of the old ones before they are shown, and the old ones

@@ -37,7 +37,8 @@ public:
     bool prepareNext(PlaylistItem *item, const QUrl &rearUrl);
     PlaylistItem *preparedItem() const { return mNextItem; }
     QUrl preparedRearUrl() const { return mNextRearUrl; }
-    // Whether the prepared front player holds its first picture and nothing of it has failed.
+    // Whether the prepared front player holds its first picture, nothing of it has failed and its
+    // row still stands for the file opened.
     bool isPreparedReady() const;
     // Swaps the prepared players in and plays them, keeping the current picture until theirs
     // shows; false, with nothing changed, when no prepared clip is ready.
@@ -112,5 +113,7 @@ private:
     PlayerWidget *mNextWgt = nullptr;
     PlayerWidget *mNextWgtRelate = nullptr;
     PlaylistItem *mNextItem = nullptr;
+    // The file the item stood for when it was prepared.
+    QUrl mNextUrl;
     QUrl mNextRearUrl;
 };

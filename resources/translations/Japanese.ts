@@ -303,6 +303,11 @@
         <translation>%1 は既に存在します。置き換えますか?</translation>
     </message>
     <message>
+        <source>%1 is one of the recordings exported.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>%1 は書き出す録画ファイルの一つです。</translation>
+    </message>
+    <message>
         <source>Drive %1: %2</source>
         <translatorcomment>addition</translatorcomment>
         <translation>ドライブ %1: %2</translation>

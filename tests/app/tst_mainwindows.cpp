@@ -14,9 +14,11 @@
 #include "recording.h"
 #include "system/computeinfo.h"
 #include "tests/map/mapschemetest.h"
+#include "tests/system/systemfixtures.h"
 
 #include <array>
 #include <atomic>
+#include <limits>
 #include <memory>
 
 #include <QAction>
@@ -45,6 +47,8 @@ namespace {
 constexpr int Patience = 30000; // ms; parsing and playback on a loaded two-core machine
 constexpr int ClipSeconds = 3;
 constexpr int Clips = 2; // and the drive's AVI pair after them
+// Clips longer than the lead of their next clip's opening.
+constexpr int LongerSeconds = 7;
 // A recording whose samples take seconds to read, one at a time as the parser serves them.
 constexpr int LongSeconds = 150 * 3600;
 
@@ -119,6 +123,8 @@ private slots:
     void exportTargetFollowsTheFileType();
     void replacingTheWrittenFileIsAsked_data();
     void replacingTheWrittenFileIsAsked();
+    void exportsNeverReplaceARecording_data();
+    void exportsNeverReplaceARecording();
     void exportsNameFilesNotFolders_data();
     void exportsNameFilesNotFolders();
     void exportsWaitForTheAdding();
@@ -126,6 +132,8 @@ private slots:
     void nextClipTakesOverWithoutStopping();
     void preparedNextClipIsLetGo_data();
     void preparedNextClipIsLetGo();
+    void unparsableNextRowIsNotAskedEverySecond();
+    void sampleWithoutNumbersStaysOffTheMap();
     void mapSizeChangeRestartsPlayback();
     void folderListingFiltersAndRemembersParent();
     void playlistColumnsShowTheirWholeTexts();
@@ -142,10 +150,14 @@ private:
     PlaylistModel *openDrive(MainWindows *window) const;
     // Writes a demo drive of two clips of the given length and its AVI pair; the folder or empty.
     QString makeDrive(const QString &name, int clipSeconds) const;
+    // The drive of LongerSeconds clips, made by the first test that needs it; empty on failure.
+    QString longerDrive();
+    // Opens the folder in the shown window and waits until it plays.
+    void playFolder(MainWindows *window, const QString &folder);
 
     QTemporaryDir mDir;
     QString mDrive;
-    QString mLongerDrive; // clips longer than the lead of their next clip's opening
+    QString mLongerDrive; // made once, by longerDrive()
     QString mLongRecording; // made once, by the first test that needs it
 };
 
@@ -174,6 +186,22 @@ QString TestMainWindows::makeDrive(const QString &name, int clipSeconds) const
         return QString();
     }
     return folder;
+}
+
+QString TestMainWindows::longerDrive()
+{
+    if (mLongerDrive.isEmpty())
+        mLongerDrive = makeDrive("longer", LongerSeconds);
+    return mLongerDrive;
+}
+
+void TestMainWindows::playFolder(MainWindows *window, const QString &folder)
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->openUrls({QUrl::fromLocalFile(folder)});
+    QTRY_COMPARE_WITH_TIMEOUT(part<ControlPanel>(*window, "wgt_PlayCtrl")->state(),
+                              QMediaPlayer::PlayingState, Patience);
 }
 
 void TestMainWindows::init()
@@ -376,24 +404,21 @@ void TestMainWindows::preparedNextClipIsLetGo_data()
 void TestMainWindows::preparedNextClipIsLetGo()
 {
     QFETCH(QString, how);
-    constexpr int LongerSeconds = 7;
-    if (mLongerDrive.isEmpty())
-        mLongerDrive = makeDrive("longer", LongerSeconds);
-    QVERIFY(!mLongerDrive.isEmpty());
+    const QString drive = longerDrive();
+    QVERIFY(!drive.isEmpty());
     // A copy of its own, as one case removes a file.
     QTemporaryDir copy;
-    for (const QFileInfo &file : QDir(mLongerDrive).entryInfoList(QDir::Files))
+    for (const QFileInfo &file : QDir(drive).entryInfoList(QDir::Files))
         QVERIFY(QFile::copy(file.filePath(), copy.filePath(file.fileName())));
 
     MainWindows window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
     auto *panel = part<ControlPanel>(window, "wgt_PlayCtrl");
     auto *model
             = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
-    window.openUrls({QUrl::fromLocalFile(copy.path())});
-    QTRY_COMPARE_WITH_TIMEOUT(panel->state(), QMediaPlayer::PlayingState, Patience);
+    playFolder(&window, copy.path());
+    if (QTest::currentTestFailed())
+        return;
     const auto players = [area] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return area->findChildren<PlayerWidget *>().size();
@@ -434,6 +459,62 @@ void TestMainWindows::preparedNextClipIsLetGo()
         QCOMPARE(players(), 2);
     }
     window.close();
+}
+
+// A next row that has no picture to open ahead is not read again for every second of the lead.
+void TestMainWindows::unparsableNextRowIsNotAskedEverySecond()
+{
+    const QString drive = longerDrive();
+    QVERIFY(!drive.isEmpty());
+    QTemporaryDir folder;
+    const QFileInfo first = QDir(drive).entryInfoList({"*F.MP4"}, QDir::Files).value(0);
+    QVERIFY(QFile::copy(first.filePath(), folder.filePath(first.fileName())));
+    QFile junk(folder.filePath("zz_F.MP4")); // after it in the playlist
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+
+    MainWindows window;
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    playFolder(&window, folder.path());
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(model->rowCount(), 2);
+    PlaylistItem *playing = model->item(0);
+    QCOMPARE(area->currentItem(), playing);
+    int asked = 0;
+    connect(model, &PlaylistModel::allGpsDataParserFinished, area, [&](int id) {
+        if (id == 1 && area->currentItem() == playing)
+            ++asked;
+    });
+    // The whole lead of the clip's end, until the next row's turn comes.
+    QTRY_VERIFY_WITH_TIMEOUT(area->currentItem() != playing, Patience);
+    QVERIFY(model->item(1)->resolution.isEmpty());
+    // The drives ask every row once, and the lead once: not once a second for five seconds.
+    QVERIFY2(asked <= 2, qPrintable(QString::number(asked)));
+    window.close();
+}
+
+// A damaged record's coordinates that are no numbers: the map never hears of them, so it has
+// nothing to warn about, once a second.
+void TestMainWindows::sampleWithoutNumbersStaysOffTheMap()
+{
+    MainWindows window;
+    auto *area = part<PlayAreaManager>(window, "wgt_PlayArea");
+    auto *model
+            = qobject_cast<PlaylistModel *>(part<QTableView>(window, "tbl_PlayListView")->model());
+    playFolder(&window, mDrive);
+    if (QTest::currentTestFailed())
+        return;
+    GpsData sample;
+    sample.latitude = std::numeric_limits<double>::quiet_NaN();
+    sample.longitude = 7.5;
+    LogCapture log;
+    emit model->gpsDataChanged(area->currentItem()->id, sample);
+    const QString lines = log.lines().join(QLatin1Char('\n'));
+    QVERIFY2(!lines.contains(QStringLiteral("map point dropped")), qPrintable(lines));
 }
 
 void TestMainWindows::mapSizeChangeRestartsPlayback()
@@ -704,6 +785,71 @@ void TestMainWindows::replacingTheWrittenFileIsAsked()
     if (replaced)
         QVERIFY2(written.contains("<name>trip</name>"), written.left(400).constData());
     QCOMPARE(QFile::exists(out.filePath("trip.kml")), !asked);
+}
+
+void TestMainWindows::exportsNeverReplaceARecording_data()
+{
+    QTest::addColumn<QByteArray>("exporter"); // the window's slot
+    QTest::addColumn<bool>("rear"); // the name links to the row's rear partner, not to the row
+
+    QTest::newRow("drive onto a recording") << QByteArray("exportDrive") << false;
+    QTest::newRow("drive onto a rear partner") << QByteArray("exportDrive") << true;
+    QTest::newRow("track onto its recording") << QByteArray("exportTrack") << false;
+    QTest::newRow("track onto its rear partner") << QByteArray("exportTrack") << true;
+}
+
+void TestMainWindows::exportsNeverReplaceARecording()
+{
+    QFETCH(QByteArray, exporter);
+    QFETCH(bool, rear);
+    // A copy of its own: on a fault the export would spoil the drive.
+    QTemporaryDir copy;
+    for (const QFileInfo &file : QDir(mDrive).entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), copy.filePath(file.fileName())));
+    MainWindows window;
+    auto *table = part<QTableView>(window, "tbl_PlayListView");
+    auto *model = qobject_cast<PlaylistModel *>(table->model());
+    window.openUrls({QUrl::fromLocalFile(copy.path())});
+    QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() > 0, Patience);
+    table->selectRow(0);
+    const QString recording = rear ? model->rearFileUrl(model->item(0)).toLocalFile()
+                                   : model->item(0)->url.toLocalFile();
+    QVERIFY(!recording.isEmpty());
+    QFile input(recording);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray before = input.readAll();
+    input.close();
+    QSignalSpy finished(&window, &MainWindows::exportFinished);
+    QTemporaryDir out;
+    QVERIFY(QFile::link(recording, out.filePath("trip.gpx")));
+
+    // A user who would say yes to anything, and gives up once the dialog comes back.
+    QString shown;
+    int dialogs = 0;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (++dialogs > 1)
+                return dialog->reject();
+            dialog->selectNameFilter("GPX (*.gpx)");
+            typeFileName(dialog, out.path(), "trip");
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown += box->text() + '|';
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    driver.start(50);
+    QVERIFY(QMetaObject::invokeMethod(&window, exporter.constData()));
+    driver.stop();
+    QVERIFY2(shown.contains(QStringLiteral("trip.gpx is one of the recordings exported")),
+             qPrintable(shown));
+    QCOMPARE(dialogs, 2);
+    QTest::qWait(200);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QVERIFY2(input.readAll() == before, "the recording was replaced by the export");
 }
 
 // Exports get shared: neither a track's name nor a file field tells where the recordings lay.

@@ -12,6 +12,7 @@
 #include "pagescript.h"
 #include "playbacktestutil.h"
 #include "player/playareamanager.h"
+#include "playlist/playlistdrives.h"
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
 #include "tests/map/mapschemetest.h"
@@ -92,6 +93,15 @@ struct Viewer
                 Patience);
     }
 
+    // Where playback last reported, for a failure's message.
+    QByteArray where() const
+    {
+        return QStringLiteral("at row %1, second %2")
+                .arg(position.first)
+                .arg(position.second)
+                .toUtf8();
+    }
+
     QVariantMap mapState() { return evaluate(map->page(), QStringLiteral("mapState()")).toMap(); }
 
     MainWindows window;
@@ -116,6 +126,9 @@ private slots:
     void driveShowsEverywhere();
     void eventKeysAcrossClips();
     void timelineClickInAnotherClip();
+    void eventKeyRightAfterJumpToAnotherClip_data();
+    void eventKeyRightAfterJumpToAnotherClip();
+    void unknownMapEventIsIgnored();
     void samplesAgainAreNotDrawnAgain();
     void eventsExport_data();
     void eventsExport();
@@ -256,6 +269,60 @@ void TestMainWindowsDrives::timelineClickInAnotherClip()
     QVERIFY(viewer.reaches(0, 11));
 }
 
+void TestMainWindowsDrives::eventKeyRightAfterJumpToAnotherClip_data()
+{
+    QTest::addColumn<bool>("back");
+    QTest::addColumn<bool>("recomputed"); // the drives recomputed; otherwise the samples drawn
+    QTest::newRow("back, drives recomputed") << true << true;
+    QTest::newRow("next, drives recomputed") << false << true;
+    QTest::newRow("back, samples drawn") << true << false;
+    QTest::newRow("next, samples drawn") << false << false;
+}
+
+// A user tapping through the events: the second key comes before the jump's clip has reported
+// where it plays.
+void TestMainWindowsDrives::eventKeyRightAfterJumpToAnotherClip()
+{
+    QFETCH(bool, back);
+    QFETCH(bool, recomputed);
+    Viewer viewer(mDrive);
+    const QVector<int> peaks = viewer.peaks();
+    // Late in the first clip, past the braking's lead-in: N goes to the turn, in the next clip.
+    const int late = ClipSeconds - 2;
+    emit viewer.timeline->seekRequested(0, late);
+    QVERIFY(viewer.reaches(0, late));
+    QTest::keyClick(&viewer.window, Qt::Key_N);
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    if (recomputed) {
+        // The new row's samples make the drives recompute before its player reports a second.
+        emit viewer.window.findChild<PlaylistDrives *>()->drivesChanged();
+    } else {
+        QVector<int> marks;
+        for (const DrivingEvent &event : viewer.timeline->drive().clips.at(1).events)
+            marks << event.peak;
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.chart->eventMarks() == marks, Patience);
+    }
+    // From the turn's lead-in: back to the braking, on to the impact.
+    QTest::keyClick(&viewer.window, Qt::Key_N, back ? Qt::ShiftModifier : Qt::NoModifier);
+    const int target = qMax((back ? peaks.first() : peaks.last()) - EventsDialog::LeadSeconds, 0);
+    // At once, not by playing on through the turn's clip.
+    QCOMPARE(viewer.area->currentItem()->id, target / ClipSeconds);
+    const bool reached = viewer.reaches(target / ClipSeconds, target % ClipSeconds);
+    QVERIFY2(reached, viewer.where().constData());
+}
+
+void TestMainWindowsDrives::unknownMapEventIsIgnored()
+{
+    Viewer viewer(mDrive);
+    emit viewer.timeline->seekRequested(1, 8);
+    QVERIFY(viewer.reaches(1, 8));
+    // A marker the list no longer has (a page still showing an older drive's markers).
+    emit viewer.map->eventClicked(viewer.eventCount() + 5);
+    QTest::qWait(1500);
+    QCOMPARE(viewer.area->currentItem()->id, 1);
+    QVERIFY2(viewer.position.first == 1 && viewer.position.second >= 8, viewer.where().constData());
+}
+
 void TestMainWindowsDrives::samplesAgainAreNotDrawnAgain()
 {
     // The drives ask for every row's samples, the playing one's too; a paused recording must
@@ -284,18 +351,24 @@ void TestMainWindowsDrives::eventsExport_data()
     QTest::addColumn<QByteArray>("existing"); // what the file written holds before, if anything
     QTest::addColumn<QString>("written"); // the file expected, empty for none
     QTest::addColumn<QString>("message"); // a part of the message shown, empty for none
+    QTest::addColumn<bool>("linked"); // trip.csv is a link to the drive's first recording
     QTest::newRow("GeoJSON by its type") << "GeoJSON (*.geojson)"
                                          << "trip" << QByteArray() << "trip.geojson"
-                                         << "";
+                                         << "" << false;
     QTest::newRow("CSV by its extension") << "GeoJSON (*.geojson)"
                                           << "trip.csv" << QByteArray() << "trip.csv"
-                                          << "";
+                                          << "" << false;
     QTest::newRow("existing file kept on no") << "CSV (*.csv)"
                                               << "trip" << QByteArray("old") << ""
-                                              << "trip.csv already exists";
+                                              << "trip.csv already exists" << false;
     QTest::newRow("folder that is not there") << "CSV (*.csv)"
                                               << "gone/trip" << QByteArray() << ""
-                                              << "The events could not be written.";
+                                              << "The events could not be written." << false;
+    // Last: on a fault it would spoil the drive of any row after it.
+    // Said yes to, the question would have the events replace the recording.
+    QTest::newRow("a link to a recording") << "CSV (*.csv)"
+                                           << "trip" << QByteArray() << ""
+                                           << "trip.csv is one of the recordings exported" << true;
 }
 
 void TestMainWindowsDrives::eventsExport()
@@ -305,15 +378,23 @@ void TestMainWindowsDrives::eventsExport()
     QFETCH(QByteArray, existing);
     QFETCH(QString, written);
     QFETCH(QString, message);
+    QFETCH(bool, linked);
     Viewer viewer(mDrive);
     QTemporaryDir out;
+    const QString recording = viewer.model->item(0)->url.toLocalFile();
+    QFile input(recording);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray before = input.readAll();
+    input.close();
+    if (linked)
+        QVERIFY(QFile::link(recording, out.filePath("trip.csv")));
     if (!existing.isEmpty()) {
         QFile old(out.filePath("trip.csv"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(existing);
     }
-    // Plays the user: the first file dialog gets the name, a question gets no, a message its
-    // button, and a file dialog shown again after a no is cancelled.
+    // Plays the user: the first file dialog gets the name, a question gets no (yes to replacing
+    // the link), a message its button, and a file dialog shown again after a no is cancelled.
     QString note;
     QString shown;
     bool named = false;
@@ -322,8 +403,8 @@ void TestMainWindowsDrives::eventsExport()
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             shown = box->text();
-            QAbstractButton *no = box->button(QMessageBox::No);
-            (no ? no : box->button(QMessageBox::Ok))->click();
+            QAbstractButton *answer = box->button(linked ? QMessageBox::Yes : QMessageBox::No);
+            (answer ? answer : box->button(QMessageBox::Ok))->click();
             return;
         }
         auto *dialog = qobject_cast<QFileDialog *>(modal);
@@ -352,6 +433,8 @@ void TestMainWindowsDrives::eventsExport()
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), existing);
     }
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QVERIFY2(input.readAll() == before, "the recording was replaced by the events");
     if (written.isEmpty())
         return;
     QFile file(out.filePath(written));

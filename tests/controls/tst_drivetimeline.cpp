@@ -47,6 +47,8 @@ private slots:
     void eventsListTexts();
     void eventsListPlaysFromBefore_data();
     void eventsListPlaysFromBefore();
+    void eventsListKeepsTheChosenEvent_data();
+    void eventsListKeepsTheChosenEvent();
 };
 
 void TestDriveTimeline::initTestCase()
@@ -251,6 +253,38 @@ void TestDriveTimeline::eventsListPlaysFromBefore()
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
     QCOMPARE(requests.count(), 1);
     QCOMPARE(requests.first(), request);
+}
+
+void TestDriveTimeline::eventsListKeepsTheChosenEvent_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("chosen"); // the row selected after it, -1 for none
+    QTest::newRow("drive recomputed") << "same" << 1;
+    QTest::newRow("another unit") << "unit" << 1;
+    QTest::newRow("an event found before it") << "earlier" << 2;
+    QTest::newRow("its event gone") << "gone" << -1;
+}
+
+void TestDriveTimeline::eventsListKeepsTheChosenEvent()
+{
+    QFETCH(QString, change);
+    QFETCH(int, chosen);
+    EventsDialog dialog;
+    dialog.setDrive(threeClipDrive());
+    QTableWidget *table = dialog.table();
+    table->selectRow(1); // the impact
+    PlaylistDrives::Drive drive = threeClipDrive();
+    if (change == QLatin1String("unit")) {
+        dialog.setSpeedUnit(SpeedUnit::Mph);
+    } else {
+        if (change == QLatin1String("earlier"))
+            drive.clips[0].events.append(drivingEvent(DrivingEvent::Braking, 40, 0.45, 50, ""));
+        else if (change == QLatin1String("gone"))
+            drive.clips[1].events.clear();
+        dialog.setDrive(drive);
+    }
+    const QList<QTableWidgetItem *> selected = table->selectedItems();
+    QCOMPARE(selected.isEmpty() ? -1 : selected.first()->row(), chosen);
 }
 
 QTEST_MAIN(TestDriveTimeline)

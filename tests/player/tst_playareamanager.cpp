@@ -59,6 +59,7 @@ private slots:
     void preparedClipTakesOver();
     void preparedClipIsDropped_data();
     void preparedClipIsDropped();
+    void preparedClipOfARowTakenOver();
 
 private:
     // Loads the item (and the rear recording when given) the way the main window does.
@@ -606,6 +607,20 @@ void TestPlayAreaManager::preparedClipTakesOver()
     QVERIFY(positions.first().at(0).toLongLong() <= 1);
     // Only the new front player is heard from: playing, and never a stop between the clips.
     QVERIFY(!states.contains(QMediaPlayer::StoppedState));
+}
+
+void TestPlayAreaManager::preparedClipOfARowTakenOver()
+{
+    load(mFront);
+    START_BOTH_OR_SKIP();
+    // The next row holds a rear file alone; its front file arrives while it is prepared.
+    mNext->url = QUrl::fromLocalFile(mRear);
+    QVERIFY(manager()->prepareNext(mNext, QUrl()));
+    QTRY_VERIFY_WITH_TIMEOUT(manager()->isPreparedReady(), kTimeout);
+    mNext->url = QUrl::fromLocalFile(mShort);
+    // The row now stands for another file: what was opened ahead of it must not take over.
+    if (manager()->playPrepared())
+        QCOMPARE(manager()->media().request().url(), mNext->url);
 }
 
 void TestPlayAreaManager::preparedClipIsDropped_data()
