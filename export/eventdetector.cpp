@@ -107,11 +107,32 @@ QVector<Second> secondsOf(const QVector<GpsData> &samples)
             second.longitude = sample.longitude;
         }
     }
-    for (int i = 1; i < seconds.size(); ++i) {
-        if (!seconds.at(i).fix || !seconds.at(i - 1).fix)
+    // A speed that follows from neither neighbouring fix is the receiver's glitch, not the car's.
+    const double maxStepKmh = MaxVehicleG * StandardGravity * 3.6;
+    QVector<bool> glitch(seconds.size(), false);
+    for (int i = 0; i < seconds.size(); ++i) {
+        if (!seconds.at(i).fix)
             continue;
-        const double change
-                = (seconds.at(i).speed - seconds.at(i - 1).speed) / 3.6 / StandardGravity;
+        bool judged = false, follows = false;
+        for (int j : {i - 1, i + 1}) {
+            if (j < 0 || j >= seconds.size() || !seconds.at(j).fix)
+                continue;
+            judged = true;
+            follows = follows || qAbs(seconds.at(j).speed - seconds.at(i).speed) <= maxStepKmh;
+        }
+        glitch[i] = judged && !follows;
+    }
+    for (int i = 0; i < seconds.size(); ++i) {
+        if (glitch.at(i))
+            seconds[i] = Second{seconds.at(i).reading, false, seconds.at(i).g};
+    }
+    for (int i = 1; i < seconds.size(); ++i) {
+        // Across a glitch the change of speed is still known, spread over the two seconds.
+        const int before = i >= 2 && glitch.at(i - 1) ? i - 2 : i - 1;
+        if (!seconds.at(i).fix || !seconds.at(before).fix)
+            continue;
+        const double change = (seconds.at(i).speed - seconds.at(before).speed) / (i - before) / 3.6
+                              / StandardGravity;
         if (qAbs(change) <= MaxVehicleG)
             seconds[i].gpsLongitudinal = change;
     }

@@ -13,7 +13,10 @@
 // padding copy of the one before and carries no data; a G reading below MinReadingG in magnitude
 // is none either (gravity alone reads 1 g: the sensor failed or was not written), nor is one
 // above MaxReadingG or not finite (beyond any dash camera's sensor range: a corrupt record).
-// Speed and position count only where the fix flag is set and the position is not 0, 0.
+// Speed and position count only where the fix flag is set and the position is not 0, 0, and
+// not where the speed differs by more than MaxVehicleG's worth (about 35 km/h) from each
+// neighbouring second's: that is the receiver's glitch, and the change of speed across it is
+// taken over the two seconds either side.
 //
 // Mounting (once per drive). The camera's axes are unknown, so gravity and the forward axis are
 // measured from the drive itself:

@@ -344,6 +344,18 @@ void TestEventDetector::badReadingIsNoData_data()
         QTest::newRow("999 km/h" + camera) << 150 << -1 << 999.0 << withSensor;
         QTest::newRow("120 km/h" + camera) << 150 << -1 << 120.0 << withSensor;
         QTest::newRow("80 km/h" + camera) << 150 << -1 << 80.0 << withSensor;
+        // Glitches on straights, in bends and in the cornering and the braking (drive seconds
+        // 17-20, 138-139). Without a sensor the speed is all an event has, so there a glitch on
+        // its own seconds may cut it short.
+        for (const int at : {17, 60, 100, 138, 200, 250}) {
+            if (!withSensor && (at == 17 || at == 138))
+                continue;
+            for (const double speed : {999.0, 250.0}) {
+                QTest::newRow(QByteArray::number(speed) + " km/h at " + QByteArray::number(at)
+                              + camera)
+                        << at << -1 << speed << withSensor;
+            }
+        }
     }
 }
 
