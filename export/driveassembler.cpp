@@ -50,6 +50,9 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
     Track track{name, {}};
     bool timed = false; // a sample so far had a readable time
     qint64 last = 0; // the latest readable time: its second, and so the drive, ends at last + 1
+    // Where the drive's recordings end, the latest of them: a recording continues the drive from
+    // there, or inside it where recordings overlap, as the drives list counts it.
+    qint64 end = 0;
     for (const Ordered &entry : qAsConst(order)) {
         const ExtractedRecording &recording = *entry.recording;
         ExtractedRecording part;
@@ -61,22 +64,33 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
                 track.segments.last().parts.append(part);
             part.samples = QVector<GpsData>();
         };
+        bool fresh = true; // no readable time of this recording yet
         for (int i = 0; i < recording.samples.size(); ++i) {
             const GpsData &sample = recording.samples.at(i);
             if (i > 0 && sample.index <= recording.samples.at(i - 1).index)
                 continue;
             qint64 reading;
             const bool readable = CameraClock::reading(sample, &reading);
-            if (track.segments.isEmpty()
-                || (readable && timed && !Drives::continues(last + 1, reading))) {
+            const bool splits = readable && timed
+                                && (fresh ? reading > end && !Drives::continues(end, reading)
+                                          : !Drives::continues(last + 1, reading));
+            if (track.segments.isEmpty() || splits) {
                 closePart();
                 track.segments.append(TrackSegment());
+                end = 0;
             }
             if (readable) {
                 timed = true;
+                fresh = false;
                 last = reading;
+                end = std::max(end, reading + 1);
             }
             part.samples.append(sample);
+        }
+        // The drive runs to the recording's end, though its telemetry may stop before it.
+        if (timed && entry.timed) {
+            const int seconds = Drives::lengthOf(recording.info.duration, recording.samples.size());
+            end = std::max(end, Drives::clipOf(recording.samples, seconds, last).end);
         }
         closePart();
     }

@@ -35,12 +35,15 @@ struct Fix
 };
 
 // The samples that hold a position, in drive order; the parsing thread's padding copies (an
-// index that does not grow) hold no reading of their own.
-QVector<Fix> fixesOf(const QVector<QVector<GpsData>> &clipSamples)
+// index that does not grow) hold no reading of their own. A clip lasts its length where that is
+// longer than its samples, so that a clip without telemetry still keeps its neighbours apart.
+QVector<Fix> fixesOf(const QVector<QVector<GpsData>> &clipSamples,
+                     const QVector<int> &clipSeconds = QVector<int>())
 {
     QVector<Fix> fixes;
     qint64 offset = 0;
-    for (const QVector<GpsData> &samples : clipSamples) {
+    for (int clip = 0; clip < clipSamples.size(); ++clip) {
+        const QVector<GpsData> &samples = clipSamples.at(clip);
         for (int i = 0; i < samples.size(); ++i) {
             const GpsData &sample = samples.at(i);
             if (i > 0 && sample.index <= samples.at(i - 1).index)
@@ -48,7 +51,7 @@ QVector<Fix> fixesOf(const QVector<QVector<GpsData>> &clipSamples)
             if (FieldFormat::isTrackPoint(sample))
                 fixes.append({&sample, offset + i});
         }
-        offset += samples.size();
+        offset += std::max(samples.size(), clipSeconds.value(clip));
     }
     return fixes;
 }
@@ -123,7 +126,7 @@ DriveSummary summarize(const QVector<QVector<GpsData>> &clipSamples,
     DriveSummary summary;
     for (int seconds : clipSeconds)
         summary.seconds += std::max(0, seconds);
-    const QVector<Fix> fixes = fixesOf(clipSamples);
+    const QVector<Fix> fixes = fixesOf(clipSamples, clipSeconds);
     for (int k = 0; k < fixes.size(); ++k) {
         const Fix &fix = fixes.at(k);
         if (k > 0) {

@@ -32,9 +32,10 @@ constexpr qint64 GapSeconds = 5 * 60;
 // A fix the car cannot have come to from the one before is the receiver's glitch: it neither
 // sets the top speed nor adds distance. A speed reading counts for the top only when it is
 // within MaxKmhPerSecond (about 1 g: no car brakes or speeds up harder) per second of the fix
-// before or after it in its clip, so a lone spike is left out; a step between consecutive fixes
-// counts for the distance only when it needs at most MaxKmh. The seconds between two fixes are
-// counted along the clips as if each followed the other at once.
+// before or after it in the drive, in its clip or the one next to it, so a lone spike is left
+// out; a step between consecutive fixes counts for the distance only when it needs at most
+// MaxKmh. The seconds between two fixes are counted along the clips as if each followed the
+// other at once, each clip lasting its length or its samples, whichever is more.
 constexpr double MaxKmhPerSecond = 36.0;
 constexpr double MaxKmh = 300.0;
 

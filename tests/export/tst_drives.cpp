@@ -127,28 +127,43 @@ void TestDrives::group()
 // segments: both must end a drive at the same gap, from the end of one minute's last second.
 void TestDrives::sameBoundaryForDrivesAndSegments_data()
 {
-    QTest::addColumn<int>("gap"); // seconds from the first minute's end to the second's start
+    QTest::addColumn<int>("length"); // of the first recording, seconds
+    QTest::addColumn<int>("telemetry"); // seconds of it with samples
+    QTest::addColumn<int>("gap"); // seconds from its end to the second minute's start
     QTest::addColumn<int>("drives");
-    QTest::newRow("298 s") << 298 << 1;
-    QTest::newRow("299 s") << 299 << 1;
-    QTest::newRow("300 s") << 300 << 1;
-    QTest::newRow("301 s") << 301 << 2;
-    QTest::newRow("302 s") << 302 << 2;
+    QTest::newRow("298 s") << 60 << 60 << 298 << 1;
+    QTest::newRow("299 s") << 60 << 60 << 299 << 1;
+    QTest::newRow("300 s") << 60 << 60 << 300 << 1;
+    QTest::newRow("301 s") << 60 << 60 << 301 << 2;
+    QTest::newRow("302 s") << 60 << 60 << 302 << 2;
+    QTest::newRow("telemetry stops 40 s early, 300 s") << 60 << 20 << 300 << 1;
+    QTest::newRow("telemetry stops 40 s early, 301 s") << 60 << 20 << 301 << 2;
+    QTest::newRow("the next starts inside, 400 s before the end") << 600 << 60 << -400 << 1;
+    QTest::newRow("the next starts inside, telemetry to the end") << 600 << 600 << -400 << 1;
 }
 
 void TestDrives::sameBoundaryForDrivesAndSegments()
 {
+    QFETCH(int, length);
+    QFETCH(int, telemetry);
     QFETCH(int, gap);
     QFETCH(int, drives);
     const QDateTime noon(QDate(2020, 1, 1), QTime(12, 0), Qt::UTC);
     QVector<DriveRecording> recordings;
     QVector<DriveClip> clips;
-    for (const QDateTime &start : {noon, noon.addSecs(60 + gap)}) {
+    for (const QDateTime &start : {noon, noon.addSecs(length + gap)}) {
+        const bool first = recordings.isEmpty();
         DriveRecording recording;
         recording.recording.file = start.toString(QStringLiteral("hhmmss'F.MP4'"));
-        recording.recording.samples = minute(start);
+        recording.recording.info.duration = first ? length : 60;
+        for (int at = 0; at < (first ? telemetry : 60); at += 60)
+            recording.recording.samples += minute(start.addSecs(at));
+        recording.recording.samples.resize(first ? telemetry : 60);
+        for (int i = 0; i < recording.recording.samples.size(); ++i)
+            recording.recording.samples[i].index = i;
         recordings.append(recording);
-        clips.append(Drives::clipOf(recording.recording.samples, 60, 0));
+        clips.append(
+                Drives::clipOf(recording.recording.samples, recording.recording.info.duration, 0));
     }
     QCOMPARE(Drives::group(clips).size(), drives);
     QCOMPARE(DriveAssembler::assemble(QStringLiteral("drive"), recordings).segments.size(), drives);
@@ -168,6 +183,11 @@ void TestDrives::summarize()
     QVERIFY2(qAbs(summary.averageKmh - 1.7791) < 0.0001,
              qPrintable(QString::number(summary.averageKmh)));
     QCOMPARE(summary.topKmh, 70);
+
+    // A minute without telemetry between two fixes: the car went on, the distance counts.
+    const DriveSummary across
+            = Drives::summarize({{sample(0, 0.0, 40)}, {}, {sample(0, 0.0061, 40)}}, {1, 60, 1});
+    QVERIFY2(qAbs(across.metres - 678.2895) < 0.01, qPrintable(QString::number(across.metres)));
 
     const DriveSummary empty = Drives::summarize({{}}, {0});
     QCOMPARE(empty.seconds, qint64(0));
