@@ -94,6 +94,11 @@ qint64 fileTime(const QFileInfo &file)
     return clockSeconds(file.lastModified());
 }
 
+qint64 fileStart(qint64 fileTime, int seconds)
+{
+    return fileTime - std::max(0, seconds);
+}
+
 int lengthOf(int headerSeconds, int sampleCount)
 {
     return headerSeconds > 0 ? headerSeconds : std::max(0, sampleCount);

@@ -53,6 +53,9 @@ qint64 clockSeconds(const QDateTime &localTime);
 // file's modification time, which the camera sets as it writes and a copy usually keeps (the
 // creation and status change times are those of the copy).
 qint64 fileTime(const QFileInfo &file);
+// Where a recording of the given length starts by its file's time: the camera sets that as it
+// finishes writing, so at the recording's end.
+qint64 fileStart(qint64 fileTime, int seconds);
 // A recording's length in seconds: its header's, or one a sample where the header gives none.
 int lengthOf(int headerSeconds, int sampleCount);
 

@@ -105,10 +105,10 @@ QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recording
         QVector<DriveClip> clips;
         for (int i : camera) {
             const ExtractedRecording &recording = recordings.at(i);
+            const int seconds = Drives::lengthOf(recording.info.duration, recording.samples.size());
             clips.append(Drives::clipOf(
-                    recording.samples,
-                    Drives::lengthOf(recording.info.duration, recording.samples.size()),
-                    Drives::fileTime(QFileInfo(recording.file))));
+                    recording.samples, seconds,
+                    Drives::fileStart(Drives::fileTime(QFileInfo(recording.file)), seconds)));
         }
         for (const QVector<int> &drive : Drives::group(clips)) {
             QVector<QVector<GpsData>> samples;

@@ -190,7 +190,8 @@ PlaylistDrives::Result PlaylistDrives::compute(const QVector<Row> &rows,
     lengths.reserve(rows.size());
     for (const Row &row : rows) {
         lengths.append(Drives::lengthOf(row.seconds, row.samples.size()));
-        clips.append(Drives::clipOf(row.samples, lengths.last(), row.fileTime));
+        clips.append(Drives::clipOf(row.samples, lengths.last(),
+                                    Drives::fileStart(row.fileTime, lengths.last())));
     }
 
     Result result;

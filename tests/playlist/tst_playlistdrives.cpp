@@ -149,9 +149,9 @@ void TestPlaylistDrives::cleanup()
 }
 
 // Rows are added out of time order; the names tell the order they take in a drive. A start
-// given as seconds after the end of the first row's minute; -1 for a row without telemetry,
-// whose file was then last modified fileTime seconds after that end (as a copy that keeps the
-// times leaves it: its creation and status change times are now).
+// given as seconds after the end of the first row's minute; -1 for a minute without telemetry,
+// whose file was last modified, as the camera finished writing it, fileTime seconds after that
+// end (as a copy that keeps the times leaves it: its creation and status change times are now).
 void TestPlaylistDrives::groupsRowsByTheGap_data()
 {
     QTest::addColumn<QVector<int>>("gaps"); // per row: its start after 12:01:00, or -1
@@ -170,6 +170,8 @@ void TestPlaylistDrives::groupsRowsByTheGap_data()
             << QVector<int>{0, -1, 1000} << 600 << "0|1|2";
     QTest::newRow("no telemetry: placed between two others by its file time")
             << QVector<int>{0, 500, -1} << 200 << "0,2,1";
+    QTest::newRow("no telemetry: its minute ends at its file time")
+            << QVector<int>{0, -1} << 360 << "0,1";
 }
 
 void TestPlaylistDrives::groupsRowsByTheGap()
