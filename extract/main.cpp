@@ -103,13 +103,8 @@ QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recording
     QVector<RecordingEvents> result(recordings.size());
     for (const QVector<int> &camera : cameras) {
         QVector<DriveClip> clips;
-        for (int i : camera) {
-            const ExtractedRecording &recording = recordings.at(i);
-            const int seconds = Drives::lengthOf(recording.info.duration, recording.samples.size());
-            clips.append(Drives::clipOf(
-                    recording.samples, seconds,
-                    Drives::fileStart(Drives::fileTime(QFileInfo(recording.file)), seconds)));
-        }
+        for (int i : camera)
+            clips.append(Drives::clipOfRecording(recordings.at(i)));
         for (const QVector<int> &drive : Drives::group(clips)) {
             QVector<QVector<GpsData>> samples;
             for (int clip : drive)
