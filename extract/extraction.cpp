@@ -8,6 +8,7 @@
 #include "export/recordingsummary.h"
 #include "export/track.h"
 
+#include <QCalendar>
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -58,6 +59,10 @@ void Extraction::reportProblem(int index, const Parsed &parsed)
 
 bool Extraction::run(bool render, const std::function<bool(int index, Parsed &parsed)> &take)
 {
+    // Qt 5.15 sets up its Gregorian calendar on first use without a lock: two workers doing so
+    // at once can leave one with an invalid calendar, and its dates then print as empty texts.
+    const QCalendar gregorian;
+    Q_UNUSED(gregorian)
     OrderedRun<Parsed> run(mSettings.jobs);
     const std::function<bool()> stopping = [&run] { return run.stopping(); };
     return run.run(
