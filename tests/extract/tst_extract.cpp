@@ -2,7 +2,6 @@
 #include "mp4writer.h"
 #include "recording.h"
 
-#include <export/recordingname.h>
 #include <export/trackexport.h>
 #include <parser/recordingparser.h>
 
@@ -286,8 +285,6 @@ private slots:
     void folderListing();
     void filesFrom_data();
     void filesFrom();
-    void recordingNames_data();
-    void recordingNames();
     void parallelOutputIsSerial_data();
     void parallelOutputIsSerial();
     void jsonLinesGoOnPastAnUnreadableFile_data();
@@ -1353,29 +1350,6 @@ void TestExtract::filesFrom()
     const Run run = runHere(QStringList{"-f", "jsonl"} + arguments, list);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(entriesOf(run.out).size(), expected.size());
-}
-
-void TestExtract::recordingNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("recording");
-    QTest::newRow("upper case") << "20200101_120000F.MP4" << true;
-    QTest::newRow("lower case") << "clip.mov" << true;
-    QTest::newRow("mixed case") << "clip.Avi" << true;
-    QTest::newRow("only the last suffix counts") << "clip.mp4.part" << false;
-    QTest::newRow("another video") << "clip.mkv" << false;
-    QTest::newRow("no point") << "mp4" << false;
-    QTest::newRow("hidden") << "._clip.MP4" << false;
-}
-
-// The viewer's dialog filters by the name filters, which see no hidden files at all.
-void TestExtract::recordingNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, recording);
-    QCOMPARE(RecordingName::isRecordingFile(name), recording);
-    if (!name.startsWith(QLatin1Char('.')))
-        QCOMPARE(QDir::match(RecordingName::nameFilters(), name), recording);
 }
 
 void TestExtract::parallelOutputIsSerial_data()
