@@ -28,8 +28,10 @@ import argparse
 import collections
 import contextlib
 import errno
+import itertools
 import json
 import logging
+import math
 import os
 import signal
 import stat
@@ -44,7 +46,7 @@ BATCHES_PER_SLOT = 4
 MAX_BATCH = 100
 # Options the driver sets itself on every velqor-extract run; given again after `--` they would
 # send the output elsewhere or change its shape, and the run would lose lines.
-OWN_OPTIONS = ("-o", "--output", "-f", "--format", "--files-from", "-0", "--null", "--list")
+OWN_OPTIONS = ("--output", "--format", "--files-from", "--null", "--list", "-0")
 
 
 class Failure(Exception):
@@ -68,14 +70,17 @@ def parse_arguments(argv):
     split = argv.index("--") if "--" in argv else len(argv)
     extra = argv[split + 1:]
     parser = Parser(prog="velqor_dask.py", description=__doc__.split("\n\n")[0],
+                    usage="%(prog)s [options] [PATH...] [-- VELQOR-EXTRACT OPTIONS...]",
                     formatter_class=argparse.RawDescriptionHelpFormatter,
                     epilog="\n\n".join(__doc__.split("\n\n")[2:]))
     parser.add_argument("paths", nargs="*", metavar="PATH", help="recordings and folders")
     parser.add_argument("-r", "--recursive", action="store_true", help="descend into sub-folders")
-    parser.add_argument("--files-from", metavar="FILE", help="one path per line ('-': standard input)")
+    parser.add_argument("--files-from", metavar="FILE",
+                        help="one path per line ('-': standard input)")
     parser.add_argument("-0", "--null", action="store_true", help="the list is NUL-separated")
     cluster = parser.add_mutually_exclusive_group()
-    cluster.add_argument("--scheduler", metavar="ADDRESS", help="a running scheduler, e.g. tcp://host:8786")
+    cluster.add_argument("--scheduler", metavar="ADDRESS",
+                         help="a running scheduler, e.g. tcp://host:8786")
     cluster.add_argument("--workers", type=positive, metavar="N",
                          help="processes of the local cluster (default 2)")
     parser.add_argument("--batch", type=positive, metavar="N",
@@ -88,11 +93,11 @@ def parse_arguments(argv):
     parser.add_argument("-o", "--output", default="-", metavar="OUT",
                         help="the JSON Lines file (default: standard output)")
     args = parser.parse_args(argv[:split])
-    owned = [a for a in extra if a in OWN_OPTIONS or a.startswith(("--output=", "--format=", "--files-from="))
-             or (a.startswith(("-o", "-f")) and not a.startswith("--"))]
+    # A short -o or -f may carry its value in the same argument.
+    owned = [a for a in extra if a.partition("=")[0] in OWN_OPTIONS or a[:2] in ("-o", "-f")]
     if owned:
         parser.error(f"{owned[0]} is set by the driver, not after '--'")
-    if os.sep in args.extract:  # the workers of a local cluster may start elsewhere
+    if os.sep in args.extract:  # relative to here, wherever a worker process runs
         args.extract = os.path.abspath(args.extract)
     args.extra = extra
     return args
@@ -131,12 +136,14 @@ def refuse_read_files(output, recordings, args):
     if output == "-" or not os.path.exists(output):
         return
     target = os.stat(output)
-    read = [p for p in (args.files_from, skip_done_file(args.extra)) if p and p != "-"]
-    for path in [*read, *recordings]:
-        with contextlib.suppress(OSError):
+    lists = [(what, path) for what, path in [("the --files-from list", args.files_from),
+                                             ("the --skip-done file", skip_done_file(args.extra))]
+             if path not in (None, "-")]
+    recordings = ((f"the recording {os.fsdecode(p)}", p) for p in recordings)
+    for what, path in itertools.chain(lists, recordings):
+        with contextlib.suppress(OSError):  # not there (yet): nothing to replace
             if os.path.samestat(target, os.stat(path)):
-                name = os.fsdecode(path)
-                raise Failure(f"the output {output} is {name}, which the run reads", 64)
+                raise Failure(f"the output {output} is {what}, which the run reads", 64)
 
 
 def skip_done_file(extra):
@@ -164,7 +171,7 @@ def open_output(output):
         raise Failure(f"cannot create {output}: {error.strerror}", 73) from None
     if mode is not None and not stat.S_ISREG(mode):
         if not (stat.S_ISCHR(mode) or stat.S_ISFIFO(mode)):
-            raise Failure(f"cannot create {output}: neither a file, a pipe nor a character device", 73)
+            raise Failure(f"cannot create {output}: not a file, a pipe or a character device", 73)
         with open_stream(output) as stream:
             yield stream
         return
@@ -200,7 +207,8 @@ def open_stream(path):
             break
         except OSError as error:
             if error.errno != errno.ENXIO or time.monotonic() > deadline:
-                raise Failure(f"cannot open {path}: {error.strerror}", 73) from None
+                reason = "nobody reads it" if error.errno == errno.ENXIO else error.strerror
+                raise Failure(f"cannot open {path}: {reason}", 73) from None
             time.sleep(0.1)
     os.set_blocking(fd, True)
     with os.fdopen(fd, "wb") as stream:
@@ -224,7 +232,7 @@ def run_batch(extract, extra, paths, timeout):
     if done.returncode not in (0, 2):
         raise RuntimeError(f"exit status {done.returncode}; {tail(errors)}")
     lines = done.stdout.count(b"\n")
-    if lines != len(paths) or not done.stdout.endswith(b"\n") and paths:
+    if lines != len(paths) or (paths and not done.stdout.endswith(b"\n")):
         raise RuntimeError(f"{lines} lines for {len(paths)} recordings; {tail(errors)}")
     return done.stdout, errors, done.returncode
 
@@ -277,7 +285,7 @@ def start_client(args):
 def index(client, recordings, args, stream):
     """Writes the batches' lines in list order; the exit status of the batches."""
     slots = max(1, sum(client.nthreads().values()))
-    size = args.batch or min(MAX_BATCH, max(1, -(-len(recordings) // (slots * BATCHES_PER_SLOT))))
+    size = args.batch or min(MAX_BATCH, math.ceil(len(recordings) / (slots * BATCHES_PER_SLOT)))
     batches = (recordings[i:i + size] for i in range(0, len(recordings), size))
     # Batches done but not yet written stay in the workers' memory, so only a window of them
     # is outstanding. The head was submitted first and runs first, so waiting for it longer
@@ -301,7 +309,7 @@ def index(client, recordings, args, stream):
             lines, errors, code = future.result(timeout=bound)
         except TimeoutError:
             future.cancel()
-            lines, errors, code = fail(batch, f"no answer from the cluster within {bound} s")
+            lines, errors, code = fail(batch, f"got no answer from the cluster within {bound} s")
         except Exception as error:  # whatever the worker or the cluster raised, the batch failed
             lines, errors, code = fail(batch, f"failed twice: {error or type(error).__name__}")
         sys.stderr.write(errors)
