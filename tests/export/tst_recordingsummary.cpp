@@ -1,9 +1,8 @@
 // Summaries of recordings for an archive's index, against outputs worked out by hand.
-#include <export/jsonwriter.h>
+#include <export/extractedrecording.h>
 #include <export/recordingsummary.h>
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QTimeZone>
 #include <QtTest>
 
