@@ -4,6 +4,7 @@
 #include "ogrreport.h"
 
 #include <export/driveassembler.h>
+#include <export/jsonwriter.h>
 #include <export/trackexport.h>
 
 #include <QBuffer>
@@ -18,6 +19,7 @@
 #include <QtTest>
 
 #include <ctime>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +151,10 @@ private slots:
     void segmentsSplitOnlyAtLongPauses_data();
     void segmentsSplitOnlyAtLongPauses();
     void paddingCopiesAndUntimedRecordings();
+    void joinedDrives_data();
+    void joinedDrives();
+    void jsonLinesHoldTheJsonObjects();
+    void errorLine();
     void timesAcrossClockChanges_data();
     void timesAcrossClockChanges();
     void fileThatCannotBeCreated_data();
@@ -308,6 +314,110 @@ void TestExport::paddingCopiesAndUntimedRecordings()
     QCOMPARE(track.segments.size(), 1);
     QCOMPARE(files(track.segments.at(0)), QStringList({"first.MP4", "padded.MP4", "untimed.MP4"}));
     QCOMPARE(track.segments.at(0).parts.at(1).samples.size(), 10);
+}
+
+void TestExport::joinedDrives_data()
+{
+    // Each clip is "name HH:mm:ss" (a minute of samples from that camera time) or "name file
+    // HH:mm:ss" (a minute without readable times whose file was last written then).
+    QTest::addColumn<QStringList>("clips");
+    // Each track is "name: files of its first segment | of the next ...".
+    QTest::addColumn<QStringList>("tracks");
+    QTest::newRow("five minutes between clips")
+            << QStringList{"0002.MP4 12:06:00", "0001.MP4 12:00:00"}
+            << QStringList{"0001.MP4: 0001.MP4,0002.MP4"};
+    QTest::newRow("a second more: two drives")
+            << QStringList{"0002.MP4 12:06:01", "0001.MP4 12:00:00"}
+            << QStringList{"0001.MP4: 0001.MP4", "0002.MP4: 0002.MP4"};
+    QTest::newRow("rear of a listed front left out, a lone rear kept")
+            << QStringList{"0001R.MP4 12:00:00", "0001F.MP4 12:00:00", "0002F.MP4 12:01:00",
+                           "0009R.MP4 13:00:00"}
+            << QStringList{"0001F.MP4: 0001F.MP4,0002F.MP4", "0009R.MP4: 0009R.MP4"};
+    // Files are written as the camera finishes them: a minute's clip written at 12:20 started
+    // at 12:19, right after b, and one written at 12:10 is a drive between a and b.
+    QTest::newRow("clips without times go by their file times")
+            << QStringList{"c.MP4 file 12:20:00", "b.MP4 12:18:00", "d.MP4 file 12:10:00",
+                           "a.MP4 12:00:00"}
+            << QStringList{"a.MP4: a.MP4", "d.MP4: d.MP4", "b.MP4: b.MP4,c.MP4"};
+}
+
+void TestExport::joinedDrives()
+{
+    QFETCH(QStringList, clips);
+    QFETCH(QStringList, tracks);
+    QTemporaryDir folder;
+    QVector<ExtractedRecording> recordings;
+    for (const QString &clip : qAsConst(clips)) {
+        const QStringList fields = clip.split(QLatin1Char(' '));
+        const QDateTime time(Noon.date(), QTime::fromString(fields.last()), Qt::LocalTime);
+        ExtractedRecording camera = recording(folder.filePath(fields.first()), time, 60);
+        if (fields.at(1) == QLatin1String("file")) {
+            for (GpsData &sample : camera.samples)
+                sample.dateTime[0] = '\0';
+            QFile file(camera.file);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+        }
+        recordings.append(camera);
+    }
+    QStringList joined;
+    for (const Track &track : DriveAssembler::join(recordings)) {
+        QStringList segments;
+        for (const TrackSegment &segment : track.segments)
+            segments.append(files(segment).replaceInStrings(folder.path() + '/', "").join(','));
+        joined.append(QFileInfo(track.name).fileName() + ": " + segments.join(" | "));
+    }
+    QCOMPARE(joined, tracks);
+}
+
+// JSON Lines holds the json format's objects compact, one a line, a drive's parts each on its
+// own; and a recording's text rendered apart, as worker threads do, is the one the writer gives.
+void TestExport::jsonLinesHoldTheJsonObjects()
+{
+    ExtractedRecording odd = recording(QString::fromUtf8("quote\" back\\slash \x01 caf\u00e9.MP4"),
+                                       Noon.addDays(1), 3);
+    odd.info.frameRate = 29.97f;
+    odd.samples[1].gsensorX = std::numeric_limits<float>::quiet_NaN();
+    odd.samples[1].heading = 359.5;
+    ExtractedRecording empty;
+    empty.file = QStringLiteral("empty.MP4");
+    const CameraClock clock = CameraClock::inZone(QTimeZone("Europe/Berlin"));
+
+    const QVector<Track> tracks{DriveAssembler::assemble("drive", threeRecordingsAndARear()),
+                                Track::fromRecording(odd), Track::fromRecording(empty)};
+    const QJsonArray objects
+            = QJsonDocument::fromJson(written(TrackWriter::Json, tracks, clock)).array();
+    QCOMPARE(objects.size(), 5);
+    QByteArray compact;
+    for (const QJsonValue object : objects)
+        compact += QJsonDocument(object.toObject()).toJson(QJsonDocument::Compact) + '\n';
+    QCOMPARE(written(TrackWriter::JsonLines, tracks, clock), compact);
+
+    const QVector<ExtractedRecording> recordings{odd, empty, recording("x.MP4", Noon, 5)};
+    for (const auto layout : {JsonWriter::Indented, JsonWriter::Lines}) {
+        const DocumentFrame frame = JsonWriter::frame(layout);
+        QByteArray apart = frame.begin;
+        QVector<Track> own;
+        for (const ExtractedRecording &each : recordings) {
+            if (!own.isEmpty())
+                apart += frame.separator;
+            apart += JsonWriter::record(layout, each, clock);
+            own.append(Track::fromRecording(each));
+        }
+        apart += frame.end;
+        const auto format
+                = layout == JsonWriter::Lines ? TrackWriter::JsonLines : TrackWriter::Json;
+        QCOMPARE(apart, written(format, own, clock));
+    }
+}
+
+// The file first, as a reader of the lines looks for it, then the error.
+void TestExport::errorLine()
+{
+    QCOMPARE(JsonWriter::errorLine(QString::fromUtf8("dir/caf\u00e9 \"x\"\n.MP4"), "unreadable",
+                                   "cannot be read"),
+             QByteArray("{\"file\":\"dir/caf\xc3\xa9 \\\"x\\\"\\n.MP4\","
+                        "\"error\":{\"code\":\"unreadable\",\"message\":\"cannot be read\"}}\n"));
 }
 
 void TestExport::timesAcrossClockChanges_data()
