@@ -96,8 +96,8 @@ const char *const Description
           "document is written (through a symbolic link, its target is). A character device,\n"
           "a pipe or /dev/stdout is written as it stands; a pipe that nobody reads within two\n"
           "seconds, a block device and a socket file are errors. '-' is standard output. An\n"
-          "output that is one of the recordings or a --files-from list is refused before\n"
-          "anything is read.\n"
+          "output that is one of the recordings, even one that --shard or --skip-done leaves\n"
+          "out, or a --files-from list is refused before anything is read.\n"
           "\n"
           "--events prints the driving events instead of the samples (json, csv or geojson):\n"
           "harsh braking, acceleration and cornering, and impacts. The files given form drives\n"
@@ -347,6 +347,19 @@ int main(int argc, char *argv[])
         status = InputNotOpened;
     }
 
+    // A shell glob easily puts a recording where the output goes; writing it would destroy it.
+    // So does a shell's ">>" or "1<>" on standard output. Every recording listed counts, also
+    // those that --shard or --skip-done leave to another run: that run still has to read them.
+    for (const QString &file : inputs.paths()) {
+        if (!output.isStandard() && TrackExport::sameFile(output.path(), file)) {
+            return usageError(QStringLiteral("the output %1 is the recording %2 itself")
+                                      .arg(output.path(), file));
+        }
+        if (output.isStandard() && TrackExport::isRegularFile(STDOUT_FILENO, file))
+            return usageError(
+                    QStringLiteral("standard output is the recording %1 itself").arg(file));
+    }
+
     DoneList done;
     if (skipDone) {
         QString problem;
@@ -360,18 +373,6 @@ int main(int argc, char *argv[])
     for (const QString &path : inputs.paths()) {
         if (shard.holds(path) && !done.contains(path))
             files.append(path);
-    }
-
-    // A shell glob easily puts a recording where the output goes; writing it would destroy it.
-    // So does a shell's ">>" or "1<>" on standard output.
-    for (const QString &file : qAsConst(files)) {
-        if (!output.isStandard() && TrackExport::sameFile(output.path(), file)) {
-            return usageError(QStringLiteral("the output %1 is the recording %2 itself")
-                                      .arg(output.path(), file));
-        }
-        if (output.isStandard() && TrackExport::isRegularFile(STDOUT_FILENO, file))
-            return usageError(
-                    QStringLiteral("standard output is the recording %1 itself").arg(file));
     }
 
     QString error;

@@ -267,6 +267,8 @@ private slots:
     void outputFile();
     void outputsNeverDestroyed_data();
     void outputsNeverDestroyed();
+    void filesOtherRunsReadKept_data();
+    void filesOtherRunsReadKept();
     void csvRows();
     void gpxTrack();
     void kmlTrack();
@@ -833,6 +835,56 @@ void TestExtract::outputsNeverDestroyed()
         QCOMPARE(::write(inherited.fd, "FOOTER\n", 7), 7);
         QCOMPARE(contents(shared), "HEADER\n" + document + "FOOTER\n");
     }
+}
+
+void TestExtract::filesOtherRunsReadKept_data()
+{
+    // {away}: the shard that leaves the recording to another run; {done}: an earlier run's
+    // output that holds the recording.
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("standardOutput"); // what it is open on, as "1<>clip.MP4" opens it
+    const QStringList away = {"--shard", "{away}/2"};
+    const QStringList done = {"-f", "jsonl", "--skip-done", "{done}"};
+    const QStringList list = {"--list"};
+    const QStringList into = {"-o", "{recording}"};
+    QTest::newRow("-o, another shard's recording") << away + into << "";
+    QTest::newRow("-o, a recording done before") << done + into << "";
+    QTest::newRow("--list, another shard's recording") << list + away + into << "";
+    QTest::newRow("--list, a recording done before") << list + done + into << "";
+    QTest::newRow("standard output, another shard's recording") << away << "{recording}";
+    QTest::newRow("standard output, a recording done before") << done << "{recording}";
+}
+
+// A run that leaves a recording out must not write over it: the run that reads it comes later.
+void TestExtract::filesOtherRunsReadKept()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, standardOutput);
+    const QString recording = path(QStringLiteral("left.mp4"));
+    QFile::remove(recording);
+    QVERIFY(QFile::copy(mDetailed, recording));
+    const QByteArray inShard0 = runExtract({"--list", "--shard", "0/2", recording}).out;
+    const QString done = path(QStringLiteral("left.jsonl"));
+    QFile doneFile(done);
+    const QByteArray line = compact(QJsonObject{{"file", recording}}) + '\n';
+    QVERIFY(doneFile.open(QIODevice::WriteOnly) && doneFile.write(line) == line.size());
+    doneFile.close();
+    standardOutput.replace(QStringLiteral("{done}"), done);
+    standardOutput.replace(QStringLiteral("{recording}"), recording);
+    options.replaceInStrings(QStringLiteral("{away}"), inShard0.isEmpty() ? "0" : "1");
+    options.replaceInStrings(QStringLiteral("{done}"), done);
+    options.replaceInStrings(QStringLiteral("{recording}"), recording);
+
+    const Run run
+            = runExtract(options + QStringList{recording, mZones}, QStringLiteral("UTC"),
+                         [&](QProcess &process) {
+                             if (!standardOutput.isEmpty())
+                                 process.setStandardOutputFile(standardOutput, QIODevice::Append);
+                         });
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(!run.err.isEmpty());
+    QCOMPARE(contents(recording), contents(mDetailed));
+    QCOMPARE(contents(done), line);
 }
 
 void TestExtract::csvRows()
