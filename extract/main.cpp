@@ -85,7 +85,7 @@ const char *const Description
           "--skip-done FILE leaves out the recordings that FILE, the jsonl output of an earlier\n"
           "run, holds a complete line for. When the output is FILE itself (-o FILE, or >> FILE)\n"
           "the run appends to it, after cutting off a last line left unfinished, so the same\n"
-          "command both starts a run and resumes it.\n"
+          "command both starts a run and resumes it. --list never writes into FILE.\n"
           "\n"
           "The camera's clock carries no time zone; --camera-utc-offset tells how far it runs\n"
           "from UTC. gpx, kml and geojson then write UTC times ending in Z; json and csv keep the\n"
@@ -360,13 +360,21 @@ int main(int argc, char *argv[])
                     QStringLiteral("standard output is the recording %1 itself").arg(file));
     }
 
+    const bool list = parser.isSet(listOption);
+    const QString doneFile = parser.value(skipDoneOption);
+    // A list of paths is no JSON Lines: appended, it would spoil the index of the runs resumed
+    // from it; written in its place, it would throw the index away.
+    if (skipDone && list && output.isFile(doneFile)) {
+        return usageError(QStringLiteral("--list would write its paths into %1, the --skip-done "
+                                         "file")
+                                  .arg(doneFile));
+    }
     DoneList done;
     if (skipDone) {
         QString problem;
-        if (!done.read(parser.value(skipDoneOption), &problem))
-            return usageError(QStringLiteral("cannot read %1: %2")
-                                      .arg(parser.value(skipDoneOption), problem));
-        if (output.isFile(parser.value(skipDoneOption)))
+        if (!done.read(doneFile, &problem))
+            return usageError(QStringLiteral("cannot read %1: %2").arg(doneFile, problem));
+        if (output.isFile(doneFile))
             output.resume(&done);
     }
     QStringList files;
@@ -377,7 +385,7 @@ int main(int argc, char *argv[])
 
     QString error;
     TrackExport::Status written;
-    if (parser.isSet(listOption)) {
+    if (list) {
         bool allListed = true;
         written = output.write(
                 [&](QIODevice *device, const QString &name) {

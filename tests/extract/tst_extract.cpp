@@ -853,9 +853,14 @@ void TestExtract::filesOtherRunsReadKept_data()
     QTest::newRow("--list, a recording done before") << list + done + into << "";
     QTest::newRow("standard output, another shard's recording") << away << "{recording}";
     QTest::newRow("standard output, a recording done before") << done << "{recording}";
+    // A list of paths in the JSON Lines file would spoil it for the run that resumes from it.
+    QTest::newRow("--list into the --skip-done file")
+            << list + done + QStringList{"-o", "{done}"} << "";
+    QTest::newRow("--list appending to the --skip-done file") << list + done << "{done}";
 }
 
-// A run that leaves a recording out must not write over it: the run that reads it comes later.
+// A run that leaves a recording out must not write over it, and --list must not write into the
+// --skip-done file: the runs that follow still read them.
 void TestExtract::filesOtherRunsReadKept()
 {
     QFETCH(QStringList, options);
