@@ -81,7 +81,8 @@ const char *const Description
           "\n"
           "--shard I/N keeps the recordings whose path, as written in the output, has a 64-bit\n"
           "FNV-1a hash of its UTF-8 bytes that leaves I when divided by N: N runs on the same\n"
-          "list, one for each I, write every recording exactly once between them.\n"
+          "list, one for each I, write every recording exactly once between them. It takes\n"
+          "neither --join nor --events: their drives, and a rear file's front, would be split.\n"
           "--skip-done FILE leaves out the recordings that FILE, the jsonl output of an earlier\n"
           "run, holds a complete line for. When the output is FILE itself (-o FILE, or >> FILE)\n"
           "the run appends to it, after cutting off a last line left unfinished, so the same\n"
@@ -317,6 +318,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(shardOption) && !Shard::fromText(parser.value(shardOption), &shard))
         return usageError(QStringLiteral("invalid shard '%1': expected I/N with 0 <= I < N")
                                   .arg(parser.value(shardOption)));
+    // Shards split by path, so a drive's clips and a rear file's front would land in several runs.
+    if (parser.isSet(shardOption) && (join || events))
+        return usageError(QStringLiteral("--shard takes neither --join nor --events: it would "
+                                         "split their drives"));
 
     const QStringList lists = parser.values(filesFromOption);
     if (parser.positionalArguments().isEmpty() && lists.isEmpty())

@@ -612,6 +612,10 @@ void TestExtract::usageErrors_data()
     QTest::newRow("shard beyond its count") << QStringList{"--shard", "2/2", "x.mp4"};
     QTest::newRow("shard of none") << QStringList{"--shard", "0/0", "x.mp4"};
     QTest::newRow("shard without a count") << QStringList{"--shard", "1", "x.mp4"};
+    // A drive's clips would be split across the shards' runs.
+    QTest::newRow("shard of drives")
+            << QStringList{"--shard", "0/1", "--join", "-f", "gpx", "{recording}"};
+    QTest::newRow("shard of events") << QStringList{"--shard", "0/1", "--events", "{recording}"};
     QTest::newRow("a list that cannot be read") << QStringList{"--files-from", "no such list"};
     QTest::newRow("output onto the list") << QStringList{"--files-from", "{list}", "-o", "{list}"};
 }
