@@ -411,24 +411,15 @@ int main(int argc, char *argv[])
         if (events || join) {
             // Drives need all their recordings at once.
             const QVector<ExtractedRecording> recordings = extraction.readAll();
-            QFile standardOutput;
-            if (output.isStandard())
-                standardOutput.open(stdout, QIODevice::WriteOnly);
-            if (events) {
-                const QVector<RecordingEvents> found = findEvents(recordings);
-                written = output.isStandard()
-                                  ? EventExport::write(eventFormat, found, &standardOutput, clock,
-                                                       &error)
-                                  : EventExport::writeFile(eventFormat, found, output.path(), clock,
-                                                           &error);
-            } else {
-                const QVector<Track> tracks = DriveAssembler::join(recordings);
-                written = output.isStandard()
-                                  ? TrackExport::write(format, tracks, &standardOutput, clock, {},
-                                                       &error)
-                                  : TrackExport::writeFile(format, tracks, output.path(), clock, {},
-                                                           &error);
-            }
+            written = output.write(
+                    [&](QIODevice *device, const QString &name) {
+                        if (events)
+                            return EventExport::write(eventFormat, findEvents(recordings), device,
+                                                      clock, &error, name);
+                        return TrackExport::write(format, DriveAssembler::join(recordings), device,
+                                                  clock, {}, &error, name);
+                    },
+                    &error);
         } else {
             written = output.write(
                     [&](QIODevice *device, const QString &name) {

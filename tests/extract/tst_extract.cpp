@@ -1302,9 +1302,14 @@ void TestExtract::eventsOfADrive()
     if (format == QLatin1String("json"))
         return;
 
-    const Run other = runExtract({"--events", "--format", format, "--camera-utc-offset", "+09:00",
-                                  files.at(0), files.at(1), files.at(2), mPlain});
+    const QStringList options
+            = {"--events",  "--format",  format, "--camera-utc-offset", "+09:00", files.at(0),
+               files.at(1), files.at(2), mPlain};
+    const Run other = runExtract(options);
     QCOMPARE(other.exitCode, 0);
+    const QString document = path(QStringLiteral("events.") + format);
+    QCOMPARE(runExtract(options + QStringList{"-o", document}).exitCode, 0);
+    QCOMPARE(contents(document), other.out);
     if (format == QLatin1String("csv")) {
         const QList<QByteArray> rows = other.out.split('\n');
         QCOMPARE(rows.first(), QByteArray("file,type,severity,start,peak,end,peakG,speed,"
@@ -1591,6 +1596,10 @@ void TestExtract::joinedDrives()
     QCOMPARE(times.at(1).size(), 58);
     const Run apart = runExtract(QStringList{"--format", "gpx"} + files);
     QCOMPARE(apart.out.count("<trk>"), 4);
+    const QString document = path(QStringLiteral("join/drives.gpx"));
+    QCOMPARE(runExtract(QStringList{"--format", "gpx", "--join", "-o", document} + files).exitCode,
+             0);
+    QCOMPARE(contents(document), run.out);
 }
 
 void TestExtract::shardsCoverEveryFileOnce()
