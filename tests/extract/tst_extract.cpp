@@ -296,6 +296,8 @@ private slots:
     void shardsCoverEveryFileOnce();
     void resumeAfterACut_data();
     void resumeAfterACut();
+    void doneLines_data();
+    void doneLines();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
@@ -1673,15 +1675,47 @@ void TestExtract::resumeAfterACut()
                 if (appended)
                     process.setStandardOutputFile(done, QIODevice::Append);
             });
-    QCOMPARE(run.exitCode, cut ? 0 : 2); // the missing file's error line counts as done
+    QCOMPARE(run.exitCode, 2); // the missing file is tried again, and is missing still
+    // The missing file's line again, after the earlier one.
+    const QByteArray resumed = cut ? full.mid(full.indexOf('\n') + 1) : full;
     if (output == rest) {
-        QVERIFY(full.left(twoLines) + contents(rest) == full);
+        QVERIFY(contents(rest) == resumed);
         return;
     }
-    QVERIFY(contents(done) == full);
+    QVERIFY(contents(done) == (cut ? full.left(twoLines) : QByteArray()) + resumed);
     struct stat after = {};
     ::stat(QFile::encodeName(done).constData(), &after);
     QVERIFY(!cut || after.st_ino == before.st_ino);
+}
+
+void TestExtract::doneLines_data()
+{
+    QTest::addColumn<QByteArray>("line"); // the earlier run's line for the recording, %1 its file
+    QTest::addColumn<bool>("done");
+    QTest::newRow("data") << QByteArray("{\"file\":\"%1\",\"samples\":[]}") << true;
+    // Reading again would fail again only for a path that is not a recording it can open.
+    const QByteArray error = "{\"file\":\"%1\",\"error\":{\"code\":\"%2\",\"message\":\"m\"}}";
+    for (const char *code : {"directory", "not-regular", "unreadable"})
+        QTest::newRow(code) << QByteArray(error).replace("%2", code) << true;
+    for (const char *code : {"not-found", "batch-failed", "cancelled", "a-code-to-come"})
+        QTest::newRow(code) << QByteArray(error).replace("%2", code) << false;
+}
+
+// Which lines of an earlier run --skip-done takes for a recording done, and which for one to
+// read again.
+void TestExtract::doneLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, done);
+    const QString earlier = path(QStringLiteral("earlier.jsonl"));
+    QFile file(earlier);
+    const QByteArray text = line.replace("%1", mDetailed.toUtf8()) + '\n';
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const Run run
+            = runExtract({"--list", "-f", "jsonl", "--skip-done", earlier, mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, (done ? QByteArray() : mDetailed.toUtf8() + '\n') + mPlain.toUtf8() + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestExtract)
