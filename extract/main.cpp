@@ -118,7 +118,8 @@ const char *const Description
           "event, the file first; geojson: a Point feature per event.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
-          "the other files are still printed. So is a folder that cannot be listed.\n"
+          "the other files are still printed. So is a folder that cannot be listed, and a\n"
+          "recording or sub-folder in one whose name is not UTF-8.\n"
           "\n"
           "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
           "73 the output file cannot be created or opened, 74 the output could not be written.";

@@ -374,6 +374,18 @@ void TestExtract::initTestCase()
              0);
     QVERIFY(QFile::link(QStringLiteral("."), path(QStringLiteral("tree/loop"))));
     QVERIFY(QFile::link(QStringLiteral("../outside"), path(QStringLiteral("tree/elsewhere"))));
+
+    // Names that are not UTF-8: a recording's, a folder's, another file's, and a folder's only
+    // recording's.
+    const QByteArray odd = QFile::encodeName(path(QStringLiteral("odd")));
+    for (const char *folder : {"", "/sub\xfe", "/lone"})
+        QCOMPARE(::mkdir(odd + folder, 0700), 0);
+    QVERIFY(QFile::copy(mDetailed, path(QStringLiteral("odd/good.mp4"))));
+    for (const char *file :
+         {"/bad\xff.mp4", "/notes\xff.txt", "/sub\xfe/in.mp4", "/lone/\xfc.mp4"}) {
+        Descriptor created{::open(odd + file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
+        QVERIFY(created.fd >= 0);
+    }
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -1347,20 +1359,32 @@ void TestExtract::folderListing_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QByteArray>("problems"); // on standard error, then exit status 2
     const QStringList top = {"tree/C.avi", "tree/a.mov", "tree/b.MP4", mCafe};
-    QTest::newRow("folder") << QStringList{"tree"} << top;
+    QTest::newRow("folder") << QStringList{"tree"} << top << QByteArray();
     QTest::newRow("recursive, a link back up walked once")
             << QStringList{"-r", "tree/"}
-            << top + QStringList{"tree/elsewhere/g.mp4", "tree/sub/d.mp4", "tree/sub/deep/e.AVI"};
+            << top + QStringList{"tree/elsewhere/g.mp4", "tree/sub/d.mp4", "tree/sub/deep/e.AVI"}
+            << QByteArray();
     QTest::newRow("a file by name whatever its suffix")
             << QStringList{"tree/notes.txt", "tree/sub"}
-            << QStringList{"tree/notes.txt", "tree/sub/d.mp4"};
+            << QStringList{"tree/notes.txt", "tree/sub/d.mp4"} << QByteArray();
     QTest::newRow("a folder without recordings stays, a hidden one given is listed")
             << QStringList{"-r", "tree/empty", "tree/.secret"}
-            << QStringList{"tree/empty", "tree/.secret/f.mp4"};
+            << QStringList{"tree/empty", "tree/.secret/f.mp4"} << QByteArray();
     QTest::newRow("through the link")
             << QStringList{"-r", "tree/loop/sub"}
-            << QStringList{"tree/loop/sub/d.mp4", "tree/loop/sub/deep/e.AVI"};
+            << QStringList{"tree/loop/sub/d.mp4", "tree/loop/sub/deep/e.AVI"} << QByteArray();
+    const QByteArray notUtf8 = ": the name is not UTF-8\n";
+    const QByteArray bad = "velqor-extract: cannot read odd/bad\\xff.mp4" + notUtf8;
+    const QByteArray lone = "velqor-extract: cannot read odd/lone/\\xfc.mp4" + notUtf8;
+    QTest::newRow("a name that is not UTF-8")
+            << QStringList{"odd"} << QStringList{"odd/good.mp4"} << bad;
+    QTest::newRow("a folder's name that is not UTF-8")
+            << QStringList{"-r", "odd"} << QStringList{"odd/good.mp4"}
+            << bad + "velqor-extract: cannot read odd/sub\\xfe" + notUtf8 + lone;
+    QTest::newRow("a folder whose only recording's name is not UTF-8")
+            << QStringList{"odd/lone"} << QStringList() << lone;
 }
 
 // --list names what a run reads, in the order it writes them.
@@ -1368,8 +1392,10 @@ void TestExtract::folderListing()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, expected);
+    QFETCH(QByteArray, problems);
     const Run listed = runHere(QStringList{"--list"} + arguments);
-    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(listed.exitCode, problems.isEmpty() ? 0 : 2);
+    QCOMPARE(listed.err, problems);
     QCOMPARE(QString::fromUtf8(listed.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     QStringList read;
     for (const QByteArray &line : entriesOf(runHere(QStringList{"-f", "jsonl"} + arguments).out))
