@@ -32,7 +32,7 @@ bool formatFromName(const QString &name, Format *format);
 // csv: a header row, then a row per event, the file first; an empty cell for null.
 // geojson: a FeatureCollection of Point features (no geometry without a position) whose
 // properties are the event's fields and its file.
-// name calls the device in a failure's text, its own file name when empty.
+// A failure's text names the device by name, or by its own file name when name is empty.
 TrackExport::Status write(Format format, const QVector<RecordingEvents> &recordings,
                           QIODevice *device, const CameraClock &clock, QString *error,
                           const QString &name = QString());

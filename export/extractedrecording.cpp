@@ -40,8 +40,9 @@ bool ExtractedRecording::load(const QString &path, QString *problem,
     };
     // Only regular files are handed to a parser: opening a FIFO for reading would block until a
     // writer appears, and devices have no size to walk.
+    const QByteArray name = QFile::encodeName(path);
     struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+    if (::stat(name.constData(), &status) != 0) {
         // A file behind a folder it may not search, or a loop of links, is there all the same:
         // told missing, it would be taken for one a copy has not brought yet.
         if (errno == ENOENT || errno == ENOTDIR)
