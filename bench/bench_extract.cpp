@@ -29,7 +29,9 @@ constexpr int HourSeconds = 3600;
 constexpr int Repeats = 10; // the large listing names every clip this many times
 constexpr int RunTimeoutMs = 20 * 60 * 1000;
 
-// Seconds of CPU time the whole machine has spent busy so far.
+// Seconds of CPU time the whole machine has spent busy so far, time the host took for itself
+// (steal) included: user, nice, system, irq, softirq and steal, but not idle and I/O wait, nor
+// the guest times that user and nice already hold.
 double machineBusySeconds()
 {
     QFile stat(QStringLiteral("/proc/stat"));
@@ -37,10 +39,8 @@ double machineBusySeconds()
         return 0.0;
     const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
     qint64 busy = 0;
-    for (int i = 1; i < fields.size(); ++i) {
-        if (i != 4 && i != 5) // idle and waiting for I/O
-            busy += fields.at(i).toLongLong();
-    }
+    for (int i : {1, 2, 3, 6, 7, 8})
+        busy += fields.value(i).toLongLong();
     return double(busy) / double(sysconf(_SC_CLK_TCK));
 }
 
