@@ -262,9 +262,8 @@ void MainWindows::openUrls(const QList<QUrl> &urls)
     QString folder;
     for (const QUrl &url : urls) {
         folder = QDir::cleanPath(url.toLocalFile());
-        const QFileInfoList files = QDir(folder).entryInfoList(
-                {QStringLiteral("*.mov"), QStringLiteral("*.mp4"), QStringLiteral("*.avi")},
-                QDir::Files, QDir::Name);
+        const QFileInfoList files
+                = QDir(folder).entryInfoList(RecordingName::nameFilters(), QDir::Files, QDir::Name);
         row = addFiles(files);
     }
     if (row < 0 || mClosing)

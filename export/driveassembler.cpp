@@ -4,6 +4,8 @@
 #include "cameraclock.h"
 #include "drives.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace DriveAssembler {
@@ -95,6 +97,33 @@ Track assemble(const QString &name, const QVector<DriveRecording> &recordings)
         closePart();
     }
     return track;
+}
+
+QVector<Track> join(const QVector<ExtractedRecording> &recordings)
+{
+    QStringList files;
+    for (const ExtractedRecording &recording : recordings)
+        files.append(recording.file);
+    // Left out before grouping, not only in assemble: a rear camera's clock may be set apart
+    // from the front's, and its clips would then bridge drives or make drives of their own.
+    const QVector<bool> rears = Drives::rearsOfListedFronts(files);
+    QVector<int> kept;
+    QVector<DriveClip> clips;
+    for (int i = 0; i < recordings.size(); ++i) {
+        if (!rears.at(i)) {
+            kept.append(i);
+            clips.append(Drives::clipOfRecording(recordings.at(i)));
+        }
+    }
+
+    QVector<Track> tracks;
+    for (const QVector<int> &drive : Drives::group(clips)) {
+        QVector<DriveRecording> members;
+        for (int clip : drive)
+            members.append({recordings.at(kept.at(clip)), false});
+        tracks.append(assemble(members.first().recording.file, members));
+    }
+    return tracks;
 }
 
 } // namespace DriveAssembler

@@ -25,4 +25,10 @@ namespace DriveAssembler {
 // the playlist's drives follow); samples without one never split a segment.
 Track assemble(const QString &name, const QVector<DriveRecording> &recordings);
 
+// The recordings joined into drives, one track each, in the order of their first clips: the
+// rear files of listed fronts left out, the rest grouped by Drives::group on their clips
+// (Drives::clipOfRecording, so a recording without a readable time goes by its file's time),
+// each drive assembled as above and named after its first recording's file as given.
+QVector<Track> join(const QVector<ExtractedRecording> &recordings);
+
 } // namespace DriveAssembler

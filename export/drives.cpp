@@ -2,9 +2,13 @@
 #include "drives.h"
 
 #include "cameraclock.h"
+#include "extractedrecording.h"
 #include "fieldformat.h"
+#include "recordingname.h"
 
 #include <QFileInfo>
+#include <QSet>
+#include <QStringList>
 #include <QtMath>
 
 #include <algorithm>
@@ -82,6 +86,31 @@ DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackSt
     }
     clip.end = clip.start + std::max(0, seconds);
     return clip;
+}
+
+DriveClip clipOfRecording(const ExtractedRecording &recording)
+{
+    const int seconds = lengthOf(recording.info.duration, recording.samples.size());
+    return clipOf(recording.samples, seconds,
+                  fileStart(fileTime(QFileInfo(recording.file)), seconds));
+}
+
+QVector<bool> rearsOfListedFronts(const QStringList &files)
+{
+    QSet<QString> fronts;
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).fileName();
+        if (RecordingName::isFront(name))
+            fronts.insert(RecordingName::sharedBase(name));
+    }
+    QVector<bool> rears;
+    rears.reserve(files.size());
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).fileName();
+        rears.append(RecordingName::isRear(name)
+                     && fronts.contains(RecordingName::sharedBase(name)));
+    }
+    return rears;
 }
 
 qint64 clockSeconds(const QDateTime &localTime)

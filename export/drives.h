@@ -8,6 +8,8 @@
 #include <QVector>
 
 class QFileInfo;
+class QStringList;
+struct ExtractedRecording;
 
 struct DriveClip
 {
@@ -46,6 +48,12 @@ bool continues(qint64 last, qint64 next);
 // A recording's clip: from its first readable camera time, counted back to its first second,
 // or from fallbackStart (such as its file's time) where no sample has one.
 DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackStart);
+// A recording's clip: its length (lengthOf) from its first readable camera time, or else from
+// its file's time (fileStart of fileTime; a file that cannot be found has time 0).
+DriveClip clipOfRecording(const ExtractedRecording &recording);
+// For each file, whether it is a rear camera's file whose front file is among them too: the
+// viewer shows the front's telemetry for both, and its camera is mounted otherwise.
+QVector<bool> rearsOfListedFronts(const QStringList &files);
 // A local time on the scale of the camera clock's readings: cameras count local time as if it
 // were UTC. 0 for an invalid time.
 qint64 clockSeconds(const QDateTime &localTime);

@@ -8,31 +8,46 @@
 #include <limits>
 #include <memory>
 
+QByteArray ExtractedRecording::failureCode(Failure failure)
+{
+    switch (failure) {
+    case NotFound:
+        return QByteArrayLiteral("not-found");
+    case Directory:
+        return QByteArrayLiteral("directory");
+    case NotRegular:
+        return QByteArrayLiteral("not-regular");
+    case Unreadable:
+        return QByteArrayLiteral("unreadable");
+    case Cancelled:
+        break;
+    }
+    return QByteArrayLiteral("cancelled");
+}
+
 bool ExtractedRecording::load(const QString &path, QString *problem,
-                              const std::function<bool()> &cancelled)
+                              const std::function<bool()> &cancelled, Failure *failure)
 {
     file = path;
+    const auto fail = [&](Failure kind, const QString &reason) {
+        *problem = reason;
+        if (failure)
+            *failure = kind;
+        return false;
+    };
     // Only regular files are handed to a parser: opening a FIFO for reading would block until a
     // writer appears, and devices have no size to walk.
     const QFileInfo fileInfo(path);
-    if (!fileInfo.exists()) {
-        *problem = QStringLiteral("no such file");
-        return false;
-    }
-    if (fileInfo.isDir()) {
-        *problem = QStringLiteral("is a directory");
-        return false;
-    }
-    if (!fileInfo.isFile()) {
-        *problem = QStringLiteral("not a regular file");
-        return false;
-    }
+    if (!fileInfo.exists())
+        return fail(NotFound, QStringLiteral("no such file"));
+    if (fileInfo.isDir())
+        return fail(Directory, QStringLiteral("is a directory"));
+    if (!fileInfo.isFile())
+        return fail(NotRegular, QStringLiteral("not a regular file"));
 
     const std::unique_ptr<ParserObject> parser = createRecordingParser(path);
-    if (!parser->isOpen()) {
-        *problem = QStringLiteral("cannot be read");
-        return false;
-    }
+    if (!parser->isOpen())
+        return fail(Unreadable, QStringLiteral("cannot be read"));
 
     info = parser->videoInfo();
     source = parser->sampleSource();
@@ -42,8 +57,7 @@ bool ExtractedRecording::load(const QString &path, QString *problem,
     for (int i = 0; i < std::numeric_limits<int>::max() && parser->readSample(i, data); ++i) {
         if (cancelled && cancelled()) {
             samples.clear();
-            *problem = QStringLiteral("cancelled");
-            return false;
+            return fail(Cancelled, QStringLiteral("cancelled"));
         }
         samples.append(data);
     }

@@ -5,6 +5,7 @@
 #include "parser/parserobject.h"
 #include "parser/videoinfo.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -17,9 +18,16 @@ struct ExtractedRecording
     ParserObject::SampleSource source = ParserObject::None;
     QVector<GpsData> samples;
 
+    // Why a file did not load, for the outputs that tell it to programs.
+    enum Failure { NotFound, Directory, NotRegular, Unreadable, Cancelled };
+    // "not-found", "directory", "not-regular", "unreadable", "cancelled".
+    static QByteArray failureCode(Failure failure);
+
     // Parses the file and reads every sample the parser yields. Returns false with a short
-    // reason in problem when the file cannot be opened as a recording, or when cancelled, asked
-    // between two samples, says so: a long recording takes seconds to read.
+    // reason in problem, and its kind in failure when given, when the file cannot be opened as a
+    // recording, or when cancelled, asked between two samples, says so: a long recording takes
+    // seconds to read.
     bool load(const QString &path, QString *problem,
-              const std::function<bool()> &cancelled = std::function<bool()>());
+              const std::function<bool()> &cancelled = std::function<bool()>(),
+              Failure *failure = nullptr);
 };

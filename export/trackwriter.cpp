@@ -13,8 +13,8 @@
 
 QStringList TrackWriter::formatNames()
 {
-    return {QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("gpx"),
-            QStringLiteral("kml"), QStringLiteral("geojson")};
+    return {QStringLiteral("json"), QStringLiteral("csv"),     QStringLiteral("gpx"),
+            QStringLiteral("kml"),  QStringLiteral("geojson"), QStringLiteral("jsonl")};
 }
 
 bool TrackWriter::formatFromName(const QString &name, Format *format)
@@ -40,6 +40,8 @@ std::unique_ptr<TrackWriter> TrackWriter::create(Format format, QIODevice *devic
         return std::make_unique<KmlWriter>(device, clock);
     case GeoJson:
         return std::make_unique<GeoJsonWriter>(device, clock);
+    case JsonLines:
+        return std::make_unique<JsonWriter>(device, clock, JsonWriter::Lines);
     }
     return nullptr;
 }

@@ -17,7 +17,8 @@ struct Track;
 class TrackWriter
 {
 public:
-    enum Format { Json, Csv, Gpx, Kml, GeoJson };
+    // New formats go last, so that the values and the names list keep their places.
+    enum Format { Json, Csv, Gpx, Kml, GeoJson, JsonLines };
 
     // The formats' names as the command line takes them, in the order of Format; each is also
     // the usual file name extension.

@@ -1,11 +1,18 @@
-// Entry of velqor-extract: reads the command line and the recordings, then exports them as one
-// document in the chosen format.
+// Entry of velqor-extract: reads the command line, works out the recordings it names, and
+// exports them as one document in the chosen format.
+#include "donelist.h"
+#include "extraction.h"
+#include "inputlist.h"
+#include "output.h"
+#include "shard.h"
+
 #include "export/cameraclock.h"
+#include "export/driveassembler.h"
 #include "export/drives.h"
 #include "export/eventdetector.h"
 #include "export/eventexport.h"
 #include "export/extractedrecording.h"
-#include "export/recordingname.h"
+#include "export/recordingsummary.h"
 #include "export/trackexport.h"
 
 #include <QCommandLineParser>
@@ -13,7 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSet>
+#include <QThread>
 
 #include <cstdio>
 
@@ -28,6 +35,9 @@ enum ExitStatus {
     OutputNotCreated = 73, // EX_CANTCREAT
     OutputNotWritten = 74, // EX_IOERR
 };
+
+// Far more threads than any computer runs at once only cost memory.
+constexpr int MaxJobs = 1024;
 
 void printError(const QString &message)
 {
@@ -45,13 +55,37 @@ const char *const Description
         = "Prints the file information and every telemetry sample of dash-camera recordings\n"
           "(MP4, MOV, AVI).\n"
           "\n"
+          "A folder stands for its recordings, the files the viewer lists (.mp4, .mov, .avi in\n"
+          "any case, not hidden), in name order; -r adds each sub-folder's after them, depth\n"
+          "first. A folder without any stays as it is, to be reported like a file that cannot\n"
+          "be read. --files-from adds the paths of a list after the arguments. The recordings\n"
+          "are written in that order whatever -j is.\n"
+          "\n"
           "json: an array with one object per recording, in argument order.\n"
+          "jsonl: the same objects, one a line, each written as soon as it is read; a recording\n"
+          "that cannot be read has the line {\"file\", \"error\": {\"code\", \"message\"}}, code\n"
+          "not-found, directory, not-regular or unreadable.\n"
           "csv: a header row, then one row per sample, the file in the first column.\n"
           "gpx, kml, geojson: one track per recording with the samples that have a fix and a\n"
           "position; kml also leaves out samples whose date and time cannot be read. geojson\n"
           "holds a LineString feature per recording (a Point for a lone position, no geometry\n"
           "for none) whose properties carry the file and, for each point, its time, speed (km/h)\n"
           "and heading (degrees) in the arrays times, speeds and headings.\n"
+          "\n"
+          "--summary (json, jsonl, csv) writes one record per recording instead of its samples:\n"
+          "file, source, samples, first and last camera and UTC time, distance (m), top and\n"
+          "average speed (km/h) and the bounding box of its positions. --join (gpx, kml,\n"
+          "geojson) writes a track per drive instead of one per recording: the recordings in\n"
+          "time order, rear files whose front file is given left out, a new segment after more\n"
+          "than five minutes without a reading.\n"
+          "\n"
+          "--shard I/N keeps the recordings whose path, as written in the output, has a 64-bit\n"
+          "FNV-1a hash of its UTF-8 bytes that leaves I when divided by N: N runs on the same\n"
+          "list, one for each I, write every recording exactly once between them.\n"
+          "--skip-done FILE leaves out the recordings that FILE, the jsonl output of an earlier\n"
+          "run, holds a complete line for. When the output is FILE itself (-o FILE, or >> FILE)\n"
+          "the run appends to it, after cutting off a last line left unfinished, so the same\n"
+          "command both starts a run and resumes it.\n"
           "\n"
           "The camera's clock carries no time zone; --camera-utc-offset tells how far it runs\n"
           "from UTC. gpx, kml and geojson then write UTC times ending in Z; json and csv keep the\n"
@@ -62,7 +96,8 @@ const char *const Description
           "document is written (through a symbolic link, its target is). A character device,\n"
           "a pipe or /dev/stdout is written as it stands; a pipe that nobody reads within two\n"
           "seconds, a block device and a socket file are errors. '-' is standard output. An\n"
-          "output that is one of the recordings is refused before anything is read.\n"
+          "output that is one of the recordings or a --files-from list is refused before\n"
+          "anything is read.\n"
           "\n"
           "--events prints the driving events instead of the samples (json, csv or geojson):\n"
           "harsh braking, acceleration and cornering, and impacts. The files given form drives\n"
@@ -77,7 +112,7 @@ const char *const Description
           "event, the file first; geojson: a Point feature per event.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
-          "the other files are still printed.\n"
+          "the other files are still printed. So is a folder that cannot be listed.\n"
           "\n"
           "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
           "73 the output file cannot be created or opened, 74 the output could not be written.";
@@ -87,29 +122,19 @@ const char *const Description
 // given front files are grouped apart from the rest.
 QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recordings)
 {
-    QSet<QString> fronts;
-    for (const ExtractedRecording &recording : recordings) {
-        const QString name = QFileInfo(recording.file).fileName();
-        if (RecordingName::isFront(name))
-            fronts.insert(RecordingName::sharedBase(name));
-    }
+    QStringList files;
+    for (const ExtractedRecording &recording : recordings)
+        files.append(recording.file);
+    const QVector<bool> rears = Drives::rearsOfListedFronts(files);
     QVector<int> cameras[2]; // the front and lone files, the rear partners
-    for (int i = 0; i < recordings.size(); ++i) {
-        const QString name = QFileInfo(recordings.at(i).file).fileName();
-        cameras[RecordingName::isRear(name) && fronts.contains(RecordingName::sharedBase(name))]
-                .append(i);
-    }
+    for (int i = 0; i < recordings.size(); ++i)
+        cameras[rears.at(i)].append(i);
 
     QVector<RecordingEvents> result(recordings.size());
     for (const QVector<int> &camera : cameras) {
         QVector<DriveClip> clips;
-        for (int i : camera) {
-            const ExtractedRecording &recording = recordings.at(i);
-            const int seconds = Drives::lengthOf(recording.info.duration, recording.samples.size());
-            clips.append(Drives::clipOf(
-                    recording.samples, seconds,
-                    Drives::fileStart(Drives::fileTime(QFileInfo(recording.file)), seconds)));
-        }
+        for (int i : camera)
+            clips.append(Drives::clipOfRecording(recordings.at(i)));
         for (const QVector<int> &drive : Drives::group(clips)) {
             QVector<QVector<GpsData>> samples;
             for (int clip : drive)
@@ -122,6 +147,46 @@ QVector<RecordingEvents> findEvents(const QVector<ExtractedRecording> &recording
     for (int i = 0; i < recordings.size(); ++i)
         result[i].file = recordings.at(i).file;
     return result;
+}
+
+// The bytes of a --files-from list; '-' is standard input.
+bool readList(const QString &name, QByteArray *list, QString *problem)
+{
+    QFile file(name);
+    if (name == QLatin1String("-")) {
+        file.open(stdin, QIODevice::ReadOnly);
+    } else if (QFileInfo(name).isDir()) {
+        *problem = QStringLiteral("it is a folder");
+        return false;
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        *problem = file.errorString();
+        return false;
+    }
+    *list = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *problem = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// A name with a line break cannot be told apart from two names in a list of lines, so it is
+// left out and reported rather than split.
+TrackExport::Status writeList(const QStringList &paths, bool nulSeparated, QIODevice *device,
+                              const QString &name, bool *allListed, QString *error)
+{
+    bool ok = true;
+    for (const QString &path : paths) {
+        if (!nulSeparated && path.contains(QLatin1Char('\n'))) {
+            printError(QStringLiteral("cannot list %1 on a line: it holds a line break (use -0)")
+                               .arg(path));
+            *allListed = false;
+            continue;
+        }
+        const QByteArray entry = QFile::encodeName(path) + (nulSeparated ? '\0' : '\n');
+        ok = ok && device->write(entry) == entry.size();
+    }
+    return TrackExport::finish(device, ok, name, error);
 }
 
 } // namespace
@@ -159,12 +224,49 @@ int main(int argc, char *argv[])
             QStringLiteral("events"),
             QStringLiteral("Print the driving events found in the recordings instead of their "
                            "samples."));
-    parser.addOption(formatOption);
-    parser.addOption(outputOption);
-    parser.addOption(offsetOption);
-    parser.addOption(eventsOption);
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Recordings to read."),
-                                 QStringLiteral("FILE..."));
+    const QCommandLineOption recursiveOption(
+            {QStringLiteral("r"), QStringLiteral("recursive")},
+            QStringLiteral("Also read the recordings in the sub-folders of folders, depth first."));
+    const QCommandLineOption filesFromOption(
+            QStringLiteral("files-from"),
+            QStringLiteral("Also read the recordings and folders listed in <file>, one a line "
+                           "('-': standard input)."),
+            QStringLiteral("file"));
+    const QCommandLineOption nullOption(
+            {QStringLiteral("0"), QStringLiteral("null")},
+            QStringLiteral("Lists end each path with a NUL character instead of a line break: "
+                           "the --files-from list and the --list output."));
+    const QCommandLineOption jobsOption(
+            {QStringLiteral("j"), QStringLiteral("jobs")},
+            QStringLiteral("Parse <n> recordings at once (default 1; 0: as many as the computer "
+                           "runs threads at once). The output stays the same."),
+            QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption shardOption(
+            QStringLiteral("shard"),
+            QStringLiteral("Only the recordings in shard <I/N> (0 <= I < N) by the hash of their "
+                           "path."),
+            QStringLiteral("I/N"));
+    const QCommandLineOption summaryOption(
+            QStringLiteral("summary"),
+            QStringLiteral("One record per recording instead of its samples (json, jsonl, csv)."));
+    const QCommandLineOption joinOption(
+            QStringLiteral("join"),
+            QStringLiteral("A track per drive instead of one per recording (gpx, kml, geojson)."));
+    const QCommandLineOption skipDoneOption(
+            QStringLiteral("skip-done"),
+            QStringLiteral("Leave out the recordings that <file>, the jsonl output of an earlier "
+                           "run, holds; append to it when it is the output."),
+            QStringLiteral("file"));
+    const QCommandLineOption listOption(
+            QStringLiteral("list"),
+            QStringLiteral("Print the recordings that the other options select, one a line, "
+                           "and read none of them."));
+    parser.addOptions({formatOption, outputOption, offsetOption, eventsOption, recursiveOption,
+                       filesFromOption, nullOption, jobsOption, shardOption, summaryOption,
+                       joinOption, skipDoneOption, listOption});
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Recordings, or folders of recordings, to read."),
+                                 QStringLiteral("PATH..."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
@@ -174,71 +276,154 @@ int main(int argc, char *argv[])
         parser.showVersion();
 
     const bool events = parser.isSet(eventsOption);
+    const bool summary = parser.isSet(summaryOption);
+    const bool join = parser.isSet(joinOption);
     const QString formatName = parser.value(formatOption).toLower();
-    TrackWriter::Format format;
+    if (events && (summary || join || formatName == QLatin1String("jsonl")))
+        return usageError(QStringLiteral("--events takes neither --summary, --join nor jsonl"));
+    if (summary && join)
+        return usageError(QStringLiteral("--summary and --join exclude each other"));
+    TrackWriter::Format format = TrackWriter::Json;
     EventExport::Format eventFormat;
     if (events ? !EventExport::formatFromName(formatName, &eventFormat)
                : !TrackWriter::formatFromName(formatName, &format))
         return usageError(QStringLiteral("unknown format '%1'%2")
                                   .arg(parser.value(formatOption),
                                        events ? QStringLiteral(" for events") : QString()));
+    if (summary && !RecordingSummary::hasFormat(format))
+        return usageError(QStringLiteral("--summary writes json, jsonl or csv"));
+    const bool trackFormat = format == TrackWriter::Gpx || format == TrackWriter::Kml
+                             || format == TrackWriter::GeoJson;
+    if (join && !trackFormat)
+        return usageError(QStringLiteral("--join writes gpx, kml or geojson"));
+    const bool skipDone = parser.isSet(skipDoneOption);
+    if (skipDone && (events || format != TrackWriter::JsonLines))
+        return usageError(QStringLiteral("--skip-done reads and writes jsonl only"));
     CameraClock clock = CameraClock::systemLocal();
     if (!CameraClock::fromText(parser.value(offsetOption), &clock)) {
         return usageError(QStringLiteral("invalid camera UTC offset '%1': expected +HH:MM, "
                                          "-HH:MM, local or none")
                                   .arg(parser.value(offsetOption)));
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
+    bool isNumber = false;
+    int jobs = parser.value(jobsOption).toInt(&isNumber);
+    if (!isNumber || jobs < 0 || jobs > MaxJobs)
+        return usageError(QStringLiteral("invalid number of jobs '%1': expected 0 to %2")
+                                  .arg(parser.value(jobsOption))
+                                  .arg(MaxJobs));
+    if (jobs == 0)
+        jobs = QThread::idealThreadCount();
+    Shard shard;
+    if (parser.isSet(shardOption) && !Shard::fromText(parser.value(shardOption), &shard))
+        return usageError(QStringLiteral("invalid shard '%1': expected I/N with 0 <= I < N")
+                                  .arg(parser.value(shardOption)));
+
+    const QStringList lists = parser.values(filesFromOption);
+    if (parser.positionalArguments().isEmpty() && lists.isEmpty())
         return usageError(QStringLiteral("no recording given"));
-    const QString output = parser.value(outputOption);
-    const bool toStandardOutput = !parser.isSet(outputOption) || output == QLatin1String("-");
-    if (parser.isSet(outputOption) && output.isEmpty())
+    if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())
         return usageError(QStringLiteral("empty output file name"));
+    Output output(parser.value(outputOption));
+    InputList inputs(parser.isSet(recursiveOption));
+    for (const QString &path : parser.positionalArguments())
+        inputs.add(path);
+    for (const QString &list : lists) {
+        // Written over, a list of the archive would be lost, and with it the run's own input.
+        if (list != QLatin1String("-") && output.isFile(list)) {
+            return usageError(QStringLiteral("the output %1 is the list %2 itself")
+                                      .arg(output.isStandard() ? QStringLiteral("standard output")
+                                                               : output.path(),
+                                           list));
+        }
+        QByteArray entries;
+        QString problem;
+        if (!readList(list, &entries, &problem))
+            return usageError(QStringLiteral("cannot read the list %1: %2").arg(list, problem));
+        inputs.addList(entries, parser.isSet(nullOption));
+    }
+    int status = Success;
+    for (const QString &problem : inputs.problems()) {
+        printError(problem);
+        status = InputNotOpened;
+    }
+
+    DoneList done;
+    if (skipDone) {
+        QString problem;
+        if (!done.read(parser.value(skipDoneOption), &problem))
+            return usageError(QStringLiteral("cannot read %1: %2")
+                                      .arg(parser.value(skipDoneOption), problem));
+        if (output.isFile(parser.value(skipDoneOption)))
+            output.resume(&done);
+    }
+    QStringList files;
+    for (const QString &path : inputs.paths()) {
+        if (shard.holds(path) && !done.contains(path))
+            files.append(path);
+    }
+
     // A shell glob easily puts a recording where the output goes; writing it would destroy it.
     // So does a shell's ">>" or "1<>" on standard output.
-    for (const QString &file : files) {
-        if (!toStandardOutput && TrackExport::sameFile(output, file)) {
-            return usageError(
-                    QStringLiteral("the output %1 is the recording %2 itself").arg(output, file));
+    for (const QString &file : qAsConst(files)) {
+        if (!output.isStandard() && TrackExport::sameFile(output.path(), file)) {
+            return usageError(QStringLiteral("the output %1 is the recording %2 itself")
+                                      .arg(output.path(), file));
         }
-        if (toStandardOutput && TrackExport::isRegularFile(STDOUT_FILENO, file))
+        if (output.isStandard() && TrackExport::isRegularFile(STDOUT_FILENO, file))
             return usageError(
                     QStringLiteral("standard output is the recording %1 itself").arg(file));
     }
 
-    int status = Success;
-    QVector<ExtractedRecording> recordings;
-    for (const QString &file : files) {
-        ExtractedRecording recording;
-        QString problem;
-        if (!recording.load(file, &problem)) {
-            printError(QStringLiteral("cannot open %1: %2").arg(file, problem));
-            status = InputNotOpened;
-            continue;
-        }
-        recordings.append(recording);
-    }
-    QVector<Track> tracks;
-    QVector<RecordingEvents> found;
-    if (events) {
-        found = findEvents(recordings);
-    } else {
-        for (const ExtractedRecording &recording : qAsConst(recordings))
-            tracks.append(Track::fromRecording(recording));
-    }
-    recordings.clear();
-
     QString error;
     TrackExport::Status written;
-    if (!toStandardOutput) {
-        written = events ? EventExport::writeFile(eventFormat, found, output, clock, &error)
-                         : TrackExport::writeFile(format, tracks, output, clock, {}, &error);
+    if (parser.isSet(listOption)) {
+        bool allListed = true;
+        written = output.write(
+                [&](QIODevice *device, const QString &name) {
+                    return writeList(files, parser.isSet(nullOption), device, name, &allListed,
+                                     &error);
+                },
+                &error);
+        if (!allListed)
+            status = InputNotOpened;
     } else {
-        QFile standardOutput;
-        standardOutput.open(stdout, QIODevice::WriteOnly);
-        written = events ? EventExport::write(eventFormat, found, &standardOutput, clock, &error)
-                         : TrackExport::write(format, tracks, &standardOutput, clock, {}, &error);
+        Extraction::Settings settings;
+        settings.format = format;
+        settings.summary = summary;
+        settings.jobs = jobs;
+        settings.clock = clock;
+        settings.report = printError;
+        Extraction extraction(files, settings);
+        if (events || join) {
+            // Drives need all their recordings at once.
+            const QVector<ExtractedRecording> recordings = extraction.readAll();
+            QFile standardOutput;
+            if (output.isStandard())
+                standardOutput.open(stdout, QIODevice::WriteOnly);
+            if (events) {
+                const QVector<RecordingEvents> found = findEvents(recordings);
+                written = output.isStandard()
+                                  ? EventExport::write(eventFormat, found, &standardOutput, clock,
+                                                       &error)
+                                  : EventExport::writeFile(eventFormat, found, output.path(), clock,
+                                                           &error);
+            } else {
+                const QVector<Track> tracks = DriveAssembler::join(recordings);
+                written = output.isStandard()
+                                  ? TrackExport::write(format, tracks, &standardOutput, clock, {},
+                                                       &error)
+                                  : TrackExport::writeFile(format, tracks, output.path(), clock, {},
+                                                           &error);
+            }
+        } else {
+            written = output.write(
+                    [&](QIODevice *device, const QString &name) {
+                        return extraction.write(device, name, &error);
+                    },
+                    &error);
+        }
+        if (!extraction.allRead())
+            status = InputNotOpened;
     }
     switch (written) {
     case TrackExport::Written:
