@@ -17,7 +17,8 @@ PACKAGES=(cmake make g++ git clang-format
     python3-geopandas  # its Natural Earth shapefiles become the built-in world map
     libqt5sql5-sqlite zlib1g-dev  # MBTiles map files (only recommended by Qt SQL); PMTiles inflate
     libsqlite3-dev  # a clock on each MBTiles statement, set on the connection of Qt's SQLite driver
-    clang-14 libfuzzer-14-dev libclang-rt-14-dev)
+    clang-14 libfuzzer-14-dev libclang-rt-14-dev
+    python3-distributed parallel python3-yaml)  # the archive recipes of scale/ and their test
 BUILD_DIR=${VELQOR_BUILD_DIR:-build}
 
 install_packages() {
