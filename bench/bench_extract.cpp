@@ -210,8 +210,13 @@ public:
                             QStringLiteral("-o"), dask, input});
         };
         const Figures startStop = driverOver(set.files.constFirst());
-        row(QStringLiteral("Dask driver, one clip"), startStop, 1,
-            QFileInfo(set.files.constFirst()).size());
+        note(QStringLiteral("  cluster start and stop (the driver over one clip): %1 s, %2 s of "
+                            "CPU%3")
+                     .arg(startStop.run.wallMs / 1e3, 0, 'f', 3)
+                     .arg(startStop.run.cpuMs / 1e3, 0, 'f', 3)
+                     .arg(startStop.run.status == 0
+                                  ? QString()
+                                  : QStringLiteral(" (exit %1)").arg(startStop.run.status)));
         const Figures cluster = driverOver(set.folder);
         row(QStringLiteral("Dask driver, 2 workers"), cluster, set.files.size(), set.bytes);
         QFile a(single);

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -40,6 +39,20 @@ qint64 charactersRead(qint64 *ownBytes)
     return field ? std::strtoll(field + 6, nullptr, 10) : 0;
 }
 
+// Opens path as the descriptor target of a child between fork and exec, where only
+// async-signal-safe calls may be made.
+bool redirect(int target, const char *path, int flags)
+{
+    const int fd = ::open(path, flags, 0644);
+    if (fd < 0)
+        return false;
+    if (fd == target)
+        return true;
+    const bool moved = dup2(fd, target) == target;
+    ::close(fd);
+    return moved;
+}
+
 double milliseconds(const timeval &time)
 {
     return time.tv_sec * 1e3 + time.tv_usec / 1e3;
@@ -60,34 +73,42 @@ ProcessRun ProcessRun::run(const QStringList &command, const QString &output,
     const QByteArray outputName = QFile::encodeName(output);
     const QByteArray errorName = QFile::encodeName(errorLog);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputName.constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorName.constData(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
-    // A process group of its own, so that a run cut off takes whatever it started with it.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-
     ProcessRun run;
+    // Tells an exec that failed from a command that exits with 127: it is closed by the exec.
+    int execFailure[2];
+    if (arguments.isEmpty() || pipe2(execFailure, O_CLOEXEC) != 0) {
+        run.status = Crashed;
+        return run;
+    }
     qint64 ownBytes = 0;
     const qint64 readBefore = charactersRead(&ownBytes);
     QElapsedTimer timer;
     timer.start();
-    pid_t pid = 0;
-    const int spawned = arguments.isEmpty() ? EINVAL
-                                            : posix_spawn(&pid, argv.constFirst(), &actions,
-                                                          &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) {
+    // fork, not posix_spawn: a child that shares this process's memory until its exec, as
+    // posix_spawn's does, is charged this process's peak resident memory as its own. A forked
+    // child starts from what this process holds at the moment, which is little.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Its own process group, so that a run cut off takes whatever it started with it.
+        int error = 0;
+        if (setpgid(0, 0) != 0 || !redirect(STDIN_FILENO, "/dev/null", O_RDONLY)
+            || !redirect(STDOUT_FILENO, outputName.constData(), O_WRONLY | O_CREAT | O_TRUNC)
+            || !redirect(STDERR_FILENO, errorName.constData(), O_WRONLY | O_CREAT | O_APPEND)) {
+            error = errno;
+        } else {
+            execve(argv.constFirst(), argv.data(), environ);
+            error = errno;
+        }
+        [[maybe_unused]] const ssize_t told = write(execFailure[1], &error, sizeof error);
+        _exit(127);
+    }
+    close(execFailure[1]);
+    if (pid < 0) {
+        close(execFailure[0]);
         run.status = Crashed;
         return run;
     }
+    setpgid(pid, pid); // here too, so that the group exists whichever side runs first
 
     // Debian 12's header declares pidfd_open without C linkage, hence the system call itself.
     const int pidFd = int(syscall(SYS_pidfd_open, pid, 0));
@@ -107,7 +128,10 @@ ProcessRun ProcessRun::run(const QStringList &command, const QString &output,
     run.bytesRead = charactersRead(&ownAfter) - readBefore - ownBytes;
     run.cpuMs = milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
     run.peakKb = usage.ru_maxrss;
-    run.status = !cutOff && WIFEXITED(status) ? WEXITSTATUS(status) : Crashed;
+    int error = 0;
+    const bool started = read(execFailure[0], &error, sizeof error) == 0;
+    close(execFailure[0]);
+    run.status = started && !cutOff && WIFEXITED(status) ? WEXITSTATUS(status) : Crashed;
     return run;
 }
 
