@@ -8,6 +8,7 @@
 #include "export/recordingsummary.h"
 #include "export/track.h"
 
+#include <QCalendar>
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -56,8 +57,12 @@ void Extraction::reportProblem(int index, const Parsed &parsed)
                 QStringLiteral("cannot open %1: %2").arg(mFiles.at(index), parsed.problem));
 }
 
-bool Extraction::run(bool render, const std::function<bool(int index, Parsed &parsed)> &take)
+bool Extraction::run(bool render, const std::function<bool(Parsed &parsed)> &take)
 {
+    // Qt 5.15 sets up its Gregorian calendar on first use without a lock: two workers doing so
+    // at once can leave one with an invalid calendar, and its dates then print as empty texts.
+    const QCalendar gregorian;
+    Q_UNUSED(gregorian)
     OrderedRun<Parsed> run(mSettings.jobs);
     const std::function<bool()> stopping = [&run] { return run.stopping(); };
     return run.run(
@@ -65,7 +70,7 @@ bool Extraction::run(bool render, const std::function<bool(int index, Parsed &pa
             [&](int index, Parsed &parsed) {
                 if (!parsed.loaded)
                     reportProblem(index, parsed);
-                return take(index, parsed);
+                return take(parsed);
             });
 }
 
@@ -87,7 +92,7 @@ TrackExport::Status Extraction::writeRecords(QIODevice *device, const QString &n
     bool first = true;
     const bool ok = put(frame.begin)
                     && run(true,
-                           [&](int, Parsed &parsed) {
+                           [&](Parsed &parsed) {
                                if (parsed.text.isEmpty())
                                    return true;
                                const bool written = (first || put(frame.separator))
@@ -106,7 +111,7 @@ TrackExport::Status Extraction::writeTracks(QIODevice *device, const QString &na
             = TrackWriter::create(mSettings.format, device, mSettings.clock);
     const bool ok
             = run(false,
-                  [&](int, Parsed &parsed) {
+                  [&](Parsed &parsed) {
                       return !parsed.loaded || writer->add(Track::fromRecording(parsed.recording));
                   })
               && writer->finish();
@@ -116,7 +121,7 @@ TrackExport::Status Extraction::writeTracks(QIODevice *device, const QString &na
 QVector<ExtractedRecording> Extraction::readAll()
 {
     QVector<ExtractedRecording> recordings;
-    run(false, [&](int, Parsed &parsed) {
+    run(false, [&](Parsed &parsed) {
         if (parsed.loaded)
             recordings.append(std::move(parsed.recording));
         return true;

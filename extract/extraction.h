@@ -62,9 +62,10 @@ private:
     JsonWriter::Layout layout() const;
     // Reads a file; with render, leaves only its record's text (or its error line).
     Parsed parse(int index, bool render, const std::function<bool()> &stopping) const;
+    // Tells why a file could not be read, and remembers that one could not.
     void reportProblem(int index, const Parsed &parsed);
     // Parses every file, handing each outcome to take in order; false when take ended the run.
-    bool run(bool render, const std::function<bool(int index, Parsed &parsed)> &take);
+    bool run(bool render, const std::function<bool(Parsed &parsed)> &take);
     TrackExport::Status writeRecords(QIODevice *device, const QString &name, QString *error);
     TrackExport::Status writeTracks(QIODevice *device, const QString &name, QString *error);
 

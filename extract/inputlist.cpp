@@ -5,9 +5,11 @@
 #include "export/recordingname.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <dirent.h>
@@ -47,20 +49,31 @@ bool InputList::addFolder(const QString &folder, QSet<QString> &visited)
     }
     ::closedir(opened);
 
-    QFileInfoList folders;
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir()) {
+    // Only the names are kept while the folder is read: a camera's folder may hold thousands of
+    // recordings, and a QFileInfo each would cost more than the whole run's parsing.
+    QStringList recordings;
+    QStringList folders;
+    const QDir dir(folder);
+    QDirIterator entries(dir.path(), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        entries.next();
+        const QString name = entries.fileName();
+        if (entries.fileInfo().isDir()) {
             if (mRecursive)
-                folders.append(entry);
-        } else if (RecordingName::isRecordingFile(entry.fileName())) {
-            mPaths.append(entry.filePath());
+                folders.append(name);
+        } else if (RecordingName::isRecordingFile(name)) {
+            recordings.append(name);
         }
     }
-    for (const QFileInfo &entry : qAsConst(folders)) {
-        if (!visited.contains(entry.canonicalFilePath()))
-            addFolder(entry.filePath(), visited);
+    // By character code, as QDir::Name sorts.
+    std::sort(recordings.begin(), recordings.end());
+    std::sort(folders.begin(), folders.end());
+    for (const QString &name : qAsConst(recordings))
+        mPaths.append(dir.filePath(name));
+    for (const QString &name : qAsConst(folders)) {
+        const QString path = dir.filePath(name);
+        if (!visited.contains(QFileInfo(path).canonicalFilePath()))
+            addFolder(path, visited);
     }
     return true;
 }

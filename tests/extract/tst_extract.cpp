@@ -13,9 +13,11 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -205,6 +207,46 @@ QStringList texts(const QJsonArray &values)
     return result;
 }
 
+// The entries of a listing or of JSON Lines, each without its end.
+QList<QByteArray> entriesOf(const QByteArray &out, char end = '\n')
+{
+    QList<QByteArray> entries = out.split(end);
+    if (entries.last().isEmpty())
+        entries.removeLast();
+    return entries;
+}
+
+QByteArray compact(const QJsonValue &object)
+{
+    return QJsonDocument(object.toObject()).toJson(QJsonDocument::Compact);
+}
+
+// A drive's first seconds without a fix, then a position every second, from start.
+bool writeDrive(const QString &file, const QDateTime &start, int seconds = 60)
+{
+    Drive drive;
+    drive.start = start;
+    drive.seconds = seconds;
+    drive.noFixSeconds = 2;
+    Recording recording;
+    recording.source = ParserObject::Gps0Box;
+    recording.records = drive.records();
+    return recording.write(file);
+}
+
+double metresBetween(const QJsonObject &a, const QJsonObject &b)
+{
+    const auto radians = [](const QJsonObject &s, const char *key) {
+        return s.value(QLatin1String(key)).toDouble() * M_PI / 180.0;
+    };
+    const double dLat = radians(b, "latitude") - radians(a, "latitude");
+    const double dLon = radians(b, "longitude") - radians(a, "longitude");
+    const double h = std::pow(std::sin(dLat / 2), 2)
+                     + std::cos(radians(a, "latitude")) * std::cos(radians(b, "latitude"))
+                               * std::pow(std::sin(dLon / 2), 2);
+    return 2 * 6371008.8 * std::asin(std::sqrt(h));
+}
+
 } // namespace
 
 class TestExtract : public QObject
@@ -239,15 +281,31 @@ private slots:
     void cancelWhileWaitingForAReader();
     void eventsOfADrive_data();
     void eventsOfADrive();
+    void folderListing_data();
+    void folderListing();
+    void filesFrom_data();
+    void filesFrom();
+    void parallelOutputIsSerial_data();
+    void parallelOutputIsSerial();
+    void jsonLinesGoOnPastAnUnreadableFile_data();
+    void jsonLinesGoOnPastAnUnreadableFile();
+    void summaryAgreesWithTheFullOutput();
+    void joinedDrives();
+    void shardsCoverEveryFileOnce();
+    void resumeAfterACut_data();
+    void resumeAfterACut();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
+    // Runs in the temporary folder, paths relative to it, with input on standard input.
+    Run runHere(const QStringList &arguments, const QByteArray &input = {});
 
     QTemporaryDir mDir;
     QString mDetailed;
     QString mZones;
     QString mPlain;
     QString mLong; // its document is more than a pipe holds
+    QString mCafe; // a recording in the tree whose name holds a space and a letter beyond ASCII
 };
 
 void TestExtract::initTestCase()
@@ -294,6 +352,23 @@ void TestExtract::initTestCase()
     long10Minutes.records = drive.records();
     mLong = path(QStringLiteral("long.mp4"));
     QVERIFY(long10Minutes.write(mLong));
+
+    // A card's folder: recordings in any case among other files, hidden ones, a pipe,
+    // sub-folders, an empty one, a link back to itself and one to a folder elsewhere.
+    mCafe = QString::fromUtf8("tree/caf\xc3\xa9 1.mp4");
+    for (const char *folder : {"tree/sub/deep", "tree/.secret", "tree/empty", "outside"})
+        QVERIFY(QDir(mDir.path()).mkpath(QLatin1String(folder)));
+    for (const QString &name :
+         {QStringLiteral("tree/b.MP4"), QStringLiteral("tree/a.mov"), QStringLiteral("tree/C.avi"),
+          mCafe, QStringLiteral("tree/notes.txt"), QStringLiteral("tree/.hidden.mp4"),
+          QStringLiteral("tree/clip.mp4.part"), QStringLiteral("tree/sub/d.mp4"),
+          QStringLiteral("tree/sub/deep/e.AVI"), QStringLiteral("tree/.secret/f.mp4"),
+          QStringLiteral("outside/g.mp4")})
+        QVERIFY(QFile::copy(mDetailed, path(name)));
+    QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("tree/pipe.mp4"))).constData(), 0600),
+             0);
+    QVERIFY(QFile::link(QStringLiteral("."), path(QStringLiteral("tree/loop"))));
+    QVERIFY(QFile::link(QStringLiteral("../outside"), path(QStringLiteral("tree/elsewhere"))));
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -520,6 +595,23 @@ void TestExtract::usageErrors_data()
             << QStringList{"--events", "-o", "{recording}", "{detailed}", "{recording}"};
     QTest::newRow("events as csv into the only recording")
             << QStringList{"--events", "-f", "csv", "--output={recording}", "{recording}"};
+    QTest::newRow("summary as gpx") << QStringList{"--summary", "-f", "gpx", "x.mp4"};
+    QTest::newRow("drives as csv") << QStringList{"--join", "-f", "csv", "x.mp4"};
+    QTest::newRow("summary of drives") << QStringList{"--summary", "--join", "-f", "kml", "x.mp4"};
+    QTest::newRow("events summarised") << QStringList{"--events", "--summary", "x.mp4"};
+    QTest::newRow("events joined") << QStringList{"--events", "--join", "-f", "geojson", "x.mp4"};
+    QTest::newRow("events as JSON Lines") << QStringList{"--events", "-f", "jsonl", "x.mp4"};
+    QTest::newRow("skip-done without jsonl") << QStringList{"--skip-done", "{detailed}", "x.mp4"};
+    QTest::newRow("skip-done of a folder")
+            << QStringList{"-f", "jsonl", "--skip-done", "{folder}", "x.mp4"};
+    QTest::newRow("negative jobs") << QStringList{"-j", "-1", "x.mp4"};
+    QTest::newRow("jobs not a number") << QStringList{"--jobs=two", "x.mp4"};
+    QTest::newRow("jobs beyond reason") << QStringList{"-j", "100000", "x.mp4"};
+    QTest::newRow("shard beyond its count") << QStringList{"--shard", "2/2", "x.mp4"};
+    QTest::newRow("shard of none") << QStringList{"--shard", "0/0", "x.mp4"};
+    QTest::newRow("shard without a count") << QStringList{"--shard", "1", "x.mp4"};
+    QTest::newRow("a list that cannot be read") << QStringList{"--files-from", "no such list"};
+    QTest::newRow("output onto the list") << QStringList{"--files-from", "{list}", "-o", "{list}"};
 }
 
 void TestExtract::usageErrors()
@@ -530,11 +622,18 @@ void TestExtract::usageErrors()
     QVERIFY(QFile::copy(mDetailed, recording));
     arguments.replaceInStrings(QStringLiteral("{recording}"), recording);
     arguments.replaceInStrings(QStringLiteral("{detailed}"), mDetailed);
+    arguments.replaceInStrings(QStringLiteral("{folder}"), mDir.path());
+    const QString list = path(QStringLiteral("usage.list"));
+    QFile listFile(list);
+    QVERIFY(listFile.open(QIODevice::WriteOnly) && listFile.write(recording.toUtf8() + '\n') > 0);
+    listFile.close();
+    arguments.replaceInStrings(QStringLiteral("{list}"), list);
     const Run run = runExtract(arguments);
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.out.isEmpty());
     QVERIFY(!run.err.isEmpty());
     QCOMPARE(contents(recording), contents(mDetailed));
+    QCOMPARE(contents(list), recording.toUtf8() + '\n');
 }
 
 void TestExtract::outputFile()
@@ -1160,6 +1259,359 @@ void TestExtract::eventsOfADrive()
             points += feature.toObject().value("geometry").isObject();
         QCOMPARE(points, positioned);
     }
+}
+
+Run TestExtract::runHere(const QStringList &arguments, const QByteArray &input)
+{
+    const QString inputFile = path(QStringLiteral("standard-input"));
+    QFile file(inputFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(input) != input.size())
+        qWarning() << "cannot write" << inputFile;
+    file.close();
+    return runExtract(arguments, QStringLiteral("UTC"), [&](QProcess &process) {
+        process.setWorkingDirectory(mDir.path());
+        process.setStandardInputFile(inputFile);
+    });
+}
+
+void TestExtract::folderListing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList top = {"tree/C.avi", "tree/a.mov", "tree/b.MP4", mCafe};
+    QTest::newRow("folder") << QStringList{"tree"} << top;
+    QTest::newRow("recursive, a link back up walked once")
+            << QStringList{"-r", "tree/"}
+            << top + QStringList{"tree/elsewhere/g.mp4", "tree/sub/d.mp4", "tree/sub/deep/e.AVI"};
+    QTest::newRow("a file by name whatever its suffix")
+            << QStringList{"tree/notes.txt", "tree/sub"}
+            << QStringList{"tree/notes.txt", "tree/sub/d.mp4"};
+    QTest::newRow("a folder without recordings stays, a hidden one given is listed")
+            << QStringList{"-r", "tree/empty", "tree/.secret"}
+            << QStringList{"tree/empty", "tree/.secret/f.mp4"};
+    QTest::newRow("through the link")
+            << QStringList{"-r", "tree/loop/sub"}
+            << QStringList{"tree/loop/sub/d.mp4", "tree/loop/sub/deep/e.AVI"};
+}
+
+// --list names what a run reads, in the order it writes them.
+void TestExtract::folderListing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    const Run listed = runHere(QStringList{"--list"} + arguments);
+    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(listed.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    QStringList read;
+    for (const QByteArray &line : entriesOf(runHere(QStringList{"-f", "jsonl"} + arguments).out))
+        read.append(parseDocument(line).object().value("file").toString());
+    QCOMPARE(read, expected);
+}
+
+void TestExtract::filesFrom_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // {list}: a file holding the list
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<int>("exitCode");
+    // Only blank lines and the "\r" of a line end go: a leading blank is part of a name.
+    QTest::newRow("lines") << QStringList{"--files-from", "{list}"}
+                           << QByteArray(
+                                      "tree/b.MP4\n\n\r\ntree/caf\xc3\xa9 1.mp4\r\n tree/a.mov\n")
+                           << QStringList{"tree/b.MP4", mCafe, " tree/a.mov"} << 2;
+    QTest::newRow("NUL-separated, with a folder")
+            << QStringList{"-0", "--files-from", "{list}"}
+            << QByteArrayLiteral("tree/b.MP4\0\0tree/sub\0tree/caf\xc3\xa9 1.mp4")
+            << QStringList{"tree/b.MP4", "tree/sub/d.mp4", mCafe} << 0;
+    QTest::newRow("standard input after the arguments")
+            << QStringList{"tree/a.mov", "--files-from", "-"} << QByteArray("tree/b.MP4\n")
+            << QStringList{"tree/a.mov", "tree/b.MP4"} << 0;
+    QTest::newRow("an empty list")
+            << QStringList{"--files-from", "-"} << QByteArray() << QStringList() << 0;
+}
+
+void TestExtract::filesFrom()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, expected);
+    QFETCH(int, exitCode);
+    const QString listFile = path(QStringLiteral("paths.list"));
+    QFile file(listFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list) == list.size());
+    file.close();
+    arguments.replaceInStrings(QStringLiteral("{list}"), listFile);
+    const Run listed = runHere(QStringList{"--list"} + arguments, list);
+    QCOMPARE(listed.exitCode, 0);
+    QStringList names;
+    for (const QByteArray &name : entriesOf(listed.out, arguments.contains("-0") ? '\0' : '\n'))
+        names.append(QString::fromUtf8(name));
+    QCOMPARE(names, expected);
+    const Run run = runHere(QStringList{"-f", "jsonl"} + arguments, list);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(entriesOf(run.out).size(), expected.size());
+}
+
+void TestExtract::parallelOutputIsSerial_data()
+{
+    QTest::addColumn<QStringList>("options");
+    for (const char *format : {"json", "jsonl", "csv", "gpx", "kml", "geojson"})
+        QTest::newRow(format) << QStringList{"--format", format};
+    for (const char *format : {"json", "jsonl", "csv"})
+        QTest::newRow(qPrintable(QStringLiteral("%1 summary").arg(format)))
+                << QStringList{"--summary", "--format", format};
+    QTest::newRow("gpx drives") << QStringList{"--join", "--format", "gpx"};
+    QTest::newRow("events") << QStringList{"--events"};
+}
+
+// Long recordings amid short ones and a missing file: three threads finish them in another
+// order than given, which the output must not show.
+void TestExtract::parallelOutputIsSerial()
+{
+    QFETCH(QStringList, options);
+    const QStringList files
+            = {mLong, mDetailed, path("missing.mp4"), mZones, mPlain, mDetailed, mLong, mZones};
+    const Run serial = runExtract(options + QStringList{"-j", "1"} + files);
+    const Run parallel = runExtract(options + QStringList{"-j", "3"} + files);
+    QCOMPARE(serial.exitCode, 2);
+    QCOMPARE(parallel.exitCode, 2);
+    QVERIFY(serial.out.size() > 500);
+    QVERIFY(parallel.out == serial.out);
+    QCOMPARE(parallel.err, serial.err);
+}
+
+void TestExtract::jsonLinesGoOnPastAnUnreadableFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("missing") << "missing.mp4" << QByteArray("not-found")
+                             << QByteArray("no such file");
+    QTest::newRow("folder without recordings")
+            << "empty-folder" << QByteArray("directory") << QByteArray("is a directory");
+    QTest::newRow("pipe") << "lines.pipe" << QByteArray("not-regular")
+                          << QByteArray("not a regular file");
+    QTest::newRow("no permission")
+            << "locked.mp4" << QByteArray("unreadable") << QByteArray("cannot be read");
+}
+
+void TestExtract::jsonLinesGoOnPastAnUnreadableFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, code);
+    QFETCH(QByteArray, message);
+    const QString bad = path(name);
+    if (name == QLatin1String("empty-folder"))
+        QVERIFY(QDir().mkpath(bad));
+    else if (name.endsWith(QLatin1String(".pipe")) && !QFileInfo::exists(bad))
+        QCOMPARE(::mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+    else if (name == QLatin1String("locked.mp4") && ::geteuid() == 0)
+        QSKIP("root reads a file without permissions");
+    else if (name == QLatin1String("locked.mp4"))
+        QVERIFY(QFile::copy(mDetailed, bad) && QFile::setPermissions(bad, {}));
+    const Run run = runExtract({"--format", "jsonl", "-j", "2", mDetailed, bad, mPlain});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err, "velqor-extract: cannot open " + bad.toUtf8() + ": " + message + '\n');
+    const QList<QByteArray> lines = entriesOf(run.out);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(1), "{\"file\":\"" + bad.toUtf8() + "\",\"error\":{\"code\":\"" + code
+                                  + "\",\"message\":\"" + message + "\"}}");
+    // The others are the json format's objects as QJsonDocument writes them compact.
+    const QJsonArray objects = parseJson(runExtract({mDetailed, mPlain}).out);
+    QCOMPARE(lines.at(0), compact(objects.at(0)));
+    QCOMPARE(lines.at(2), compact(objects.at(1)));
+}
+
+// Two minutes of driving, the camera two hours ahead of UTC: the summary's figures are those of
+// the full output's samples.
+void TestExtract::summaryAgreesWithTheFullOutput()
+{
+    const QString file = path(QStringLiteral("summary.mp4"));
+    QVERIFY(writeDrive(file, QDateTime(QDate(2023, 5, 6), QTime(7, 8, 9)), 120));
+    const QString missing = path(QStringLiteral("missing.mp4"));
+    const QStringList options = {"--summary", "--camera-utc-offset", "+02:00", file, missing};
+    const QJsonArray samples = parseJson(runExtract({"--camera-utc-offset", "+02:00", file}).out)
+                                       .at(0)
+                                       .toObject()
+                                       .value("samples")
+                                       .toArray();
+    double west = 180.0, south = 90.0, east = -180.0, north = -90.0, metres = 0.0;
+    int top = 0;
+    QJsonObject previous;
+    for (const QJsonValue &value : samples) {
+        const QJsonObject sample = value.toObject();
+        if (sample.value("fixFlag").toInt() != 'A')
+            continue;
+        top = qMax(top, sample.value("speed").toInt());
+        west = qMin(west, sample.value("longitude").toDouble());
+        east = qMax(east, sample.value("longitude").toDouble());
+        south = qMin(south, sample.value("latitude").toDouble());
+        north = qMax(north, sample.value("latitude").toDouble());
+        if (!previous.isEmpty())
+            metres += metresBetween(previous, sample);
+        previous = sample;
+    }
+
+    const Run json = runExtract(options);
+    QCOMPARE(json.exitCode, 2);
+    const QJsonArray summaries = parseJson(json.out);
+    QCOMPARE(summaries.size(), 1);
+    const QJsonObject summary = summaries.at(0).toObject();
+    QCOMPARE(summary.value("file").toString(), file);
+    QCOMPARE(summary.value("source").toString(), QString("Gps0Box"));
+    QCOMPARE(summary.value("samples").toInt(), samples.size());
+    QCOMPARE(summary.value("firstCameraTime").toString(), QString("20230506070809"));
+    QCOMPARE(summary.value("lastCameraTime"), samples.last().toObject().value("dateTime"));
+    QCOMPARE(summary.value("firstUtcTime").toString(), QString("2023-05-06T05:08:09Z"));
+    QCOMPARE(summary.value("lastUtcTime"), samples.last().toObject().value("utcTime"));
+    const auto round7 = [](double degrees) { return std::round(degrees * 1e7) / 1e7; };
+    QCOMPARE(summary.value("bbox").toArray(),
+             QJsonArray({round7(west), round7(south), round7(east), round7(north)}));
+    QCOMPARE(summary.value("topSpeed").toInt(), top);
+    const double distance = summary.value("distance").toDouble();
+    QVERIFY2(qAbs(distance - metres) < 0.5, qPrintable(QString::number(metres)));
+    QVERIFY(qAbs(summary.value("averageSpeed").toDouble() - distance / 120 * 3.6) <= 0.05);
+
+    const Run lines = runExtract(QStringList{"-f", "jsonl"} + options);
+    QCOMPARE(lines.exitCode, 2);
+    QCOMPARE(entriesOf(lines.out).size(), 2);
+    QCOMPARE(entriesOf(lines.out).at(0), compact(summary));
+    QVERIFY(entriesOf(lines.out).at(1).contains("\"code\":\"not-found\""));
+    const QList<QByteArray> rows = entriesOf(runExtract(QStringList{"-f", "csv"} + options).out);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0), QByteArray("file,source,samples,firstCameraTime,lastCameraTime,"
+                                    "firstUtcTime,lastUtcTime,distance,topSpeed,averageSpeed,"
+                                    "west,south,east,north\r"));
+    QJsonArray cells;
+    for (const char *key : {"file", "source", "samples", "firstCameraTime", "lastCameraTime",
+                            "firstUtcTime", "lastUtcTime", "distance", "topSpeed", "averageSpeed"})
+        cells.append(summary.value(QLatin1String(key)));
+    for (const QJsonValue &degrees : summary.value("bbox").toArray())
+        cells.append(degrees);
+    QCOMPARE(QString::fromUtf8(rows.at(1).chopped(1)).split(QLatin1Char(',')), texts(cells));
+}
+
+// Two minutes of a drive given out of order with the first one's rear file, then a drive a
+// quarter of an hour later: a track each, named after its first recording, without the rear
+// file's points.
+void TestExtract::joinedDrives()
+{
+    QVERIFY(QDir().mkpath(path(QStringLiteral("join"))));
+    const std::pair<const char *, int> clips[] = {{"20200101_121500F.MP4", 15},
+                                                  {"20200101_120000R.MP4", 0},
+                                                  {"20200101_120100F.MP4", 1},
+                                                  {"20200101_120000F.MP4", 0}};
+    QStringList files;
+    for (const auto &clip : clips) {
+        files.append(path(QStringLiteral("join/") + QLatin1String(clip.first)));
+        QVERIFY(writeDrive(files.last(), QDateTime(QDate(2020, 1, 1), QTime(12, clip.second))));
+    }
+    const Run run = runExtract(QStringList{"--format", "gpx", "--join"} + files);
+    QCOMPARE(run.exitCode, 0);
+    QStringList names;
+    QVector<QStringList> times; // of each track's points
+    QXmlStreamReader xml(run.out);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("trk"))
+            times.append(QStringList());
+        else if (xml.name() == QLatin1String("name"))
+            names.append(xml.readElementText());
+        else if (xml.name() == QLatin1String("time"))
+            times.last().append(xml.readElementText());
+    }
+    QCOMPARE(names, QStringList({files.at(3), files.at(0)}));
+    QCOMPARE(times.size(), 2);
+    QCOMPARE(times.at(0).size(), 2 * 58);
+    QCOMPARE(times.at(0).first(), QString("2020-01-01T12:00:02Z"));
+    QCOMPARE(times.at(0).last(), QString("2020-01-01T12:01:59Z"));
+    QVERIFY(std::is_sorted(times.at(0).begin(), times.at(0).end()));
+    QCOMPARE(times.at(1).size(), 58);
+    const Run apart = runExtract(QStringList{"--format", "gpx"} + files);
+    QCOMPARE(apart.out.count("<trk>"), 4);
+}
+
+void TestExtract::shardsCoverEveryFileOnce()
+{
+    QByteArray list;
+    for (int i = 0; i < 300; ++i)
+        list += "clips/" + QByteArray::number(i) + ".MP4\n";
+    list += "tree\n";
+    const QStringList options = {"--list", "-r", "--files-from", "-"};
+    QList<QByteArray> all = entriesOf(runHere(options, list).out);
+    std::sort(all.begin(), all.end());
+    QCOMPARE(all.size(), 307);
+    for (int count : {1, 2, 3, 7}) {
+        QList<QByteArray> joined;
+        for (int index = 0; index < count; ++index) {
+            const QString shard = QStringLiteral("%1/%2").arg(index).arg(count);
+            const Run part = runHere(options + QStringList{"--shard", shard}, list);
+            QCOMPARE(part.exitCode, 0);
+            QVERIFY(count == 1 || entriesOf(part.out).size() < all.size() * 2 / count);
+            joined += entriesOf(part.out);
+        }
+        std::sort(joined.begin(), joined.end());
+        QCOMPARE(joined, all);
+    }
+    // The documented hash: FNV-1a 64 of the path's UTF-8 bytes, modulo the count.
+    const QByteArray names = "a\nfoobar\ncaf\xc3\xa9/clip 1.MP4\n";
+    QCOMPARE(runHere({"--list", "--files-from", "-", "--shard", "5/7"}, names).out, "a\n");
+    QCOMPARE(runHere({"--list", "--files-from", "-", "--shard", "6/7"}, names).out, "foobar\n");
+    QCOMPARE(runHere({"--list", "--files-from", "-", "--shard", "1/7"}, names).out,
+             "caf\xc3\xa9/clip 1.MP4\n");
+}
+
+void TestExtract::resumeAfterACut_data()
+{
+    QTest::addColumn<QString>("output"); // {done}: the earlier run's file; {rest}: another
+    QTest::addColumn<bool>("appended"); // standard output appends to {done}
+    QTest::addColumn<bool>("cut"); // an earlier run stopped in its third line, or none ran
+    QTest::newRow("through -o") << "{done}" << false << true;
+    QTest::newRow("through >>") << "-" << true << true;
+    QTest::newRow("into another file") << "{rest}" << false << true;
+    QTest::newRow("starting afresh") << "{done}" << false << false;
+}
+
+// The resumed run writes what the earlier one did not finish, and appending to it leaves its
+// lines as they were.
+void TestExtract::resumeAfterACut()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, appended);
+    QFETCH(bool, cut);
+    const QStringList files = {mDetailed, path("missing.mp4"), mZones, mPlain, mLong};
+    const QByteArray full = runExtract(QStringList{"-f", "jsonl"} + files).out;
+    QCOMPARE(entriesOf(full).size(), files.size());
+    const int twoLines = full.indexOf('\n', full.indexOf('\n') + 1) + 1;
+    const QString done = path(QStringLiteral("done.jsonl"));
+    QFile::remove(done);
+    QFile earlier(done);
+    if (cut) {
+        const QByteArray text = full.left(twoLines + entriesOf(full).at(2).size() / 2);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(text) == text.size());
+        earlier.close();
+    }
+    struct stat before = {};
+    ::stat(QFile::encodeName(done).constData(), &before);
+    const QString rest = path(QStringLiteral("rest.jsonl"));
+    QFile::remove(rest);
+    output.replace(QStringLiteral("{done}"), done).replace(QStringLiteral("{rest}"), rest);
+    const Run run = runExtract(
+            QStringList{"-f", "jsonl", "-j", "2", "--skip-done", done, "-o", output} + files,
+            QStringLiteral("UTC"), [&](QProcess &process) {
+                if (appended)
+                    process.setStandardOutputFile(done, QIODevice::Append);
+            });
+    QCOMPARE(run.exitCode, cut ? 0 : 2); // the missing file's error line counts as done
+    if (output == rest) {
+        QVERIFY(full.left(twoLines) + contents(rest) == full);
+        return;
+    }
+    QVERIFY(contents(done) == full);
+    struct stat after = {};
+    ::stat(QFile::encodeName(done).constData(), &after);
+    QVERIFY(!cut || after.st_ino == before.st_ino);
 }
 
 QTEST_GUILESS_MAIN(TestExtract)
