@@ -51,7 +51,8 @@ class ScaleTest(unittest.TestCase):
             run([SAMPLES, "--seconds", str(seconds), samples[seconds]]).check_returncode()
         # Ten copies of 2 x 10 samples: in the folder itself, in sub-folders and deeper.
         cls.clips = os.path.join(cls.dir, "clips")
-        for copy, folder in enumerate(["", "a", "a/x", "a/y", "b", "b/x/1", "b/x/2", "c", "d", "e"]):
+        folders = ["", "a", "a/x", "a/y", "b", "b/x/1", "b/x/2", "c", "d", "e"]
+        for copy, folder in enumerate(folders):
             os.makedirs(os.path.join(cls.clips, folder), exist_ok=True)
             for seconds, source in samples.items():
                 for name in os.listdir(source):
@@ -71,7 +72,8 @@ class ScaleTest(unittest.TestCase):
     def test_every_recipe_gives_the_same_lines(self):
         self.assertEqual(len(self.reference), 200)
         shards = [line for i in range(3) for line in lines(self.extract("--shard", f"{i}/3"))]
-        listing = subprocess.Popen([EXTRACT, "--list", "-0", "-r", self.clips], stdout=subprocess.PIPE)
+        listing = subprocess.Popen([EXTRACT, "--list", "-0", "-r", self.clips],
+                                   stdout=subprocess.PIPE)
         parallel = run(["parallel", "-0", "-k", "-m", "--will-cite", EXTRACT, "--format", "jsonl"],
                        stdin=listing.stdout)
         listing.stdout.close()
@@ -123,7 +125,8 @@ class ScaleTest(unittest.TestCase):
         done_list = os.path.join(self.dir, "done.jsonl")
         with open(done_list, "w") as done:
             done.write('{"file":"elsewhere.MP4","error":{"code":"not-found","message":""}}\n')
-        for output, extra in [(clip, []), (link, []), (done_list, ["--", "--skip-done", done_list])]:
+        skip_done = ["--", "--skip-done", done_list]
+        for output, extra in [(clip, []), (link, []), (done_list, skip_done)]:
             with self.subTest(output), open(output, "rb") as before:
                 content = before.read()
                 refused = self.dask("-o", output, "-r", os.path.dirname(clip), *extra)
@@ -140,7 +143,8 @@ class ScaleTest(unittest.TestCase):
         out = os.path.join(self.dir, "out")
         os.mkdir(out)
         script = script.replace("/data", self.clips).replace("/out", out)
-        environment = dict(os.environ, PATH=os.path.dirname(EXTRACT) + os.pathsep + os.environ["PATH"])
+        path = os.path.dirname(EXTRACT) + os.pathsep + os.environ["PATH"]
+        environment = dict(os.environ, PATH=path)
 
         def pod(index):
             done = run(["sh", "-c", script], env=dict(environment, JOB_COMPLETION_INDEX=str(index)))
