@@ -149,29 +149,33 @@ public:
     {
         mOut << '\n'
              << title << "\n"
-             << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
+             << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")
                         .arg(QStringLiteral("run"), -32)
                         .arg(QStringLiteral("rec/s"), 8)
                         .arg(QStringLiteral("MB/s"), 9)
                         .arg(QStringLiteral("wall s"), 8)
                         .arg(QStringLiteral("CPU s"), 7)
+                        .arg(QStringLiteral("cores"), 5)
                         .arg(QStringLiteral("peak MB"), 8)
                         .arg(QStringLiteral("read/rec KB"), 11)
                         .arg(QStringLiteral("read %"), 7)
                         .arg(QStringLiteral("others"), 7);
     }
 
-    // A row of figures for count recordings of bytes in all.
+    // A row of figures for count recordings of bytes in all. "cores" is how many the run kept
+    // busy on average, "others" how many the rest of the machine did meanwhile: on a shared
+    // machine a ratio of wall times alone says little.
     void row(const QString &name, const Figures &figures, int count, qint64 bytes)
     {
         const ProcessRun &run = figures.run;
         const double seconds = run.wallMs / 1e3;
-        mOut << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9%10\n")
+        mOut << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10%11\n")
                         .arg(name, -32)
                         .arg(count / seconds, 8, 'f', 1)
                         .arg(bytes / 1e6 / seconds, 9, 'f', 0)
                         .arg(seconds, 8, 'f', 3)
                         .arg(run.cpuMs / 1e3, 7, 'f', 3)
+                        .arg(run.cpuMs / run.wallMs, 5, 'f', 2)
                         .arg(run.peakKb / 1024.0, 8, 'f', 1)
                         .arg(run.bytesRead / 1024.0 / count, 11, 'f', 1)
                         .arg(100.0 * run.bytesRead / bytes, 7, 'f', 3)
