@@ -27,14 +27,19 @@ public:
         : mJobs(jobs < 1 ? 1 : jobs)
     { }
 
-    // Works through the items 0 to count - 1; false when take ended the run. At most twice as
-    // many results as there are jobs exist at any time, taken or not, so memory stays bounded
-    // however many items there are and however slow take is.
+    // Works through the items 0 to count - 1; false when take ended the run. At most
+    // windowFor(jobs) results exist at any time, taken or not, so memory stays bounded however
+    // many items there are and however slow take is.
     bool run(int count, const Work &work, const Take &take);
 
     // Whether the run is ending early: work still in progress may give up and return anything,
     // its result is not taken.
     bool stopping() const { return mStopping.load(std::memory_order_relaxed); }
+
+    // Items cost very different amounts (an hour-long AVI takes ten times a clip of another
+    // kind), and a window of only a couple per thread left the threads idle behind one slow
+    // item about half the time; a few dozen more keep them busy for little memory.
+    static int windowFor(int jobs) { return 2 * jobs + 30; }
 
 private:
     struct Slot
@@ -102,7 +107,7 @@ bool OrderedRun<Result>::run(int count, const Work &work, const Take &take)
     if (mJobs == 1 || count <= 1)
         return runInline(count, work, take);
 
-    mSlots.assign(size_t(2 * mJobs), Slot());
+    mSlots.assign(size_t(windowFor(mJobs)), Slot());
     QThreadPool pool;
     pool.setMaxThreadCount(mJobs);
     int started = 0;
