@@ -16,6 +16,8 @@ QByteArray ExtractedRecording::failureCode(Failure failure)
     switch (failure) {
     case NotFound:
         return QByteArrayLiteral("not-found");
+    case Unreachable:
+        return QByteArrayLiteral("unreachable");
     case Directory:
         return QByteArrayLiteral("directory");
     case NotRegular:
@@ -43,11 +45,13 @@ bool ExtractedRecording::load(const QString &path, QString *problem,
     const QByteArray name = QFile::encodeName(path);
     struct stat status;
     if (::stat(name.constData(), &status) != 0) {
-        // A file behind a folder it may not search, or a loop of links, is there all the same:
-        // told missing, it would be taken for one a copy has not brought yet.
-        if (errno == ENOENT || errno == ENOTDIR)
+        // A file behind a folder it may not search, or on a share that failed, is there all the
+        // same: told missing, it would be taken for one a copy has not brought yet. Only a loop
+        // of links stays as it is when asked again.
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
             return fail(NotFound, QStringLiteral("no such file"));
-        return fail(Unreadable, qt_error_string(errno));
+        return fail(error == ELOOP ? Unreadable : Unreachable, qt_error_string(error));
     }
     if (S_ISDIR(status.st_mode))
         return fail(Directory, QStringLiteral("is a directory"));

@@ -19,8 +19,9 @@ struct ExtractedRecording
     QVector<GpsData> samples;
 
     // Why a file did not load, for the outputs that tell it to programs.
-    enum Failure { NotFound, Directory, NotRegular, Unreadable, Cancelled };
-    // "not-found", "directory", "not-regular", "unreadable", "cancelled".
+    enum Failure { NotFound, Unreachable, Directory, NotRegular, Unreadable, Cancelled };
+    // "not-found", "unreachable" (there, but out of reach for now: a folder it may not search, a
+    // share that failed), "directory", "not-regular", "unreadable", "cancelled".
     static QByteArray failureCode(Failure failure);
 
     // Parses the file and reads every sample the parser yields. Returns false with a short

@@ -75,8 +75,10 @@ EntryType typeOf(DIR *folder, const dirent *entry)
         return EntryType::Other;
     }
     struct stat status;
+    // A broken link is no file; a name that cannot be checked otherwise (a loop of links) is
+    // kept, so that reading it tells why instead of the listing leaving it out unsaid.
     if (::fstatat(::dirfd(folder), entry->d_name, &status, 0) != 0)
-        return EntryType::Other;
+        return errno == ENOENT ? EntryType::Other : EntryType::File;
     if (S_ISDIR(status.st_mode))
         return EntryType::Folder;
     return S_ISREG(status.st_mode) ? EntryType::File : EntryType::Other;
@@ -124,9 +126,12 @@ void InputList::addFolder(const QString &folder, QSet<QString> &visited)
         if (!names)
             continue;
         // Spelt back into bytes, the name would open another file or none: told, not dropped.
-        if (QFile::encodeName(name) != raw)
+        if (QFile::encodeName(name) != raw) {
             undecodable.append(escapedName(raw));
-        else
+            struct stat status;
+            if (names == &recordings && ::fstatat(::dirfd(opened), entry->d_name, &status, 0) == 0)
+                mUnnamed.append({status.st_dev, status.st_ino, dir.filePath(undecodable.last())});
+        } else
             names->append(name);
     }
     ::closedir(opened);
@@ -145,4 +150,13 @@ void InputList::addFolder(const QString &folder, QSet<QString> &visited)
         if (!visited.contains(QFileInfo(path).canonicalFilePath()))
             addFolder(path, visited);
     }
+}
+
+QString InputList::unnamedRecording(dev_t device, ino_t inode) const
+{
+    for (const Unnamed &file : mUnnamed) {
+        if (file.device == device && file.inode == inode)
+            return file.shown;
+    }
+    return QString();
 }

@@ -5,6 +5,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include <sys/types.h>
 
 class InputList
 {
@@ -25,6 +28,10 @@ public:
     const QStringList &paths() const { return mPaths; }
     // Why folders could not be listed, or names in them not read, one message each.
     const QStringList &problems() const { return mProblems; }
+    // The recording, among those whose names could not be read, that is the file of the given
+    // device and inode, shown as its problem shows it; empty for none. They are not listed, but
+    // an output written into one would still destroy it.
+    QString unnamedRecording(dev_t device, ino_t inode) const;
 
 private:
     // visited holds the canonical paths of the folders walked for one argument, so a symbolic
@@ -34,4 +41,11 @@ private:
     bool mRecursive;
     QStringList mPaths;
     QStringList mProblems;
+    struct Unnamed
+    {
+        dev_t device;
+        ino_t inode;
+        QString shown;
+    };
+    QVector<Unnamed> mUnnamed;
 };

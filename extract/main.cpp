@@ -24,6 +24,7 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -64,10 +65,10 @@ const char *const Description
           "json: an array with one object per recording, in argument order.\n"
           "jsonl: the same objects, one a line, each written as soon as it is read; a recording\n"
           "that cannot be read has the line {\"file\", \"error\": {\"code\", \"message\"}}, code\n"
-          "not-found, directory, not-regular or unreadable. Into a file (-o FILE) the lines go\n"
-          "through a temporary file like any document, so an interrupted run leaves nothing;\n"
-          "a long run is better written with --skip-done FILE -o FILE (or >> FILE), which\n"
-          "keeps every line written and resumes where it stopped.\n"
+          "not-found, unreachable, directory, not-regular or unreadable. Into a file (-o FILE)\n"
+          "the lines go through a temporary file like any document, so an interrupted run\n"
+          "leaves nothing; a long run is better written with --skip-done FILE -o FILE (or\n"
+          ">> FILE), which keeps every line written and resumes where it stopped.\n"
           "csv: a header row, then one row per sample, the file in the first column.\n"
           "gpx, kml, geojson: one track per recording with the samples that have a fix and a\n"
           "position; kml also leaves out samples whose date and time cannot be read. geojson\n"
@@ -89,11 +90,12 @@ const char *const Description
           "neither --join nor --events: their drives, and a rear file's front, would be split.\n"
           "--skip-done FILE leaves out the recordings that FILE, the jsonl output of an earlier\n"
           "run, holds a complete line for: their data, or an error that reading again would\n"
-          "meet again (directory, not-regular, unreadable). The others, such as not-found or a\n"
-          "batch that failed, are read again, their new line after the old one: a reader takes\n"
-          "each file's last line. When the output is FILE itself (-o FILE, or >> FILE) the run\n"
-          "appends to it, after cutting off a last line left unfinished, so the same command\n"
-          "both starts a run and resumes it. --list never writes into FILE.\n"
+          "meet again (directory, not-regular, unreadable). The others, such as not-found,\n"
+          "unreachable or a batch that failed, are read again, their new line after the old\n"
+          "one: a reader takes each file's last line. When the output is FILE itself (-o FILE,\n"
+          "or >> FILE) the run appends to it, after cutting off a last line left unfinished,\n"
+          "so the same command both starts a run and resumes it. --list never writes into\n"
+          "FILE.\n"
           "\n"
           "The camera's clock carries no time zone; --camera-utc-offset tells how far it runs\n"
           "from UTC. gpx, kml and geojson then write UTC times ending in Z; json and csv keep the\n"
@@ -372,6 +374,18 @@ int main(int argc, char *argv[])
         if (output.isStandard() && TrackExport::isRegularFile(STDOUT_FILENO, file))
             return usageError(
                     QStringLiteral("standard output is the recording %1 itself").arg(file));
+    }
+    struct stat target;
+    if (output.isStandard() ? ::fstat(STDOUT_FILENO, &target) == 0
+                            : ::stat(QFile::encodeName(output.path()).constData(), &target) == 0) {
+        const QString unnamed = inputs.unnamedRecording(target.st_dev, target.st_ino);
+        if (!unnamed.isEmpty()) {
+            return usageError(QStringLiteral("%1 is the recording %2 itself")
+                                      .arg(output.isStandard()
+                                                   ? QStringLiteral("standard output")
+                                                   : QStringLiteral("the output ") + output.path(),
+                                           unnamed));
+        }
     }
 
     const bool list = parser.isSet(listOption);

@@ -290,6 +290,7 @@ private slots:
     void filesFrom();
     void parallelOutputIsSerial_data();
     void parallelOutputIsSerial();
+    void outputIntoAnUnreadableNameRefused();
     void jsonLinesGoOnPastAnUnreadableFile_data();
     void jsonLinesGoOnPastAnUnreadableFile();
     void summaryAgreesWithTheFullOutput();
@@ -386,6 +387,11 @@ void TestExtract::initTestCase()
         Descriptor created{::open(odd + file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
         QVERIFY(created.fd >= 0);
     }
+    // An output named through a link, so that its name is readable while the recording's is not.
+    QCOMPARE(::symlink(odd + "/bad\xff.mp4", QFile::encodeName(path("odd.out")).constData()), 0);
+    QVERIFY(QDir(mDir.path()).mkdir(QStringLiteral("loops")));
+    QVERIFY(QFile::link(QStringLiteral("b.mp4"), path(QStringLiteral("loops/a.mp4"))));
+    QVERIFY(QFile::link(QStringLiteral("a.mp4"), path(QStringLiteral("loops/b.mp4"))));
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -1385,6 +1391,9 @@ void TestExtract::folderListing_data()
             << bad + "velqor-extract: cannot read odd/sub\\xfe" + notUtf8 + lone;
     QTest::newRow("a folder whose only recording's name is not UTF-8")
             << QStringList{"odd/lone"} << QStringList() << lone;
+    // Left out, they would be missing from the index without a word; read, they tell why.
+    QTest::newRow("a loop of links")
+            << QStringList{"loops"} << QStringList{"loops/a.mp4", "loops/b.mp4"} << QByteArray();
 }
 
 // --list names what a run reads, in the order it writes them.
@@ -1464,8 +1473,11 @@ void TestExtract::parallelOutputIsSerial_data()
 void TestExtract::parallelOutputIsSerial()
 {
     QFETCH(QStringList, options);
-    const QStringList files
-            = {mLong, mDetailed, path("missing.mp4"), mZones, mPlain, mDetailed, mLong, mZones};
+    // Past the window of results held, so that its places are used again.
+    QStringList files;
+    for (int round = 0; round < 5; ++round)
+        files << mLong << mDetailed << path("missing.mp4") << mZones << mPlain << mDetailed << mLong
+              << mZones;
     const Run serial = runExtract(options + QStringList{"-j", "1"} + files);
     const Run parallel = runExtract(options + QStringList{"-j", "3"} + files);
     QCOMPARE(serial.exitCode, 2);
@@ -1473,6 +1485,15 @@ void TestExtract::parallelOutputIsSerial()
     QVERIFY(serial.out.size() > 500);
     QVERIFY(parallel.out == serial.out);
     QCOMPARE(parallel.err, serial.err);
+}
+
+// A recording left out for its name is still a recording: the output must not go into it.
+void TestExtract::outputIntoAnUnreadableNameRefused()
+{
+    const Run run = runHere({"-f", "jsonl", "-o", "odd.out", "odd"});
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.err.contains("is the recording odd/bad\\xff.mp4 itself"));
+    QCOMPARE(QFileInfo(path(QStringLiteral("odd.out"))).size(), 0);
 }
 
 void TestExtract::jsonLinesGoOnPastAnUnreadableFile_data()
@@ -1492,7 +1513,7 @@ void TestExtract::jsonLinesGoOnPastAnUnreadableFile_data()
     QTest::newRow("a loop of links") << "loop.mp4" << QByteArray("unreadable")
                                      << QByteArray("Too many levels of symbolic links");
     QTest::newRow("in a folder without search permission")
-            << "shut/clip.mp4" << QByteArray("unreadable") << QByteArray("Permission denied");
+            << "shut/clip.mp4" << QByteArray("unreachable") << QByteArray("Permission denied");
     QTest::newRow("below a file") << "detailed.mp4/clip.mp4" << QByteArray("not-found")
                                   << QByteArray("no such file");
 }
@@ -1743,7 +1764,8 @@ void TestExtract::doneLines_data()
     const QByteArray error = "{\"file\":\"%1\",\"error\":{\"code\":\"%2\",\"message\":\"m\"}}";
     for (const char *code : {"directory", "not-regular", "unreadable"})
         QTest::newRow(code) << QByteArray(error).replace("%2", code) << true;
-    for (const char *code : {"not-found", "batch-failed", "cancelled", "a-code-to-come"})
+    for (const char *code :
+         {"not-found", "unreachable", "batch-failed", "cancelled", "a-code-to-come"})
         QTest::newRow(code) << QByteArray(error).replace("%2", code) << false;
 }
 
