@@ -46,7 +46,15 @@ BATCHES_PER_SLOT = 4
 MAX_BATCH = 100
 # Options the driver sets itself on every velqor-extract run; given again after `--` they would
 # send the output elsewhere or change its shape, and the run would lose lines.
-OWN_OPTIONS = ("--output", "--format", "--files-from", "--null", "--list", "-0")
+OWN_OPTIONS = {"output", "format", "files-from", "null", "list"}
+# Options that only choose recordings: the listing applies them, and the batches' runs, which
+# are given the chosen recordings, must not choose again.
+SELECTION_OPTIONS = {"shard", "skip-done"}
+# velqor-extract's options that take a value, and the long names of its one-letter ones.
+VALUE_OPTIONS = {"format", "output", "camera-utc-offset", "files-from", "jobs", "shard",
+                 "skip-done"}
+SHORT_OPTIONS = {"f": "format", "o": "output", "r": "recursive", "0": "null", "j": "jobs",
+                 "h": "help", "?": "help", "v": "version"}
 
 
 class Failure(Exception):
@@ -92,15 +100,54 @@ def parse_arguments(argv):
                         help="the velqor-extract command (default: found on PATH)")
     parser.add_argument("-o", "--output", default="-", metavar="OUT",
                         help="the JSON Lines file (default: standard output)")
-    args = parser.parse_args(argv[:split])
-    # A short -o or -f may carry its value in the same argument.
-    owned = [a for a in extra if a.partition("=")[0] in OWN_OPTIONS or a[:2] in ("-o", "-f")]
+    # Paths and -r in any order, as velqor-extract takes them.
+    args = parser.parse_intermixed_args(argv[:split])
+    try:
+        options = extract_options(extra)
+    except ValueError as error:
+        parser.error(str(error))
+    owned = [tokens for names, _, tokens in options if names & OWN_OPTIONS]
     if owned:
-        parser.error(f"{owned[0]} is set by the driver, not after '--'")
+        parser.error(f"{owned[0][0]} is set by the driver, not after '--'")
     if os.sep in args.extract:  # relative to here, wherever a worker process runs
         args.extract = os.path.abspath(args.extract)
     args.extra = extra
+    args.batch_extra = [token for names, _, tokens in options
+                        if not names & SELECTION_OPTIONS for token in tokens]
+    args.skip_done = next((value for names, value, _ in options if "skip-done" in names), None)
     return args
+
+
+def extract_options(extra):
+    """velqor-extract's options as its parser reads them: (long names, value, arguments) each.
+    A positional path among them is refused: the driver's own paths are the ones listed."""
+    options = []
+    arguments = iter(extra)
+    for argument in arguments:
+        if argument == "--" or not argument.startswith("-") or argument == "-":
+            raise ValueError(f"{argument!r} after '--' is not an option; paths go before it")
+        if argument.startswith("--"):
+            name, assigned, value = argument[2:].partition("=")
+            names = {name}
+        else:
+            # Letters packed into one argument are options each; one that takes a value takes
+            # the rest of the argument, if any.
+            names, value, assigned = set(), "", ""
+            for position, letter in enumerate(argument[1:], 1):
+                name = SHORT_OPTIONS.get(letter, letter)
+                names.add(name)
+                if name in VALUE_OPTIONS:
+                    value = argument[position + 1:].removeprefix("=")
+                    assigned = value
+                    break
+        tokens = [argument]
+        if names & VALUE_OPTIONS and not assigned:
+            value = next(arguments, None)
+            if value is None:
+                raise ValueError(f"{argument} after '--' needs a value")
+            tokens.append(value)
+        options.append((names, value, tokens))
+    return options
 
 
 def positive(text):
@@ -131,44 +178,70 @@ def list_recordings(args):
     return [p for p in listing.stdout.split(separator) if p], listing.returncode
 
 
-def refuse_read_files(output, recordings, args):
-    """Stops a run whose output would replace a recording or a list it reads."""
-    if output == "-" or not os.path.exists(output):
+def output_stat(output):
+    """What the output is now: standard output's open file, or the named file (None if it is
+    not there yet)."""
+    try:
+        return os.fstat(sys.stdout.fileno()) if output == "-" else os.stat(output)
+    except FileNotFoundError:
+        return None
+    except OSError as error:
+        raise Failure(f"cannot create {output}: {error.strerror}", 73) from None
+
+
+def is_skip_done_file(output, target, args):
+    """Whether the output is the --skip-done file, which the run then resumes by appending."""
+    if args.skip_done in (None, "-"):
+        return False
+    if target is not None:
+        with contextlib.suppress(OSError):
+            return os.path.samestat(target, os.stat(args.skip_done))
+        return False
+    # Neither is there yet: one command both starts a run and resumes it.
+    return output != "-" and os.path.abspath(output) == os.path.abspath(args.skip_done)
+
+
+def refuse_read_files(output, target, recordings, args, resumed):
+    """Stops a run whose output would replace or write into a recording or a list it reads --
+    through -o, or through a shell's `>`, `>>` or `1<>` on standard output."""
+    if target is None or not stat.S_ISREG(target.st_mode):
         return
-    target = os.stat(output)
-    lists = [(what, path) for what, path in [("the --files-from list", args.files_from),
-                                             ("the --skip-done file", skip_done_file(args.extra))]
-             if path not in (None, "-")]
+    name = "standard output" if output == "-" else f"the output {output}"
+    lists = [("the --files-from list", args.files_from)]
+    if not resumed:
+        lists.append(("the --skip-done file", args.skip_done))
     recordings = ((f"the recording {os.fsdecode(p)}", p) for p in recordings)
     for what, path in itertools.chain(lists, recordings):
+        if path in (None, "-"):
+            continue
         with contextlib.suppress(OSError):  # not there (yet): nothing to replace
             if os.path.samestat(target, os.stat(path)):
-                raise Failure(f"the output {output} is {what}, which the run reads", 64)
-
-
-def skip_done_file(extra):
-    for i, arg in enumerate(extra):
-        if arg == "--skip-done" and i + 1 < len(extra):
-            return extra[i + 1]
-        if arg.startswith("--skip-done="):
-            return arg.partition("=")[2]
-    return None
+                raise Failure(f"{name} is {what}, which the run reads", 64)
 
 
 @contextlib.contextmanager
-def open_output(output):
-    """A binary stream for the output: standard output, a device or pipe as it stands, or a
-    file that replaces the named one only once complete."""
+def open_output(output, recordings, args):
+    """A binary stream for the output: standard output, a device or pipe as it stands, the
+    --skip-done file appended to, or a file that replaces the named one only once complete."""
+    target = output_stat(output)
+    resumed = is_skip_done_file(output, target, args)
+    refuse_read_files(output, target, recordings, args, resumed)
     if output == "-":
+        if resumed:
+            cut_incomplete_line(sys.stdout.fileno(), args.skip_done, "standard output")
         yield sys.stdout.buffer
         sys.stdout.flush()
         return
-    try:
-        mode = os.stat(output).st_mode
-    except FileNotFoundError:
-        mode = None
-    except OSError as error:
-        raise Failure(f"cannot create {output}: {error.strerror}", 73) from None
+    if resumed:
+        try:
+            fd = os.open(output, os.O_WRONLY | os.O_APPEND | os.O_CREAT | os.O_CLOEXEC, 0o666)
+        except OSError as error:
+            raise Failure(f"cannot open {output}: {error.strerror}", 73) from None
+        with os.fdopen(fd, "wb") as stream:
+            cut_incomplete_line(fd, args.skip_done, output)
+            yield stream
+        return
+    mode = target.st_mode if target is not None else None
     if mode is not None and not stat.S_ISREG(mode):
         if not (stat.S_ISCHR(mode) or stat.S_ISFIFO(mode)):
             raise Failure(f"cannot create {output}: not a file, a pipe or a character device", 73)
@@ -194,6 +267,29 @@ def open_output(output):
     except BaseException:
         os.unlink(temporary)
         raise
+
+
+def cut_incomplete_line(fd, path, name):
+    """Cuts off the line an interrupted run left unfinished, so that the first new line does
+    not glue onto it, and goes to the end (`1<>` does not append by itself). The output is
+    open for writing only, so its content is read through the --skip-done file's name."""
+    try:
+        end = os.fstat(fd).st_size
+        complete = end
+        with open(path, "rb") as written:
+            while complete > 0:
+                start = max(0, complete - 65536)
+                written.seek(start)
+                newline = written.read(complete - start).rfind(b"\n")
+                if newline >= 0:
+                    complete = start + newline + 1
+                    break
+                complete = start
+        if complete < end:
+            os.ftruncate(fd, complete)
+        os.lseek(fd, 0, os.SEEK_END)
+    except OSError as error:
+        raise Failure(f"cannot write {name}: {error.strerror}", 74) from None
 
 
 @contextlib.contextmanager
@@ -297,7 +393,7 @@ def index(client, recordings, args, stream):
     def submit():
         batch = next(batches, None)
         if batch is not None:
-            window.append((batch, client.submit(run_batch, args.extract, args.extra, batch,
+            window.append((batch, client.submit(run_batch, args.extract, args.batch_extra, batch,
                                                 args.timeout, retries=1, pure=False)))
 
     for _ in range(2 * slots):
@@ -326,8 +422,7 @@ def main(argv):
     args = parse_arguments(argv)
     try:
         recordings, status = list_recordings(args)
-        refuse_read_files(args.output, recordings, args)
-        with open_output(args.output) as stream:
+        with open_output(args.output, recordings, args) as stream:
             if recordings:
                 with start_client(args) as client:
                     status = combine(status, index(client, recordings, args, stream))
