@@ -27,6 +27,7 @@ output cannot be created, 74 it cannot be written; a listing that fails passes o
 import argparse
 import collections
 import contextlib
+import ctypes
 import errno
 import itertools
 import json
@@ -167,15 +168,26 @@ def list_recordings(args):
                *(["--files-from", args.files_from] if args.files_from else []),
                *args.extra, "--", *args.paths]
     try:
-        listing = subprocess.run(command, stdout=subprocess.PIPE, timeout=args.timeout, check=False)
+        listing = subprocess.run(command, stdout=subprocess.PIPE, timeout=args.timeout,
+                                 check=False, preexec_fn=dying_with_parent())
     except OSError as error:
         raise Failure(f"cannot run {args.extract}: {error.strerror}", 1) from None
     except subprocess.TimeoutExpired:
         raise Failure(f"listing the recordings took more than {args.timeout} s", 1) from None
+    if listing.returncode < 0:
+        signum = -listing.returncode
+        raise Failure(f"listing the recordings: {args.extract} was killed by "
+                      f"{signal.Signals(signum).name}", 128 + signum)
     if listing.returncode not in (0, 2):
         raise Failure("", listing.returncode)  # velqor-extract has said why
     separator = b"\0" if nul else b"\n"
-    return [p for p in listing.stdout.split(separator) if p], listing.returncode
+    recordings = [p for p in listing.stdout.split(separator) if p]
+    # A worker elsewhere would look for a relative path in its own folder, and find nothing.
+    relative = next((p for p in recordings if not os.path.isabs(p)), None)
+    if args.scheduler and relative is not None:
+        raise Failure(f"{os.fsdecode(relative)} is a relative path, which the cluster's workers "
+                      f"would look for in their own folders; give absolute paths", 64)
+    return recordings, listing.returncode
 
 
 def output_stat(output):
@@ -317,7 +329,7 @@ def run_batch(extract, extra, paths, timeout):
     command = [extract, "--format", "jsonl", "--files-from", "-", "-0", *extra]
     try:
         done = subprocess.run(command, input=b"\0".join(paths) + b"\0", capture_output=True,
-                              timeout=timeout, check=False)
+                              timeout=timeout, check=False, preexec_fn=dying_with_parent())
     except OSError as error:
         raise RuntimeError(f"cannot run {extract}: {error.strerror}") from None
     except subprocess.TimeoutExpired:
@@ -331,6 +343,36 @@ def run_batch(extract, extra, paths, timeout):
     if lines != len(paths) or (paths and not done.stdout.endswith(b"\n")):
         raise RuntimeError(f"{lines} lines for {len(paths)} recordings; {tail(errors)}")
     return done.stdout, errors, done.returncode
+
+
+def dying_with_parent():
+    """For a child process: on Linux, killed when the thread that started it ends, so that a
+    worker or driver that is stopped or dies leaves no velqor-extract running on."""
+    if not sys.platform.startswith("linux"):
+        return None
+    # Looked up before the fork: the child may only call what is already there.
+    prctl = ctypes.CDLL(None, use_errno=True).prctl
+    parent = os.getpid()
+
+    def set_signal():
+        pr_set_pdeathsig = 1
+        # The parent may have died before the signal was set up, and it would never come.
+        if prctl(pr_set_pdeathsig, int(signal.SIGKILL)) != 0 or os.getppid() != parent:
+            os._exit(127)
+
+    return set_signal
+
+
+def stop_on_signals():
+    """SIGTERM, SIGHUP and SIGINT end the run as an exception, so that the partial output and
+    the local cluster are cleaned up; a second signal does not cut that short."""
+    def stop(signum, _):
+        for number in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+            signal.signal(number, signal.SIG_IGN)
+        raise SystemExit(128 + signum)
+
+    for number in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(number, stop)
 
 
 def tail(text, lines=3):
@@ -420,6 +462,7 @@ def index(client, recordings, args, stream):
 
 def main(argv):
     args = parse_arguments(argv)
+    stop_on_signals()
     try:
         recordings, status = list_recordings(args)
         with open_output(args.output, recordings, args) as stream:
