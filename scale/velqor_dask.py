@@ -407,8 +407,15 @@ def start_client(args):
     """A client of the scheduler given, or of a local cluster started for this run."""
     from dask.distributed import Client, LocalCluster
 
-    # The worker processes report into this process's log too; only real errors matter here.
-    logging.getLogger("distributed").setLevel(logging.ERROR)
+    # The worker processes report into this process's log too, and a client that lost its
+    # scheduler logs its attempts to reconnect as tracebacks; the driver says itself what
+    # failed, batch by batch.
+    # Dask's configuration gives some of its loggers levels of their own, and some of its
+    # errors are logged under other modules' names, which Python prints when nobody listens.
+    for name in ["distributed", *logging.root.manager.loggerDict]:
+        if name.startswith("distributed"):
+            logging.getLogger(name).setLevel(logging.CRITICAL)
+    logging.getLogger().addHandler(logging.NullHandler())
     with contextlib.ExitStack() as stack:
         try:
             if args.scheduler:
