@@ -16,12 +16,17 @@ The output is one JSON Lines file in the order of the list, the same bytes as a 
 `velqor-extract --format jsonl` run over the list. A batch whose run fails (an exit status
 other than 0 or 2, a crash, no answer within --timeout, a line missing) is run once more; if it
 fails again, each of its recordings gets an error line with the code "batch-failed", the
-recordings are named on standard error, and the exit status is 1. A named output appears only
-once complete (written beside it, then renamed), and one that the run reads is refused.
+recordings are named on standard error, and the exit status is 1; so are the batches left when
+the cluster's scheduler goes away. A named output appears only once complete (written beside
+it, then renamed); one that the run reads is refused, except the --skip-done file, which the
+run resumes by appending to it (`-o index.jsonl -- --skip-done index.jsonl`, or `>>`). With
+--scheduler, paths must be absolute.
 
 Exit status: 0 every recording was read, 1 a batch failed or the cluster could not be used,
-2 a recording could not be read (its error line is in the output), 64 usage error, 73 the
-output cannot be created, 74 it cannot be written; a listing that fails passes on its status.
+2 a recording could not be read (its error line is in the output) or a folder could not be
+listed (named on standard error, with no line in the output), 64 usage error, 73 the output
+cannot be created, 74 it cannot be written, 128+N stopped by signal N; a listing that fails
+passes on its status.
 """
 
 import argparse
