@@ -6,6 +6,7 @@
 #include "fieldformat.h"
 #include "recordingname.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
@@ -66,6 +67,14 @@ bool speedFollows(const Fix &from, const Fix &to)
            <= MaxKmhPerSecond * double(to.second - from.second);
 }
 
+// A camera writes a front and a rear file side by side; the same name in another folder, such
+// as another car's in a fleet's archive, is another recording.
+QString pairKey(const QFileInfo &file)
+{
+    return QDir::cleanPath(file.path()) + QLatin1Char('/')
+           + RecordingName::sharedBase(file.fileName());
+}
+
 } // namespace
 
 bool continues(qint64 last, qint64 next)
@@ -99,16 +108,15 @@ QVector<bool> rearsOfListedFronts(const QStringList &files)
 {
     QSet<QString> fronts;
     for (const QString &file : files) {
-        const QString name = QFileInfo(file).fileName();
-        if (RecordingName::isFront(name))
-            fronts.insert(RecordingName::sharedBase(name));
+        const QFileInfo info(file);
+        if (RecordingName::isFront(info.fileName()))
+            fronts.insert(pairKey(info));
     }
     QVector<bool> rears;
     rears.reserve(files.size());
     for (const QString &file : files) {
-        const QString name = QFileInfo(file).fileName();
-        rears.append(RecordingName::isRear(name)
-                     && fronts.contains(RecordingName::sharedBase(name)));
+        const QFileInfo info(file);
+        rears.append(RecordingName::isRear(info.fileName()) && fronts.contains(pairKey(info)));
     }
     return rears;
 }

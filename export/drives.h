@@ -51,8 +51,9 @@ DriveClip clipOf(const QVector<GpsData> &samples, int seconds, qint64 fallbackSt
 // A recording's clip: its length (lengthOf) from its first readable camera time, or else from
 // its file's time (fileStart of fileTime; a file that cannot be found has time 0).
 DriveClip clipOfRecording(const ExtractedRecording &recording);
-// For each file, whether it is a rear camera's file whose front file is among them too: the
-// viewer shows the front's telemetry for both, and its camera is mounted otherwise.
+// For each file, whether it is a rear camera's file whose front file is among them too, in the
+// same folder as the paths spell it: the viewer shows the front's telemetry for both, and its
+// camera is mounted otherwise.
 QVector<bool> rearsOfListedFronts(const QStringList &files);
 // A local time on the scale of the camera clock's readings: cameras count local time as if it
 // were UTC. 0 for an invalid time.

@@ -170,14 +170,6 @@ QByteArray document(Format format, const QVector<RecordingEvents> &recordings,
     return json(recordings, clock);
 }
 
-TrackExport::Status writeNamed(Format format, const QVector<RecordingEvents> &recordings,
-                               QIODevice *device, const QString &name, const CameraClock &clock,
-                               QString *error)
-{
-    const QByteArray text = document(format, recordings, clock);
-    return TrackExport::finish(device, device->write(text) == text.size(), name, error);
-}
-
 } // namespace
 
 QStringList formatNames()
@@ -195,9 +187,11 @@ bool formatFromName(const QString &name, Format *format)
 }
 
 TrackExport::Status write(Format format, const QVector<RecordingEvents> &recordings,
-                          QIODevice *device, const CameraClock &clock, QString *error)
+                          QIODevice *device, const CameraClock &clock, QString *error,
+                          const QString &name)
 {
-    return writeNamed(format, recordings, device, QString(), clock, error);
+    const QByteArray text = document(format, recordings, clock);
+    return TrackExport::finish(device, device->write(text) == text.size(), name, error);
 }
 
 TrackExport::Status writeFile(Format format, const QVector<RecordingEvents> &recordings,
@@ -206,7 +200,7 @@ TrackExport::Status writeFile(Format format, const QVector<RecordingEvents> &rec
     return TrackExport::writeDocument(
             path,
             [&](QIODevice *device, const QString &name) {
-                return writeNamed(format, recordings, device, name, clock, error);
+                return write(format, recordings, device, clock, error, name);
             },
             [] { return false; }, error);
 }

@@ -32,8 +32,10 @@ bool formatFromName(const QString &name, Format *format);
 // csv: a header row, then a row per event, the file first; an empty cell for null.
 // geojson: a FeatureCollection of Point features (no geometry without a position) whose
 // properties are the event's fields and its file.
+// A failure's text names the device by name, or by its own file name when name is empty.
 TrackExport::Status write(Format format, const QVector<RecordingEvents> &recordings,
-                          QIODevice *device, const CameraClock &clock, QString *error);
+                          QIODevice *device, const CameraClock &clock, QString *error,
+                          const QString &name = QString());
 // The same document through TrackExport's safe file handling (QSaveFile; devices and pipes
 // written where they stand).
 TrackExport::Status writeFile(Format format, const QVector<RecordingEvents> &recordings,

@@ -3,10 +3,13 @@
 
 #include "parser/recordingparser.h"
 
-#include <QFileInfo>
+#include <QFile>
 
+#include <cerrno>
 #include <limits>
 #include <memory>
+
+#include <sys/stat.h>
 
 QByteArray ExtractedRecording::failureCode(Failure failure)
 {
@@ -37,12 +40,18 @@ bool ExtractedRecording::load(const QString &path, QString *problem,
     };
     // Only regular files are handed to a parser: opening a FIFO for reading would block until a
     // writer appears, and devices have no size to walk.
-    const QFileInfo fileInfo(path);
-    if (!fileInfo.exists())
-        return fail(NotFound, QStringLiteral("no such file"));
-    if (fileInfo.isDir())
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    if (::stat(name.constData(), &status) != 0) {
+        // A file behind a folder it may not search, or a loop of links, is there all the same:
+        // told missing, it would be taken for one a copy has not brought yet.
+        if (errno == ENOENT || errno == ENOTDIR)
+            return fail(NotFound, QStringLiteral("no such file"));
+        return fail(Unreadable, qt_error_string(errno));
+    }
+    if (S_ISDIR(status.st_mode))
         return fail(Directory, QStringLiteral("is a directory"));
-    if (!fileInfo.isFile())
+    if (!S_ISREG(status.st_mode))
         return fail(NotRegular, QStringLiteral("not a regular file"));
 
     const std::unique_ptr<ParserObject> parser = createRecordingParser(path);

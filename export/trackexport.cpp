@@ -45,10 +45,9 @@ static qint64 sampleCount(const QVector<Track> &tracks)
     return total;
 }
 
-// The name is the one to report: a file opened through its descriptor has lost its own.
-static Status writeNamed(TrackWriter::Format format, const QVector<Track> &tracks,
-                         QIODevice *device, const QString &name, const CameraClock &clock,
-                         const Progress &progress, QString *error)
+Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice *device,
+             const CameraClock &clock, const Progress &progress, QString *error,
+             const QString &name)
 {
     const qint64 total = sampleCount(tracks);
     qint64 written = 0;
@@ -81,12 +80,6 @@ Status finish(QIODevice *device, bool ok, const QString &name, QString *error)
                             .arg(name.isEmpty() ? deviceName(device) : name, device->errorString()),
                     error);
     return Written;
-}
-
-Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice *device,
-             const CameraClock &clock, const Progress &progress, QString *error)
-{
-    return writeNamed(format, tracks, device, deviceName(device), clock, progress, error);
 }
 
 // Long enough for a reader started alongside the export, short enough not to look hung.
@@ -222,7 +215,7 @@ Status writeFile(TrackWriter::Format format, const QVector<Track> &tracks, const
     return writeDocument(
             path,
             [&](QIODevice *device, const QString &name) {
-                return writeNamed(format, tracks, device, name, clock, progress, error);
+                return write(format, tracks, device, clock, progress, error, name);
             },
             [&] { return progress && !progress(0, sampleCount(tracks)); }, error);
 }

@@ -27,9 +27,12 @@ enum Status {
 using Progress = std::function<bool(qint64 written, qint64 total)>;
 
 // Writes the tracks as one document to an open device; a file device is flushed at the end.
-// On failure error tells what went wrong; a cancelled export leaves the device half written.
+// On failure error tells what went wrong, naming the device by name, or by its own file name
+// when name is empty (a file opened through its descriptor has lost its own); a cancelled
+// export leaves the device half written.
 Status write(TrackWriter::Format format, const QVector<Track> &tracks, QIODevice *device,
-             const CameraClock &clock, const Progress &progress, QString *error);
+             const CameraClock &clock, const Progress &progress, QString *error,
+             const QString &name = QString());
 
 // Writes the tracks as one document into a file. A regular file, or one that does not exist
 // yet, goes through QSaveFile (a symbolic link is written through to its target): it appears,

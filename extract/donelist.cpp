@@ -12,6 +12,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// An error that reading again would meet again: the path is a folder, a device or no recording
+// the parsers open. A missing file may yet be copied in, and a batch that failed or a run that
+// was cancelled says nothing of the file itself; so do codes this version does not know.
+bool lasts(const QJsonValue &error)
+{
+    const QString code = error.toObject().value(QLatin1String("code")).toString();
+    return code == QLatin1String("directory") || code == QLatin1String("not-regular")
+           || code == QLatin1String("unreadable");
+}
+
+} // namespace
+
 bool DoneList::read(const QString &path, QString *problem)
 {
     const QFileInfo info(path);
@@ -30,7 +44,8 @@ bool DoneList::read(const QString &path, QString *problem)
         mCompleteSize += line.size();
         const QJsonObject object = QJsonDocument::fromJson(line).object();
         const QJsonValue name = object.value(QLatin1String("file"));
-        if (name.isString())
+        const auto error = object.constFind(QLatin1String("error"));
+        if (name.isString() && (error == object.constEnd() || lasts(*error)))
             mFiles.insert(name.toString());
     }
     if (file.error() != QFileDevice::NoError) {

@@ -9,8 +9,10 @@ class DoneList
 {
 public:
     // Reads the "file" member of every complete line of the file: ended by a line break and a
-    // JSON object, a recording's or an error's. A file that does not exist holds nothing done;
-    // false, with the problem, for one that cannot be read or is no regular file.
+    // JSON object, a recording's, or an error's whose code tells that reading again would fail
+    // again ("directory", "not-regular", "unreadable"); the other errors are tried again, their
+    // new line after the old one. A file that does not exist holds nothing done; false, with
+    // the problem, for one that cannot be read or is no regular file.
     bool read(const QString &path, QString *problem);
 
     bool contains(const QString &file) const { return mFiles.contains(file); }

@@ -64,7 +64,10 @@ const char *const Description
           "json: an array with one object per recording, in argument order.\n"
           "jsonl: the same objects, one a line, each written as soon as it is read; a recording\n"
           "that cannot be read has the line {\"file\", \"error\": {\"code\", \"message\"}}, code\n"
-          "not-found, directory, not-regular or unreadable.\n"
+          "not-found, directory, not-regular or unreadable. Into a file (-o FILE) the lines go\n"
+          "through a temporary file like any document, so an interrupted run leaves nothing;\n"
+          "a long run is better written with --skip-done FILE -o FILE (or >> FILE), which\n"
+          "keeps every line written and resumes where it stopped.\n"
           "csv: a header row, then one row per sample, the file in the first column.\n"
           "gpx, kml, geojson: one track per recording with the samples that have a fix and a\n"
           "position; kml also leaves out samples whose date and time cannot be read. geojson\n"
@@ -76,16 +79,21 @@ const char *const Description
           "file, source, samples, first and last camera and UTC time, distance (m), top and\n"
           "average speed (km/h) and the bounding box of its positions. --join (gpx, kml,\n"
           "geojson) writes a track per drive instead of one per recording: the recordings in\n"
-          "time order, rear files whose front file is given left out, a new segment after more\n"
-          "than five minutes without a reading.\n"
+          "time order, rear files whose front file is given from the same folder left out, a\n"
+          "new segment after more than five minutes without a reading. Drives are joined by\n"
+          "time alone, so --join is meant for one camera's recordings: one car's folder a run.\n"
           "\n"
           "--shard I/N keeps the recordings whose path, as written in the output, has a 64-bit\n"
           "FNV-1a hash of its UTF-8 bytes that leaves I when divided by N: N runs on the same\n"
-          "list, one for each I, write every recording exactly once between them.\n"
+          "list, one for each I, write every recording exactly once between them. It takes\n"
+          "neither --join nor --events: their drives, and a rear file's front, would be split.\n"
           "--skip-done FILE leaves out the recordings that FILE, the jsonl output of an earlier\n"
-          "run, holds a complete line for. When the output is FILE itself (-o FILE, or >> FILE)\n"
-          "the run appends to it, after cutting off a last line left unfinished, so the same\n"
-          "command both starts a run and resumes it.\n"
+          "run, holds a complete line for: their data, or an error that reading again would\n"
+          "meet again (directory, not-regular, unreadable). The others, such as not-found or a\n"
+          "batch that failed, are read again, their new line after the old one: a reader takes\n"
+          "each file's last line. When the output is FILE itself (-o FILE, or >> FILE) the run\n"
+          "appends to it, after cutting off a last line left unfinished, so the same command\n"
+          "both starts a run and resumes it. --list never writes into FILE.\n"
           "\n"
           "The camera's clock carries no time zone; --camera-utc-offset tells how far it runs\n"
           "from UTC. gpx, kml and geojson then write UTC times ending in Z; json and csv keep the\n"
@@ -96,23 +104,25 @@ const char *const Description
           "document is written (through a symbolic link, its target is). A character device,\n"
           "a pipe or /dev/stdout is written as it stands; a pipe that nobody reads within two\n"
           "seconds, a block device and a socket file are errors. '-' is standard output. An\n"
-          "output that is one of the recordings or a --files-from list is refused before\n"
-          "anything is read.\n"
+          "output that is one of the recordings, even one that --shard or --skip-done leaves\n"
+          "out, or a --files-from list is refused before anything is read.\n"
           "\n"
           "--events prints the driving events instead of the samples (json, csv or geojson):\n"
           "harsh braking, acceleration and cornering, and impacts. The files given form drives\n"
           "as the viewer's playlist makes them (in the order of their first camera time, or\n"
           "of their modification time without one; at most five minutes between the end of\n"
           "one and the start of the next), and the camera's mounting is measured over each\n"
-          "drive; rear files whose front file is given too form drives of their own. json: an\n"
-          "array with one object per recording, {\"file\", \"events\": [{\"type\", \"severity\",\n"
+          "drive; rear files whose front file is given too, from the same folder, form drives\n"
+          "of their own. As with --join, that is one camera's recordings a run. json: an array\n"
+          "with one object per recording, {\"file\", \"events\": [{\"type\", \"severity\",\n"
           "\"start\", \"peak\", \"end\", \"peakG\", \"speed\", \"latitude\", \"longitude\",\n"
           "\"utcTime\", \"cameraTime\"}]}, where start, peak and end are seconds into the\n"
           "recording, severity is minor or major for impacts and null otherwise; csv: a row per\n"
           "event, the file first; geojson: a Point feature per event.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
-          "the other files are still printed. So is a folder that cannot be listed.\n"
+          "the other files are still printed. So is a folder that cannot be listed, and a\n"
+          "recording or sub-folder in one whose name is not UTF-8.\n"
           "\n"
           "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
           "73 the output file cannot be created or opened, 74 the output could not be written.";
@@ -317,6 +327,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(shardOption) && !Shard::fromText(parser.value(shardOption), &shard))
         return usageError(QStringLiteral("invalid shard '%1': expected I/N with 0 <= I < N")
                                   .arg(parser.value(shardOption)));
+    // Shards split by path, so a drive's clips and a rear file's front would land in several runs.
+    if (parser.isSet(shardOption) && (join || events))
+        return usageError(QStringLiteral("--shard takes neither --join nor --events: it would "
+                                         "split their drives"));
 
     const QStringList lists = parser.values(filesFromOption);
     if (parser.positionalArguments().isEmpty() && lists.isEmpty())
@@ -347,24 +361,10 @@ int main(int argc, char *argv[])
         status = InputNotOpened;
     }
 
-    DoneList done;
-    if (skipDone) {
-        QString problem;
-        if (!done.read(parser.value(skipDoneOption), &problem))
-            return usageError(QStringLiteral("cannot read %1: %2")
-                                      .arg(parser.value(skipDoneOption), problem));
-        if (output.isFile(parser.value(skipDoneOption)))
-            output.resume(&done);
-    }
-    QStringList files;
-    for (const QString &path : inputs.paths()) {
-        if (shard.holds(path) && !done.contains(path))
-            files.append(path);
-    }
-
     // A shell glob easily puts a recording where the output goes; writing it would destroy it.
-    // So does a shell's ">>" or "1<>" on standard output.
-    for (const QString &file : qAsConst(files)) {
+    // So does a shell's ">>" or "1<>" on standard output. Every recording listed counts, also
+    // those that --shard or --skip-done leave to another run: that run still has to read them.
+    for (const QString &file : inputs.paths()) {
         if (!output.isStandard() && TrackExport::sameFile(output.path(), file)) {
             return usageError(QStringLiteral("the output %1 is the recording %2 itself")
                                       .arg(output.path(), file));
@@ -374,9 +374,32 @@ int main(int argc, char *argv[])
                     QStringLiteral("standard output is the recording %1 itself").arg(file));
     }
 
+    const bool list = parser.isSet(listOption);
+    const QString doneFile = parser.value(skipDoneOption);
+    // A list of paths is no JSON Lines: appended, it would spoil the index of the runs resumed
+    // from it; written in its place, it would throw the index away.
+    if (skipDone && list && output.isFile(doneFile)) {
+        return usageError(QStringLiteral("--list would write its paths into %1, the --skip-done "
+                                         "file")
+                                  .arg(doneFile));
+    }
+    DoneList done;
+    if (skipDone) {
+        QString problem;
+        if (!done.read(doneFile, &problem))
+            return usageError(QStringLiteral("cannot read %1: %2").arg(doneFile, problem));
+        if (output.isFile(doneFile))
+            output.resume(&done);
+    }
+    QStringList files;
+    for (const QString &path : inputs.paths()) {
+        if (shard.holds(path) && !done.contains(path))
+            files.append(path);
+    }
+
     QString error;
     TrackExport::Status written;
-    if (parser.isSet(listOption)) {
+    if (list) {
         bool allListed = true;
         written = output.write(
                 [&](QIODevice *device, const QString &name) {
@@ -397,24 +420,15 @@ int main(int argc, char *argv[])
         if (events || join) {
             // Drives need all their recordings at once.
             const QVector<ExtractedRecording> recordings = extraction.readAll();
-            QFile standardOutput;
-            if (output.isStandard())
-                standardOutput.open(stdout, QIODevice::WriteOnly);
-            if (events) {
-                const QVector<RecordingEvents> found = findEvents(recordings);
-                written = output.isStandard()
-                                  ? EventExport::write(eventFormat, found, &standardOutput, clock,
-                                                       &error)
-                                  : EventExport::writeFile(eventFormat, found, output.path(), clock,
-                                                           &error);
-            } else {
-                const QVector<Track> tracks = DriveAssembler::join(recordings);
-                written = output.isStandard()
-                                  ? TrackExport::write(format, tracks, &standardOutput, clock, {},
-                                                       &error)
-                                  : TrackExport::writeFile(format, tracks, output.path(), clock, {},
-                                                           &error);
-            }
+            written = output.write(
+                    [&](QIODevice *device, const QString &name) {
+                        if (events)
+                            return EventExport::write(eventFormat, findEvents(recordings), device,
+                                                      clock, &error, name);
+                        return TrackExport::write(format, DriveAssembler::join(recordings), device,
+                                                  clock, {}, &error, name);
+                    },
+                    &error);
         } else {
             written = output.write(
                     [&](QIODevice *device, const QString &name) {

@@ -72,6 +72,8 @@ private slots:
     void clipOf();
     void track_data();
     void track();
+    void rearsOfListedFronts_data();
+    void rearsOfListedFronts();
 };
 
 void TestDrives::continues_data()
@@ -286,6 +288,29 @@ void TestDrives::track()
     QCOMPARE(track.size(), expected);
     QCOMPARE(track.first(), QPointF(0.0, 0.001));
     QCOMPARE(track.last(), QPointF((points - 1) * 1e-4, 0.001));
+}
+
+void TestDrives::rearsOfListedFronts_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("rears"); // a letter per file: r for the rear of a listed front
+    QTest::newRow("a pair") << QStringList{"a/0101F.MP4", "a/0101R.MP4"} << "-r";
+    QTest::newRow("the folder spelt otherwise")
+            << QStringList{"a//0101R.MP4", "./a/0101F.MP4", "a/b/../0101R.MP4"} << "r-r";
+    QTest::newRow("a lone rear") << QStringList{"a/0101R.MP4", "a/0102F.MP4"} << "--";
+    // Two cars of a fleet record at the same time, under the same names.
+    QTest::newRow("another car's front")
+            << QStringList{"car1/0101F.MP4", "car2/0101R.MP4", "0101R.MP4"} << "---";
+}
+
+void TestDrives::rearsOfListedFronts()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, rears);
+    QString found;
+    for (bool rear : Drives::rearsOfListedFronts(files))
+        found += QLatin1Char(rear ? 'r' : '-');
+    QCOMPARE(found, rears);
 }
 
 QTEST_GUILESS_MAIN(TestDrives)

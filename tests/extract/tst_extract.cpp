@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -267,6 +268,8 @@ private slots:
     void outputFile();
     void outputsNeverDestroyed_data();
     void outputsNeverDestroyed();
+    void filesOtherRunsReadKept_data();
+    void filesOtherRunsReadKept();
     void csvRows();
     void gpxTrack();
     void kmlTrack();
@@ -294,6 +297,8 @@ private slots:
     void shardsCoverEveryFileOnce();
     void resumeAfterACut_data();
     void resumeAfterACut();
+    void doneLines_data();
+    void doneLines();
 
 private:
     QString path(const QString &name) const { return mDir.filePath(name); }
@@ -369,6 +374,18 @@ void TestExtract::initTestCase()
              0);
     QVERIFY(QFile::link(QStringLiteral("."), path(QStringLiteral("tree/loop"))));
     QVERIFY(QFile::link(QStringLiteral("../outside"), path(QStringLiteral("tree/elsewhere"))));
+
+    // Names that are not UTF-8: a recording's, a folder's, another file's, and a folder's only
+    // recording's.
+    const QByteArray odd = QFile::encodeName(path(QStringLiteral("odd")));
+    for (const char *folder : {"", "/sub\xfe", "/lone"})
+        QCOMPARE(::mkdir(odd + folder, 0700), 0);
+    QVERIFY(QFile::copy(mDetailed, path(QStringLiteral("odd/good.mp4"))));
+    for (const char *file :
+         {"/bad\xff.mp4", "/notes\xff.txt", "/sub\xfe/in.mp4", "/lone/\xfc.mp4"}) {
+        Descriptor created{::open(odd + file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
+        QVERIFY(created.fd >= 0);
+    }
 }
 
 void TestExtract::jsonMatchesParser_data()
@@ -610,6 +627,10 @@ void TestExtract::usageErrors_data()
     QTest::newRow("shard beyond its count") << QStringList{"--shard", "2/2", "x.mp4"};
     QTest::newRow("shard of none") << QStringList{"--shard", "0/0", "x.mp4"};
     QTest::newRow("shard without a count") << QStringList{"--shard", "1", "x.mp4"};
+    // A drive's clips would be split across the shards' runs.
+    QTest::newRow("shard of drives")
+            << QStringList{"--shard", "0/1", "--join", "-f", "gpx", "{recording}"};
+    QTest::newRow("shard of events") << QStringList{"--shard", "0/1", "--events", "{recording}"};
     QTest::newRow("a list that cannot be read") << QStringList{"--files-from", "no such list"};
     QTest::newRow("output onto the list") << QStringList{"--files-from", "{list}", "-o", "{list}"};
 }
@@ -833,6 +854,61 @@ void TestExtract::outputsNeverDestroyed()
         QCOMPARE(::write(inherited.fd, "FOOTER\n", 7), 7);
         QCOMPARE(contents(shared), "HEADER\n" + document + "FOOTER\n");
     }
+}
+
+void TestExtract::filesOtherRunsReadKept_data()
+{
+    // {away}: the shard that leaves the recording to another run; {done}: an earlier run's
+    // output that holds the recording.
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("standardOutput"); // what it is open on, as "1<>clip.MP4" opens it
+    const QStringList away = {"--shard", "{away}/2"};
+    const QStringList done = {"-f", "jsonl", "--skip-done", "{done}"};
+    const QStringList list = {"--list"};
+    const QStringList into = {"-o", "{recording}"};
+    QTest::newRow("-o, another shard's recording") << away + into << "";
+    QTest::newRow("-o, a recording done before") << done + into << "";
+    QTest::newRow("--list, another shard's recording") << list + away + into << "";
+    QTest::newRow("--list, a recording done before") << list + done + into << "";
+    QTest::newRow("standard output, another shard's recording") << away << "{recording}";
+    QTest::newRow("standard output, a recording done before") << done << "{recording}";
+    // A list of paths in the JSON Lines file would spoil it for the run that resumes from it.
+    QTest::newRow("--list into the --skip-done file")
+            << list + done + QStringList{"-o", "{done}"} << "";
+    QTest::newRow("--list appending to the --skip-done file") << list + done << "{done}";
+}
+
+// A run that leaves a recording out must not write over it, and --list must not write into the
+// --skip-done file: the runs that follow still read them.
+void TestExtract::filesOtherRunsReadKept()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, standardOutput);
+    const QString recording = path(QStringLiteral("left.mp4"));
+    QFile::remove(recording);
+    QVERIFY(QFile::copy(mDetailed, recording));
+    const QByteArray inShard0 = runExtract({"--list", "--shard", "0/2", recording}).out;
+    const QString done = path(QStringLiteral("left.jsonl"));
+    QFile doneFile(done);
+    const QByteArray line = compact(QJsonObject{{"file", recording}}) + '\n';
+    QVERIFY(doneFile.open(QIODevice::WriteOnly) && doneFile.write(line) == line.size());
+    doneFile.close();
+    standardOutput.replace(QStringLiteral("{done}"), done);
+    standardOutput.replace(QStringLiteral("{recording}"), recording);
+    options.replaceInStrings(QStringLiteral("{away}"), inShard0.isEmpty() ? "0" : "1");
+    options.replaceInStrings(QStringLiteral("{done}"), done);
+    options.replaceInStrings(QStringLiteral("{recording}"), recording);
+
+    const Run run
+            = runExtract(options + QStringList{recording, mZones}, QStringLiteral("UTC"),
+                         [&](QProcess &process) {
+                             if (!standardOutput.isEmpty())
+                                 process.setStandardOutputFile(standardOutput, QIODevice::Append);
+                         });
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(!run.err.isEmpty());
+    QCOMPARE(contents(recording), contents(mDetailed));
+    QCOMPARE(contents(done), line);
 }
 
 void TestExtract::csvRows()
@@ -1241,9 +1317,14 @@ void TestExtract::eventsOfADrive()
     if (format == QLatin1String("json"))
         return;
 
-    const Run other = runExtract({"--events", "--format", format, "--camera-utc-offset", "+09:00",
-                                  files.at(0), files.at(1), files.at(2), mPlain});
+    const QStringList options
+            = {"--events",  "--format",  format, "--camera-utc-offset", "+09:00", files.at(0),
+               files.at(1), files.at(2), mPlain};
+    const Run other = runExtract(options);
     QCOMPARE(other.exitCode, 0);
+    const QString document = path(QStringLiteral("events.") + format);
+    QCOMPARE(runExtract(options + QStringList{"-o", document}).exitCode, 0);
+    QCOMPARE(contents(document), other.out);
     if (format == QLatin1String("csv")) {
         const QList<QByteArray> rows = other.out.split('\n');
         QCOMPARE(rows.first(), QByteArray("file,type,severity,start,peak,end,peakG,speed,"
@@ -1278,20 +1359,32 @@ void TestExtract::folderListing_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QByteArray>("problems"); // on standard error, then exit status 2
     const QStringList top = {"tree/C.avi", "tree/a.mov", "tree/b.MP4", mCafe};
-    QTest::newRow("folder") << QStringList{"tree"} << top;
+    QTest::newRow("folder") << QStringList{"tree"} << top << QByteArray();
     QTest::newRow("recursive, a link back up walked once")
             << QStringList{"-r", "tree/"}
-            << top + QStringList{"tree/elsewhere/g.mp4", "tree/sub/d.mp4", "tree/sub/deep/e.AVI"};
+            << top + QStringList{"tree/elsewhere/g.mp4", "tree/sub/d.mp4", "tree/sub/deep/e.AVI"}
+            << QByteArray();
     QTest::newRow("a file by name whatever its suffix")
             << QStringList{"tree/notes.txt", "tree/sub"}
-            << QStringList{"tree/notes.txt", "tree/sub/d.mp4"};
+            << QStringList{"tree/notes.txt", "tree/sub/d.mp4"} << QByteArray();
     QTest::newRow("a folder without recordings stays, a hidden one given is listed")
             << QStringList{"-r", "tree/empty", "tree/.secret"}
-            << QStringList{"tree/empty", "tree/.secret/f.mp4"};
+            << QStringList{"tree/empty", "tree/.secret/f.mp4"} << QByteArray();
     QTest::newRow("through the link")
             << QStringList{"-r", "tree/loop/sub"}
-            << QStringList{"tree/loop/sub/d.mp4", "tree/loop/sub/deep/e.AVI"};
+            << QStringList{"tree/loop/sub/d.mp4", "tree/loop/sub/deep/e.AVI"} << QByteArray();
+    const QByteArray notUtf8 = ": the name is not UTF-8\n";
+    const QByteArray bad = "velqor-extract: cannot read odd/bad\\xff.mp4" + notUtf8;
+    const QByteArray lone = "velqor-extract: cannot read odd/lone/\\xfc.mp4" + notUtf8;
+    QTest::newRow("a name that is not UTF-8")
+            << QStringList{"odd"} << QStringList{"odd/good.mp4"} << bad;
+    QTest::newRow("a folder's name that is not UTF-8")
+            << QStringList{"-r", "odd"} << QStringList{"odd/good.mp4"}
+            << bad + "velqor-extract: cannot read odd/sub\\xfe" + notUtf8 + lone;
+    QTest::newRow("a folder whose only recording's name is not UTF-8")
+            << QStringList{"odd/lone"} << QStringList() << lone;
 }
 
 // --list names what a run reads, in the order it writes them.
@@ -1299,8 +1392,10 @@ void TestExtract::folderListing()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, expected);
+    QFETCH(QByteArray, problems);
     const Run listed = runHere(QStringList{"--list"} + arguments);
-    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(listed.exitCode, problems.isEmpty() ? 0 : 2);
+    QCOMPARE(listed.err, problems);
     QCOMPARE(QString::fromUtf8(listed.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     QStringList read;
     for (const QByteArray &line : entriesOf(runHere(QStringList{"-f", "jsonl"} + arguments).out))
@@ -1393,6 +1488,13 @@ void TestExtract::jsonLinesGoOnPastAnUnreadableFile_data()
                           << QByteArray("not a regular file");
     QTest::newRow("no permission")
             << "locked.mp4" << QByteArray("unreadable") << QByteArray("cannot be read");
+    // Found but out of reach: never to be taken for a file not there yet.
+    QTest::newRow("a loop of links") << "loop.mp4" << QByteArray("unreadable")
+                                     << QByteArray("Too many levels of symbolic links");
+    QTest::newRow("in a folder without search permission")
+            << "shut/clip.mp4" << QByteArray("unreadable") << QByteArray("Permission denied");
+    QTest::newRow("below a file") << "detailed.mp4/clip.mp4" << QByteArray("not-found")
+                                  << QByteArray("no such file");
 }
 
 void TestExtract::jsonLinesGoOnPastAnUnreadableFile()
@@ -1405,10 +1507,22 @@ void TestExtract::jsonLinesGoOnPastAnUnreadableFile()
         QVERIFY(QDir().mkpath(bad));
     else if (name.endsWith(QLatin1String(".pipe")) && !QFileInfo::exists(bad))
         QCOMPARE(::mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
-    else if (name == QLatin1String("locked.mp4") && ::geteuid() == 0)
+    else if ((name == QLatin1String("locked.mp4") || name.startsWith(QLatin1String("shut/")))
+             && ::geteuid() == 0)
         QSKIP("root reads a file without permissions");
     else if (name == QLatin1String("locked.mp4"))
         QVERIFY(QFile::copy(mDetailed, bad) && QFile::setPermissions(bad, {}));
+    else if (name == QLatin1String("loop.mp4") && !QFileInfo(bad).isSymLink())
+        QVERIFY(QFile::link(name, bad));
+    // Searchable again at the end, so that the temporary folder can be removed.
+    const QString shut = path(QStringLiteral("shut"));
+    const auto reopen = qScopeGuard([&] {
+        QFile::setPermissions(shut, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (name.startsWith(QLatin1String("shut/"))) {
+        QVERIFY(QDir().mkpath(shut) && QFile::copy(mDetailed, bad));
+        QVERIFY(QFile::setPermissions(shut, QFile::ReadOwner | QFile::WriteOwner));
+    }
     const Run run = runExtract({"--format", "jsonl", "-j", "2", mDetailed, bad, mPlain});
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err, "velqor-extract: cannot open " + bad.toUtf8() + ": " + message + '\n');
@@ -1530,6 +1644,10 @@ void TestExtract::joinedDrives()
     QCOMPARE(times.at(1).size(), 58);
     const Run apart = runExtract(QStringList{"--format", "gpx"} + files);
     QCOMPARE(apart.out.count("<trk>"), 4);
+    const QString document = path(QStringLiteral("join/drives.gpx"));
+    QCOMPARE(runExtract(QStringList{"--format", "gpx", "--join", "-o", document} + files).exitCode,
+             0);
+    QCOMPARE(contents(document), run.out);
 }
 
 void TestExtract::shardsCoverEveryFileOnce()
@@ -1603,15 +1721,47 @@ void TestExtract::resumeAfterACut()
                 if (appended)
                     process.setStandardOutputFile(done, QIODevice::Append);
             });
-    QCOMPARE(run.exitCode, cut ? 0 : 2); // the missing file's error line counts as done
+    QCOMPARE(run.exitCode, 2); // the missing file is tried again, and is missing still
+    // The missing file's line again, after the earlier one.
+    const QByteArray resumed = cut ? full.mid(full.indexOf('\n') + 1) : full;
     if (output == rest) {
-        QVERIFY(full.left(twoLines) + contents(rest) == full);
+        QVERIFY(contents(rest) == resumed);
         return;
     }
-    QVERIFY(contents(done) == full);
+    QVERIFY(contents(done) == (cut ? full.left(twoLines) : QByteArray()) + resumed);
     struct stat after = {};
     ::stat(QFile::encodeName(done).constData(), &after);
     QVERIFY(!cut || after.st_ino == before.st_ino);
+}
+
+void TestExtract::doneLines_data()
+{
+    QTest::addColumn<QByteArray>("line"); // the earlier run's line for the recording, %1 its file
+    QTest::addColumn<bool>("done");
+    QTest::newRow("data") << QByteArray("{\"file\":\"%1\",\"samples\":[]}") << true;
+    // Reading again would fail again only for a path that is not a recording it can open.
+    const QByteArray error = "{\"file\":\"%1\",\"error\":{\"code\":\"%2\",\"message\":\"m\"}}";
+    for (const char *code : {"directory", "not-regular", "unreadable"})
+        QTest::newRow(code) << QByteArray(error).replace("%2", code) << true;
+    for (const char *code : {"not-found", "batch-failed", "cancelled", "a-code-to-come"})
+        QTest::newRow(code) << QByteArray(error).replace("%2", code) << false;
+}
+
+// Which lines of an earlier run --skip-done takes for a recording done, and which for one to
+// read again.
+void TestExtract::doneLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, done);
+    const QString earlier = path(QStringLiteral("earlier.jsonl"));
+    QFile file(earlier);
+    const QByteArray text = line.replace("%1", mDetailed.toUtf8()) + '\n';
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const Run run
+            = runExtract({"--list", "-f", "jsonl", "--skip-done", earlier, mDetailed, mPlain});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, (done ? QByteArray() : mDetailed.toUtf8() + '\n') + mPlain.toUtf8() + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestExtract)
