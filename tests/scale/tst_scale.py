@@ -4,6 +4,7 @@ as velqor-extract itself does.  Usage: tst_scale.py VELQOR_EXTRACT VELQOR_SAMPLE
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -31,8 +32,14 @@ sys.exit(subprocess.run([{EXTRACT!r}, *sys.argv[1:]], input=batch or None).retur
 """
 
 
-def run(command, **options):
-    return subprocess.run(command, capture_output=True, timeout=120, check=False, **options)
+def run(command, stdout=subprocess.PIPE, **options):
+    return subprocess.run(command, stdout=stdout, stderr=subprocess.PIPE, timeout=120,
+                          check=False, **options)
+
+
+def cut_in_a_line(data):
+    """An interrupted run's output: its first half, up to the middle of a line."""
+    return data[:data.index(b"\n", len(data) // 2) - 10]
 
 
 def lines(done):
@@ -66,8 +73,9 @@ class ScaleTest(unittest.TestCase):
         assert done.returncode == 0, done.stderr
         return done
 
-    def dask(self, *options, extract=EXTRACT):
-        return run([os.path.join(SCALE, "velqor_dask.py"), "--extract", extract, *options])
+    def dask(self, *options, extract=EXTRACT, **run_options):
+        return run([os.path.join(SCALE, "velqor_dask.py"), "--extract", extract, *options],
+                   **run_options)
 
     def test_every_recipe_gives_the_same_lines(self):
         self.assertEqual(len(self.reference), 200)
@@ -88,7 +96,7 @@ class ScaleTest(unittest.TestCase):
             with self.subTest(name):
                 self.assertEqual(sorted(result), sorted(self.reference))
         self.assertEqual(in_list_order, self.reference)
-        self.assertEqual(os.listdir(self.dir).count("dask.jsonl"), 1)  # nothing left beside it
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".dask.jsonl.")], [])
 
     def test_failed_batches_are_retried_then_reported(self):
         flaky = os.path.join(self.dir, "flaky")
@@ -122,17 +130,45 @@ class ScaleTest(unittest.TestCase):
         clip = os.path.join(self.clips, "c", sorted(os.listdir(os.path.join(self.clips, "c")))[0])
         link = os.path.join(self.dir, "link.MP4")
         os.link(clip, link)
-        done_list = os.path.join(self.dir, "done.jsonl")
-        with open(done_list, "w") as done:
-            done.write('{"file":"elsewhere.MP4","error":{"code":"not-found","message":""}}\n')
-        skip_done = ["--", "--skip-done", done_list]
-        for output, extra in [(clip, []), (link, []), (done_list, skip_done)]:
-            with self.subTest(output), open(output, "rb") as before:
+        files_from = os.path.join(self.dir, "list.txt")
+        with open(files_from, "w") as listed:
+            listed.write(clip + "\n")
+        # (output, standard output opened by the shell as, extra arguments)
+        for output, mode, extra in [(clip, None, []), (link, None, []), (clip, "r+b", []),
+                                    (clip, "ab", []), (files_from, "ab", []),
+                                    # packed letters and paths after '--' are refused too
+                                    (files_from, None, ["--", "-ro", files_from]),
+                                    (files_from, None, ["--", "-j2", clip])]:
+            with self.subTest(output=output, mode=mode, extra=extra), \
+                    open(output, "rb") as before:
                 content = before.read()
-                refused = self.dask("-o", output, "-r", os.path.dirname(clip), *extra)
-                self.assertEqual(refused.returncode, 64)
+                if mode is None:
+                    refused = self.dask("-o", output, "-r", os.path.dirname(clip), *extra)
+                else:
+                    with open(output, mode) as stdout:
+                        refused = self.dask("--files-from", files_from, *extra, stdout=stdout)
+                self.assertEqual(refused.returncode, 64, refused.stderr)
                 with open(output, "rb") as after:
                     self.assertEqual(after.read(), content)
+
+    def test_run_resumes_into_its_skip_done_file(self):
+        folder = os.path.join(self.clips, "b", "x")
+        whole = run([EXTRACT, "--format", "jsonl", "-r", folder]).stdout
+        cut = cut_in_a_line(whole)
+        index = os.path.join(self.dir, "resumed.jsonl")
+        for mode in (None, "ab"):  # -o FILE, and standard output appending to it (>> FILE)
+            with self.subTest(mode=mode):
+                with open(index, "wb") as written:
+                    written.write(cut)
+                skip_done = ["-r", folder, "--", "--skip-done", index]
+                if mode is None:
+                    done = self.dask("-o", index, *skip_done)
+                else:
+                    with open(index, mode) as stdout:
+                        done = self.dask(*skip_done, stdout=stdout)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                with open(index, "rb") as written:
+                    self.assertEqual(written.read(), whole)
 
     def test_indexed_job_gives_every_file_once(self):
         with open(os.path.join(SCALE, "velqor-indexed-job.yaml")) as manifest:
@@ -142,7 +178,9 @@ class ScaleTest(unittest.TestCase):
         self.assertEqual([shell, flag], ["sh", "-c"])
         out = os.path.join(self.dir, "out")
         os.mkdir(out)
-        script = script.replace("/data", self.clips).replace("/out", out)
+        # In one pass, and only whole paths: the temporary folder may hold "/out" itself.
+        script = re.sub(r"(?<![\w/])/(data|out)\b",
+                        lambda path: {"data": self.clips, "out": out}[path[1]], script)
         path = os.path.dirname(EXTRACT) + os.pathsep + os.environ["PATH"]
         environment = dict(os.environ, PATH=path)
 
@@ -153,9 +191,13 @@ class ScaleTest(unittest.TestCase):
         for index in range(job["completions"]):
             pod(index)
         # A pod stopped in the middle of a line, then started again, completes its part.
+        # Its earlier lines are kept, not written again: the part is the same bytes as before.
         with open(os.path.join(out, "part-1.jsonl"), "r+b") as part:
-            part.truncate(part.seek(0, os.SEEK_END) // 2)
+            whole = part.read()
+            part.truncate(len(cut_in_a_line(whole)))
         pod(1)
+        with open(os.path.join(out, "part-1.jsonl"), "rb") as part:
+            self.assertEqual(part.read(), whole)
         parts = []
         for part in sorted(os.listdir(out)):
             with open(os.path.join(out, part)) as written:
