@@ -1,7 +1,7 @@
 // The one top-level window: wires the playlist, the players and the control bar together.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "exportjob.h"
 #include "map/mappoint.h"
 #include "parser/gpsdata.h"

@@ -3,7 +3,7 @@
 #include "ui_setting.h"
 
 #include "config/configuration.h"
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "movefilter.h"
 #include "windowgeometry.h"
 

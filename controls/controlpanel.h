@@ -1,7 +1,7 @@
 // Playback control bar: turns user input into playback requests and mirrors the player's state.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "player/showmode.h"
 
 #include <QDateTime>

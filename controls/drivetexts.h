@@ -1,7 +1,7 @@
 // How drives and their events read and look in the viewer: names, colours and summaries.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "export/drives.h"
 #include "export/drivingevent.h"
 

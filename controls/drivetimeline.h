@@ -1,7 +1,7 @@
 // Strip under the seek slider: the whole drive's clips side by side, the position and the events.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "playlist/playlistdrives.h"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 // The drive's events as a list; a double-click plays one from a little before it.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 #include "playlist/playlistdrives.h"
 
 #include <QDialog>

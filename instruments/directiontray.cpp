@@ -1,6 +1,6 @@
 // Compass gauge: a needle turned to the heading over a fixed compass rose with north up.
 #include "directiontray.h"
-#include "dial.h"
+#include "videoexport/dial.h"
 
 #include <QPainter>
 

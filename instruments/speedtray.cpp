@@ -1,6 +1,6 @@
 // Speedometer gauge: a needle over a km/h or mph dial, with the speed as text.
 #include "speedtray.h"
-#include "dial.h"
+#include "videoexport/dial.h"
 
 #include <QPainter>
 

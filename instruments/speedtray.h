@@ -1,7 +1,7 @@
 // Speedometer gauge: a needle over a 0 to 220 km/h (or 0 to 140 mph) dial, with the speed as text.
 #pragma once
 
-#include "config/speedunit.h"
+#include "export/speedunit.h"
 
 #include <QPixmap>
 #include <QWidget>

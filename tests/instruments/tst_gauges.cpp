@@ -1,5 +1,5 @@
 // Tests of the speed and direction gauges: angle rules, dial layout and where the needles point.
-#include "instruments/dial.h"
+#include "videoexport/dial.h"
 #include "instruments/directiontray.h"
 #include "instruments/speedtray.h"
 

@@ -1,4 +1,5 @@
-// Drawing shared by the gauges: where the dial face goes and how a needle half is painted.
+// Drawing shared by the gauges and the video overlay: where a dial face goes, how a needle half is
+// painted.
 #include "dial.h"
 
 #include <QPainter>
