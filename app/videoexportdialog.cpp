@@ -33,7 +33,9 @@ VideoExportDialog::VideoExportDialog(const Source &source, QWidget *parent)
     , mSource(source)
 {
     ui->setupUi(this);
+    // The toolkit's own texts for the standard buttons are not in the viewer's catalogue.
     ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("Export"));
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
     connect(ui->pBtn_Output, &QPushButton::clicked, this, &VideoExportDialog::chooseOutput);
 
     // The stretch lies on the drive's timeline, so that it can run into the recordings before

@@ -702,5 +702,10 @@
         <translatorcomment>addition</translatorcomment>
         <translation>フロントカメラと同じ (%1 × %2)</translation>
     </message>
+    <message>
+        <source>Cancel</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>キャンセル</translation>
+    </message>
 </context>
 </TS>
