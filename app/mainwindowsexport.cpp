@@ -206,14 +206,16 @@ bool MainWindows::startExport(const ExportJob::Request &request)
     });
     connect(progress, &QProgressDialog::canceled, mExportJob, &ExportJob::cancel,
             Qt::DirectConnection);
-    // Also when the window has let go of a job that outlived its close.
-    connect(mExportJob, &QThread::finished, mExportJob, &QObject::deleteLater);
-    connect(mExportJob, &QThread::finished, this, [this, progress] {
+    // The job is deleted here, after its results are read: a deletion connected to its finish
+    // of its own could be queued ahead of this and run first.
+    ExportJob *job = mExportJob;
+    connect(job, &QThread::finished, this, [this, job, progress] {
         // Its pending show would otherwise put it over the message below.
         progress->reset();
         progress->deleteLater();
-        const bool written = mExportJob->written();
-        const QString error = mExportJob->error();
+        const bool written = job->written();
+        const QString error = job->error();
+        job->deleteLater();
         mExportJob = nullptr;
         if (!written && !error.isEmpty() && !mClosing)
             QMessageBox::warning(this, tr("Export"),
@@ -237,6 +239,10 @@ void waitForCancelled(MainWindows *window, Job *&job, int waitMs)
     qCWarning(lcApp) << "an export did not stop within" << waitMs / 1000 << "s of closing";
     QObject::disconnect(job, nullptr, window, nullptr);
     job->setParent(nullptr);
+    QObject::connect(job, &QThread::finished, job, &QObject::deleteLater);
+    // It may have finished after the wait, before the connection.
+    if (job->isFinished())
+        job->deleteLater();
     job = nullptr;
 }
 

@@ -122,14 +122,15 @@ bool MainWindows::startVideoExport(const VideoExportRequest &request)
             });
     connect(progress, &QProgressDialog::canceled, mVideoJob, &VideoExportJob::cancel,
             Qt::DirectConnection);
-    // Also when the window has let go of a job that outlived its close.
-    connect(mVideoJob, &QThread::finished, mVideoJob, &QObject::deleteLater);
     const QString output = request.output;
-    connect(mVideoJob, &QThread::finished, this, [this, progress, output] {
+    // Deleted once its results are read, as the track export's job is.
+    VideoExportJob *job = mVideoJob;
+    connect(job, &QThread::finished, this, [this, job, progress, output] {
         progress->reset();
         progress->deleteLater();
-        const bool written = mVideoJob->written();
-        const QString error = mVideoJob->error();
+        const bool written = job->written();
+        const QString error = job->error();
+        job->deleteLater();
         mVideoJob = nullptr;
         if (written && !mClosing) {
             // Said without holding anything up: the user may be watching already.

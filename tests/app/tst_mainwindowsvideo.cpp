@@ -28,6 +28,10 @@ namespace {
 constexpr int Patience = 60000; // ms; parsing and playback on a loaded machine
 constexpr int EncodingPatience = 180000; // ms; six seconds of small video on two busy cores
 
+// The stand-ins' start: the file ffmpeg writes, its last argument (after the protocol that keeps
+// a name from being taken for another), made as ffmpeg makes it.
+const QByteArray StartOutput("for last; do :; done\n: > \"${last#file:}\"\n");
+
 // Runs a program to its end, bounded, and gives its output.
 QString run(const QString &program, const QStringList &arguments)
 {
@@ -60,9 +64,10 @@ private slots:
     void cleanup();
     void exportFromTheDialog();
     void cancelLeavesNothing();
-    void closingCancels();
     void ffmpegFailing_data();
     void ffmpegFailing();
+    // Last: the window quits the application as it closes, and no event loop runs after that.
+    void closingCancels();
 
 private:
     // A stand-in for ffmpeg: a shell script with this body, given what it is run with.
@@ -131,9 +136,8 @@ VideoExportRequest TestMainWindowsVideo::request(const QString &ffmpeg, const QS
 void TestMainWindowsVideo::startHangingExport(MainWindows *window, const QString &folder,
                                               QPointer<QProgressDialog> *progress)
 {
-    // The last argument is the file ffmpeg writes; sleeping, it reads no frame.
-    const QString ffmpeg
-            = script("hanging-ffmpeg", "for last; do :; done\n: > \"$last\"\nexec sleep 60");
+    // Sleeping, it reads no frame.
+    const QString ffmpeg = script("hanging-ffmpeg", StartOutput + "exec sleep 60");
     QVERIFY(window->startVideoExport(request(ffmpeg, folder)));
     // The window stays usable meanwhile, and one export at a time is all it runs.
     *progress = window->findChild<QProgressDialog *>(QStringLiteral("dlg_VideoExportProgress"));
@@ -263,11 +267,9 @@ void TestMainWindowsVideo::ffmpegFailing_data()
 {
     QTest::addColumn<QByteArray>("ffmpeg"); // the stand-in's body, empty for none at all
     QTest::addColumn<QStringList>("said");
-    QTest::newRow("a full disk") << QByteArray(
-            "for last; do :; done\n: > \"$last\"\n"
-            "echo 'Error writing trailer: No space left on device' >&2\nexit 1")
-                                 << QStringList{"ffmpeg exited with code 1",
-                                                "No space left on device"};
+    QTest::newRow("a full disk")
+            << StartOutput + "echo 'Error writing trailer: No space left on device' >&2\nexit 1"
+            << QStringList{"ffmpeg exited with code 1", "No space left on device"};
     QTest::newRow("not installed")
             << QByteArray() << QStringList{"ffmpeg could not be started", "apt-get"};
 }
