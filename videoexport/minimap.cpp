@@ -3,10 +3,13 @@
 #include "minimap.h"
 
 #include "maptiles/tilesource.h"
+#include "overlayfont.h"
 #include "videoexportlog.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
 #include <cmath>
@@ -53,7 +56,8 @@ void MiniMap::build(const QVector<QPolygonF> &lines, const QRectF &bounds, TileS
 
     QPainter painter(&mBackground);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    if (tiles && !tiles->info().isVector())
+    const bool raster = tiles && !tiles->info().isVector();
+    if (raster)
         drawTiles(painter, tiles);
 
     QPainterPath path;
@@ -69,6 +73,24 @@ void MiniMap::build(const QVector<QPolygonF> &lines, const QRectF &bounds, TileS
     painter.drawPath(path);
     painter.setPen(QPen(TrackColour, 3 * mScale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPath(path);
+
+    // A clip shared with others carries the credit the map's makers ask for.
+    const QString attribution = raster ? QTextDocumentFragment::fromHtml(tiles->info().attribution)
+                                                 .toPlainText()
+                                                 .simplified()
+                                       : QString();
+    if (!attribution.isEmpty()) {
+        const QFont font = overlayFont(std::max(6.0, 9 * mScale));
+        painter.setFont(font);
+        const QFontMetricsF metrics(font);
+        const QString text
+                = metrics.elidedText(attribution, Qt::ElideRight, mSize.width() - 4 * mScale);
+        const QRectF box(0, mSize.height() - metrics.height(), mSize.width(), metrics.height());
+        painter.fillRect(box, QColor(18, 20, 24));
+        painter.setPen(QColor(200, 200, 200));
+        painter.drawText(box.adjusted(2 * mScale, 0, -2 * mScale, 0),
+                         Qt::AlignRight | Qt::AlignVCenter, text);
+    }
 }
 
 void MiniMap::drawTiles(QPainter &painter, TileSource *tiles) const
@@ -77,7 +99,6 @@ void MiniMap::drawTiles(QPainter &painter, TileSource *tiles) const
     const int level = std::clamp(mZoom, std::max(0, info.minZoom),
                                  std::clamp(info.maxZoom, 0, int(TileSource::MaxZoom)));
     const double grid = std::ldexp(1.0, level);
-    const double tilePixels = mWorldPixels / grid;
     const QPointF halfView(mSize.width() / 2.0 / mWorldPixels, mSize.height() / 2.0 / mWorldPixels);
     const QPointF topLeft = (mCentre - halfView) * grid;
     const QPointF bottomRight = (mCentre + halfView) * grid;
@@ -100,8 +121,10 @@ void MiniMap::drawTiles(QPainter &painter, TileSource *tiles) const
                 undecodable = true;
                 continue;
             }
-            const QPointF corner = project(QPointF(x / grid, y / grid));
-            painter.drawImage(QRectF(corner, QSizeF(tilePixels, tilePixels)), image);
+            // Whole-pixel edges shared with the neighbours, so no seam of ground shows between.
+            const QPoint corner = project(QPointF(x / grid, y / grid)).toPoint();
+            const QPoint farCorner = project(QPointF((x + 1) / grid, (y + 1) / grid)).toPoint();
+            painter.drawImage(QRect(corner, farCorner - QPoint(1, 1)), image);
         }
     }
     if (undecodable)

@@ -98,6 +98,8 @@ OverlayTrack::Moment OverlayTrack::moment(double seconds) const
     Moment moment;
     if (mPieces.isEmpty())
         return moment;
+    if (!std::isfinite(seconds))
+        seconds = 0;
     // Pieces are few, and a frame asks once.
     int index = 0;
     while (index + 1 < mPieces.size() && seconds >= mPieces.at(index + 1).start)

@@ -8,6 +8,7 @@
 #include "export/cameraclock.h"
 #include "gsensoraxes.h"
 #include "minimap.h"
+#include "overlayfont.h"
 #include "overlaytrack.h"
 
 #include <QFont>
@@ -38,16 +39,6 @@ const QColor DimTextColour(165, 172, 184);
 const QColor GridColour(78, 82, 92);
 
 enum Part { Time, Speed, Heading, Coordinates, GMeter, Map };
-
-QFont overlayFont(qreal pixels, bool bold = false)
-{
-    // A family every Debian desktop brings, so that exports look alike on every machine.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, qRound(pixels)));
-    font.setBold(bold);
-    return font;
-}
 
 qreal textWidth(const QFont &font, const QString &text)
 {

@@ -313,6 +313,9 @@ void TestTelemetryOverlay::miniMapGround()
         {
             MbTilesWriter writer(path);
             writer.setMetadata(QStringLiteral("format"), format);
+            writer.setMetadata(
+                    QStringLiteral("attribution"),
+                    QStringLiteral("<a href=\"https://example.org\">&copy; Test map</a>"));
             writer.addArea(138.99, 34.99, 139.02, 35.01, 12, 16,
                            format == QLatin1String("png") ? png : QByteArray("\x1a\x00", 2));
             QVERIFY(writer.finish());
@@ -335,6 +338,9 @@ void TestTelemetryOverlay::miniMapGround()
         QCOMPARE(tilePixels, 0);
     // The track is drawn over any ground.
     QVERIFY(pixelsLike(image, rect, QColor(60, 150, 255)) > 20);
+    // Tiles come with their credit on a dark strip along the bottom edge.
+    const QRect strip(rect.left(), rect.bottom() - 2, rect.width(), 1);
+    QCOMPARE(pixelsLike(image, strip, QColor(18, 20, 24)) > rect.width() / 2, tilesShown);
 }
 
 void TestTelemetryOverlay::renderIsCheap()

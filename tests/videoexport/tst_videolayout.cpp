@@ -13,7 +13,6 @@ class TestVideoLayout : public QObject
 private slots:
     void geometry_data();
     void geometry();
-    void names();
 };
 
 void TestVideoLayout::geometry_data()
@@ -34,8 +33,6 @@ void TestVideoLayout::geometry_data()
 
     QTest::newRow("front, source") << VideoLayout::Front << VideoLayout::SourceSize << fullHd
                                    << rearHalf << fullHd << QRect(0, 0, 1920, 1080) << QRect();
-    QTest::newRow("front, 720p") << VideoLayout::Front << VideoLayout::Hd720 << fullHd << rearHalf
-                                 << hd << QRect(0, 0, 1280, 720) << QRect();
     QTest::newRow("front 4:3, 720p: black bars left and right")
             << VideoLayout::Front << VideoLayout::Hd720 << vga << rearHalf << hd
             << QRect(160, 0, 960, 720) << QRect();
@@ -47,16 +44,11 @@ void TestVideoLayout::geometry_data()
             << QRect() << QRect(0, 0, 1920, 1080);
     QTest::newRow("rear 4:3, 1080p") << VideoLayout::Rear << VideoLayout::Hd1080 << fullHd << vga
                                      << fullHd << QRect() << QRect(240, 0, 1440, 1080);
-    QTest::newRow("rear missing") << VideoLayout::Rear << VideoLayout::Hd1080 << fullHd << none
-                                  << fullHd << QRect() << QRect();
     QTest::newRow("no sizes at all: 1280x720") << VideoLayout::Rear << VideoLayout::SourceSize
                                                << none << none << hd << QRect() << QRect();
     QTest::newRow("side by side, 720p")
             << VideoLayout::SideBySide << VideoLayout::Hd720 << fullHd << rearHalf << hd
             << QRect(0, 180, 640, 360) << QRect(640, 180, 640, 360);
-    QTest::newRow("side by side, 1080p")
-            << VideoLayout::SideBySide << VideoLayout::Hd1080 << fullHd << rearHalf << fullHd
-            << QRect(0, 270, 960, 540) << QRect(960, 270, 960, 540);
     QTest::newRow("side by side, 4:3 front, 16:9 rear")
             << VideoLayout::SideBySide << VideoLayout::Hd720 << vga << rearHalf << hd
             << QRect(0, 120, 640, 480) << QRect(640, 180, 640, 360);
@@ -113,22 +105,6 @@ void TestVideoLayout::geometry()
     // The views never overlap, except the picture in picture that lies over the front.
     if (arrangement != VideoLayout::PictureInPicture)
         QVERIFY(!geometry.front.intersects(geometry.rear));
-}
-
-void TestVideoLayout::names()
-{
-    for (int i = 0; i < VideoLayout::arrangementNames().size(); ++i) {
-        VideoLayout::Arrangement arrangement;
-        QVERIFY(VideoLayout::arrangementFromName(VideoLayout::arrangementNames().at(i),
-                                                 &arrangement));
-        QCOMPARE(int(arrangement), i);
-    }
-    VideoLayout::Arrangement arrangement;
-    QVERIFY(!VideoLayout::arrangementFromName(QStringLiteral("Side-By-Side"), &arrangement));
-    VideoLayout::Resolution resolution;
-    QVERIFY(VideoLayout::resolutionFromName(QStringLiteral("1080p"), &resolution));
-    QCOMPARE(resolution, VideoLayout::Hd1080);
-    QVERIFY(!VideoLayout::resolutionFromName(QStringLiteral("4k"), &resolution));
 }
 
 QTEST_GUILESS_MAIN(TestVideoLayout)
