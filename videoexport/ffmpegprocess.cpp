@@ -106,7 +106,7 @@ bool FfmpegProcess::waitSlice(const std::function<bool()> &waitOnce)
         if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
             failExited();
         else if (mProcess.bytesToWrite() > 0)
-            fail(QStringLiteral("%1 ended before it had read everything").arg(mName));
+            fail(QStringLiteral("%1 ended before the video was complete").arg(mName));
         return false;
     }
     waitOnce();
