@@ -179,7 +179,8 @@ private slots:
     void chosesTheSound();
     void sideBySideAcrossTheBoundary();
     void aviPieceFromWithin();
-    void onePieceCopiesItsSound();
+    void onePieceOfEachLayout_data();
+    void onePieceOfEachLayout();
     void cancelLeavesNothing();
     void failingFfmpegLeavesNothing_data();
     void failingFfmpegLeavesNothing();
@@ -359,20 +360,36 @@ void TestVideoExporter::aviPieceFromWithin()
     QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
 }
 
-void TestVideoExporter::onePieceCopiesItsSound()
+void TestVideoExporter::onePieceOfEachLayout_data()
 {
+    QTest::addColumn<int>("arrangement");
+    QTest::addColumn<bool>("withRear");
+    QTest::newRow("front") << int(VideoLayout::Front) << true;
+    QTest::newRow("rear") << int(VideoLayout::Rear) << true;
+    QTest::newRow("picture in picture") << int(VideoLayout::PictureInPicture) << true;
+    QTest::newRow("side by side, no rear camera") << int(VideoLayout::SideBySide) << false;
+    QTest::newRow("rear, no rear camera") << int(VideoLayout::Rear) << false;
+}
+
+void TestVideoExporter::onePieceOfEachLayout()
+{
+    QFETCH(int, arrangement);
+    QFETCH(bool, withRear);
     VideoExportRequest request;
-    request.clips = {{mClips.frontMp4, mClips.rearMp4, 0.5, 2.5}};
-    request.arrangement = VideoLayout::Front;
-    request.output = QDir(mOutputs).filePath(QStringLiteral("front.mp4"));
+    request.clips = {{mClips.frontMp4, withRear ? mClips.rearMp4 : QString(), 0.5, 2.5}};
+    request.arrangement = VideoLayout::Arrangement(arrangement);
+    request.output = QDir(mOutputs).filePath(QStringLiteral("piece.mp4"));
     VideoExporter exporter(request);
     QVERIFY2(exporter.run(), qPrintable(exporter.error()));
-    const Probed source = probe(mClips.frontMp4);
     const Probed probed = probe(request.output);
-    QCOMPARE(probed.audio, source.audio);
-    QCOMPARE(probed.size, DemoClips::frontSize());
+    const QSize rearSize = withRear ? DemoClips::frontSize() / 2 : QSize();
+    QCOMPARE(probed.size, VideoLayout::geometry(request.arrangement, VideoLayout::SourceSize,
+                                                DemoClips::frontSize(), rearSize)
+                                  .frame);
     QVERIFY2(qAbs(probed.seconds - 2.0) <= 2.0 / DemoClips::FramesPerSecond,
              qPrintable(QString::number(probed.seconds)));
+    // The front camera's sound in every layout, copied: one piece of AAC.
+    QCOMPARE(probed.audio, probe(mClips.frontMp4).audio);
 }
 
 void TestVideoExporter::cancelLeavesNothing()
