@@ -451,6 +451,9 @@ void TestVideoExporter::failingFfmpegLeavesNothing_data()
     QTest::newRow("reads a little, then dies")
             << QByteArray("#!/bin/sh\nhead -c 1000 > /dev/null\necho 'Killed' >&2\nexit 137\n")
             << QStringList{QStringLiteral("ffmpeg exited with code 137: Killed")};
+    QTest::newRow("closes its input, then fails")
+            << QByteArray("#!/bin/sh\nexec 0<&-\nsleep 1\necho 'Invalid data' >&2\nexit 2\n")
+            << QStringList{QStringLiteral("ffmpeg exited with code 2: Invalid data")};
     QTest::newRow("missing") << QByteArray()
                              << QStringList{QStringLiteral("ffmpeg could not be started"),
                                             QStringLiteral("apt-get install ffmpeg")};
