@@ -85,7 +85,7 @@ QStringList arguments(const FfmpegPlan &plan)
     const QSize frame = geometry.frame;
     QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                         QStringLiteral("error"), QStringLiteral("-nostats")};
-    // Input 0: the overlay, one premultiplied ARGB32 image (BGRA bytes) per output frame.
+    // Input 0: the overlay, one ARGB32 image (BGRA bytes, straight alpha) per output frame.
     args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt")
          << QStringLiteral("bgra") << QStringLiteral("-s")
          << QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())
@@ -165,7 +165,9 @@ QStringList arguments(const FfmpegPlan &plan)
                          .arg(shown.at(c).rect.x())
                          .arg(shown.at(c).rect.y())
                          .arg(c + 1);
-    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=auto:alpha=premultiplied:"
+    // Straight alpha: ffmpeg's premultiplied blend into yuv420 shifts the overlay's brightness
+    // down by the luma's black level, so dark panels came out up to 16 levels too dark.
+    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=auto:alpha=straight:"
                             "shortest=1[vout]")
                      .arg(shown.size());
     args << QStringLiteral("-filter_complex") << graph.join(QLatin1Char(';'));
