@@ -30,6 +30,7 @@ struct Probed
 {
     QString video;
     QSize size;
+    int framesPerSecond = 0;
     double seconds = 0;
     QString audio;
 };
@@ -39,7 +40,8 @@ Probed probe(const QString &file)
     QProcess ffprobe;
     ffprobe.start(QStringLiteral("ffprobe"),
                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                   QStringLiteral("stream=codec_type,codec_name,width,height:format=duration"),
+                   QStringLiteral("stream=codec_type,codec_name,width,height,r_frame_rate:"
+                                  "format=duration"),
                    QStringLiteral("-of"), QStringLiteral("json"), file});
     Probed probed;
     if (!ffprobe.waitForFinished(30000))
@@ -54,6 +56,10 @@ Probed probe(const QString &file)
             probed.video = codec;
             probed.size = QSize(stream.value(QStringLiteral("width")).toInt(),
                                 stream.value(QStringLiteral("height")).toInt());
+            const QStringList rate
+                    = stream.value(QStringLiteral("r_frame_rate")).toString().split('/');
+            if (rate.size() == 2 && rate.at(1).toInt() > 0)
+                probed.framesPerSecond = qRound(rate.at(0).toDouble() / rate.at(1).toInt());
         }
     }
     probed.seconds = json.value(QStringLiteral("format"))
@@ -62,6 +68,84 @@ Probed probe(const QString &file)
                              .toString()
                              .toDouble();
     return probed;
+}
+
+// Frame n of a video, decoded from its start: no seeking that could land elsewhere.
+QImage decodedFrame(const QString &file, int n)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                  QStringLiteral("-vf"), QStringLiteral("select=eq(n\\,%1)").arg(n),
+                  QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
+                  QStringLiteral("image2pipe"), QStringLiteral("-c:v"), QStringLiteral("png"),
+                  QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(30000))
+        return QImage();
+    return QImage::fromData(ffmpeg.readAllStandardOutput(), "PNG")
+            .convertToFormat(QImage::Format_RGB32);
+}
+
+// Mean difference of the colour channels, 0 to 255.
+double difference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 255;
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb *p = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const QRgb *q = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            sum += qAbs(qRed(p[x]) - qRed(q[x])) + qAbs(qGreen(p[x]) - qGreen(q[x]))
+                   + qAbs(qBlue(p[x]) - qBlue(q[x]));
+    }
+    return double(sum) / (3.0 * a.width() * a.height());
+}
+
+// A moment of an export, and the moment of the recordings that it shows.
+struct Moment
+{
+    double seconds;
+    QString front;
+    QString rear;
+    double sourceSeconds;
+};
+
+// Empty when every camera's picture in the export is the recording's own at each moment, else
+// what is not. The pictures change every frame; a piece that starts off the mark is told by a
+// frame a second apart matching better.
+QString misplacedPictures(const QString &exported, const VideoLayout::Geometry &geometry,
+                          const QVector<Moment> &moments)
+{
+    // The export's rate is the first recording's as its parser reads it, not always the demo's.
+    const int exportedFps = probe(exported).framesPerSecond;
+    const int fps = DemoClips::FramesPerSecond;
+    QStringList misplaced;
+    for (const Moment &moment : moments) {
+        const int sourceFrame = int(moment.sourceSeconds * fps + 1e-6);
+        const QImage frame = decodedFrame(exported, qRound(moment.seconds * exportedFps));
+        const QVector<QPair<QRect, QString>> views
+                = {{geometry.front, moment.front}, {geometry.rear, moment.rear}};
+        for (const auto &view : views) {
+            if (view.first.isEmpty())
+                continue;
+            const QImage shown = frame.copy(view.first);
+            const auto source = [&](int n) {
+                return decodedFrame(view.second, n)
+                        .scaled(view.first.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            };
+            const int other = sourceFrame < fps ? sourceFrame + fps : sourceFrame - fps;
+            const double same = difference(shown, source(sourceFrame));
+            const double apart = difference(shown, source(other));
+            if (same >= 12 || same >= apart)
+                misplaced << QStringLiteral("%1 at %2 s: %3 off, a second apart %4")
+                                     .arg(QFileInfo(view.second).fileName())
+                                     .arg(moment.seconds)
+                                     .arg(same)
+                                     .arg(apart);
+        }
+    }
+    return misplaced.join(QStringLiteral("; "));
 }
 
 QByteArray digest(const QString &file)
@@ -96,6 +180,7 @@ private slots:
     void chosesTheSound_data();
     void chosesTheSound();
     void sideBySideAcrossTheBoundary();
+    void aviPieceFromWithin();
     void onePieceCopiesItsSound();
     void burnsInTheOverlayItDraws_data();
     void burnsInTheOverlayItDraws();
@@ -185,27 +270,34 @@ void TestVideoExporter::cutsAStretch()
 
 void TestVideoExporter::chosesTheSound_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("codecs");
     QTest::addColumn<int>("sound");
-    const auto row = [](const char *name, const QStringList &codecs, FfmpegCommand::Sound sound) {
-        QTest::newRow(name) << codecs << int(sound);
+    const QString mp4 = QStringLiteral("F.MP4");
+    const auto row = [](const char *name, const QString &file, const QStringList &codecs,
+                        FfmpegCommand::Sound sound) {
+        QTest::newRow(name) << file << codecs << int(sound);
     };
-    row("one piece of AAC", {QStringLiteral("aac")}, FfmpegCommand::Sound::Copy);
-    row("one piece of Opus", {QStringLiteral("opus")}, FfmpegCommand::Sound::Copy);
-    row("one piece of PCM", {QStringLiteral("pcm_s16le")}, FfmpegCommand::Sound::Aac);
-    row("two pieces of AAC", {QStringLiteral("aac"), QStringLiteral("aac")},
+    row("one piece of AAC", mp4, {QStringLiteral("aac")}, FfmpegCommand::Sound::Copy);
+    row("one piece of Opus", mp4, {QStringLiteral("opus")}, FfmpegCommand::Sound::Copy);
+    row("one piece of PCM", mp4, {QStringLiteral("pcm_s16le")}, FfmpegCommand::Sound::Aac);
+    // Copied sound is cut by input seeking, which AVI files are not.
+    row("one piece of an AVI", QStringLiteral("F.avi"), {QStringLiteral("mp3")},
         FfmpegCommand::Sound::Aac);
-    row("one piece silent", {QStringLiteral("aac"), QString()}, FfmpegCommand::Sound::Aac);
-    row("no sound at all", {QString(), QString()}, FfmpegCommand::Sound::None);
+    row("two pieces of AAC", mp4, {QStringLiteral("aac"), QStringLiteral("aac")},
+        FfmpegCommand::Sound::Aac);
+    row("one piece silent", mp4, {QStringLiteral("aac"), QString()}, FfmpegCommand::Sound::Aac);
+    row("no sound at all", mp4, {QString(), QString()}, FfmpegCommand::Sound::None);
 }
 
 void TestVideoExporter::chosesTheSound()
 {
+    QFETCH(QString, file);
     QFETCH(QStringList, codecs);
     QFETCH(int, sound);
     QVector<FfmpegPiece> pieces;
     for (const QString &codec : codecs)
-        pieces.append({QStringLiteral("F.MP4"), QString(), 0, 10, codec});
+        pieces.append({file, QString(), 0, 10, codec});
     QCOMPARE(int(FfmpegCommand::sound(pieces)), sound);
 }
 
@@ -243,6 +335,32 @@ void TestVideoExporter::sideBySideAcrossTheBoundary()
     // The MP4's AAC and the AVI's PCM joined: encoded.
     QCOMPARE(probed.audio, QStringLiteral("aac"));
     QCOMPARE(leftInOutputs(), QStringList{QStringLiteral("clip.mp4")});
+
+    // The MP4 from 2 s, then the AVI from its start.
+    const QString misplaced = misplacedPictures(request.output, geometry,
+                                                {{0.5, mClips.frontMp4, mClips.rearMp4, 2.5},
+                                                 {1.5, mClips.frontAvi, mClips.rearAvi, 0.5},
+                                                 {2.2, mClips.frontAvi, mClips.rearAvi, 1.2}});
+    QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
+}
+
+void TestVideoExporter::aviPieceFromWithin()
+{
+    // Input seeking lands off the mark in an AVI's H.265 rear camera.
+    VideoExportRequest request;
+    request.clips = {{mClips.frontAvi, mClips.rearAvi, 0.5, 2.0}};
+    request.arrangement = VideoLayout::SideBySide;
+    request.output = QDir(mOutputs).filePath(QStringLiteral("avi.mp4"));
+    VideoExporter exporter(request);
+    QVERIFY2(exporter.run(), qPrintable(exporter.error()));
+    const VideoLayout::Geometry geometry
+            = VideoLayout::geometry(VideoLayout::SideBySide, VideoLayout::SourceSize,
+                                    DemoClips::frontSize(), DemoClips::frontSize() / 2);
+    const QString misplaced = misplacedPictures(request.output, geometry,
+                                                {{0.0, mClips.frontAvi, mClips.rearAvi, 0.5},
+                                                 {0.6, mClips.frontAvi, mClips.rearAvi, 1.1},
+                                                 {1.3, mClips.frontAvi, mClips.rearAvi, 1.8}});
+    QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
 }
 
 void TestVideoExporter::onePieceCopiesItsSound()
@@ -342,13 +460,15 @@ void TestVideoExporter::cancelLeavesNothing()
     request.output = QDir(mOutputs).filePath(QStringLiteral("cancelled.mp4"));
     request.ffmpeg = wrapper;
     VideoExporter exporter(request);
-    // The first progress waits for the cancel, made from another thread, to land.
+    // The first progress waits for the stand-in to have told its id, and for the cancel, made
+    // from another thread, to land.
     QSemaphore started;
     QSemaphore landed;
     connect(
             &exporter, &VideoExporter::progressed, this,
             [&](qint64, qint64) {
                 if (!exporter.wasCancelled()) {
+                    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidFile).size() > 0, 10000);
                     started.release();
                     landed.acquire();
                 }
