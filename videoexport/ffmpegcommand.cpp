@@ -109,7 +109,7 @@ QStringList arguments(const FfmpegPlan &plan)
     const QSize frame = geometry.frame;
     QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                         QStringLiteral("error"), QStringLiteral("-nostats")};
-    // Input 0: the overlay, one premultiplied ARGB32 image (BGRA bytes) per output frame.
+    // Input 0: the overlay, one ARGB32 image (BGRA bytes, straight alpha) per output frame.
     args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt")
          << QStringLiteral("bgra") << QStringLiteral("-s")
          << QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())
@@ -196,8 +196,9 @@ QStringList arguments(const FfmpegPlan &plan)
                          .arg(c + 1);
     // Blended in the pictures' own yuv420: "auto" picks RGB for a BGRA overlay, which takes every
     // picture through RGB and back, slower and no longer bit for bit where the overlay is clear.
-    // The image is painted premultiplied, and said so.
-    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=yuv420:alpha=premultiplied:"
+    // Straight alpha: ffmpeg's premultiplied blend into yuv420 shifts the overlay's brightness
+    // down by the luma's black level, so dark panels came out up to 16 levels too dark.
+    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=yuv420:alpha=straight:"
                             "shortest=1[vout]")
                      .arg(shown.size());
     args << QStringLiteral("-filter_complex") << graph.join(QLatin1Char(';'));

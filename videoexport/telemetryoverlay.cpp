@@ -28,6 +28,10 @@ constexpr double Padding = 8;
 constexpr double RowHeight = 100; // the bottom row: speed, heading, G meter
 constexpr double CompassSize = 58;
 constexpr double GPlotWidth = 140;
+// Each G value's axis colour as a square before it: text in pure red, green or blue on the dark
+// panel lives in the colour alone, which the video's half-resolution colour smears (and pure blue
+// is hard to read there anyway).
+constexpr double GSwatch = 10;
 constexpr double MapWidth = 256;
 constexpr double MapHeight = 150;
 constexpr double GHistory = 5; // seconds of the G meter's trailing lines
@@ -169,8 +173,8 @@ void TelemetryOverlay::Private::layOut()
                                              textWidth(smallFont, QStringLiteral("NW 000°"))));
     }
     if (options.gMeter) {
-        addToRow(GMeter,
-                 3 * pad + px(GPlotWidth) + textWidth(smallFont, QStringLiteral("X +00.00")));
+        addToRow(GMeter, 4 * pad + px(GPlotWidth) + px(GSwatch)
+                                 + textWidth(smallFont, QStringLiteral("X +00.00")));
     }
     if (options.coordinates) {
         const qreal height = 2 * pad + lineHeight(coordinateFont);
@@ -358,9 +362,12 @@ void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect, doub
     for (int axis = 0; axis < GSensorAxes::Count; ++axis) {
         const QRectF row(plot.right() + pad, rect.top() + pad + axis * rowHeight,
                          rect.right() + 1 - pad - plot.right() - pad, rowHeight);
-        painter.setPen(GSensorAxes::Colours[axis]);
+        const qreal swatch = px(GSwatch);
+        painter.fillRect(QRectF(row.left(), row.center().y() - swatch / 2, swatch, swatch),
+                         GSensorAxes::Colours[axis]);
+        painter.setPen(TextColour);
         const QString value = hasNow ? QString::asprintf("%+.2f", now[axis]) : QStringLiteral("--");
-        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,
+        painter.drawText(row.adjusted(swatch + pad, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                          QLatin1String(GSensorAxes::Names[axis]) + QLatin1Char(' ') + value);
     }
 }
