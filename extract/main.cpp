@@ -239,19 +239,22 @@ bool secondsFromText(const QString &text, double *seconds)
 
 int main(int argc, char *argv[])
 {
+    // The parsers log damaged records as debug lines, and the exports log the failures that are
+    // reported here; standard error is kept for our messages.
+    const QString logRules = QStringLiteral(
+            "*.debug=false\nvelqor.export.warning=false\nvelqor.videoexport.warning=false");
     const bool guiNeeded = wantsVideo(argc, argv);
-    // The offscreen platform needs no display, so exports run on a server or over ssh.
+    // The offscreen platform needs no display, so exports run on a server or over ssh. Its
+    // start warns of a missing session runtime folder, which nothing here uses.
     if (guiNeeded && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLoggingCategory::setFilterRules(logRules + QStringLiteral("\ndefault.warning=false"));
     const std::unique_ptr<QCoreApplication> app
             = guiNeeded ? std::make_unique<QGuiApplication>(argc, argv)
                         : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velqor-extract"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELQOR_VERSION));
-    // The parsers log damaged records as debug lines, and the exports log the failures that are
-    // reported here; standard error is kept for our messages.
-    QLoggingCategory::setFilterRules(QStringLiteral(
-            "*.debug=false\nvelqor.export.warning=false\nvelqor.videoexport.warning=false"));
+    QLoggingCategory::setFilterRules(logRules);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
