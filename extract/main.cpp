@@ -134,6 +134,7 @@ const char *const Description
           "its target); a failed or interrupted export (SIGINT, SIGTERM) leaves nothing. An OUT\n"
           "that is one of the recordings, a rear partner included, or that is no regular file,\n"
           "is refused. A recording that cannot be read stops the export before it starts.\n"
+          "Its UTC times follow this computer's time zone (TZ).\n"
           "Progress goes to standard error when that is a terminal.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
