@@ -2,6 +2,7 @@
 #include "videoparser.h"
 
 #include "recordingparser.h"
+#include "secondsamples.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -18,10 +19,6 @@ namespace {
 // polling, which keeps a playlist of a thousand rows from waking thousands of times a second.
 constexpr int RepeatMs = 100;
 constexpr int UntilWoken = -1;
-
-// A damaged header can claim a length of years; padding is limited to one day of seconds so that
-// such a file cannot exhaust the memory. Samples actually read are never dropped by this limit.
-constexpr int MaxPaddedLength = 24 * 3600 + 1;
 
 } // namespace
 
@@ -130,7 +127,7 @@ void VideoParser::run()
         }
         mGpsDataList.append(sample);
     }
-    fitToDuration(info.duration);
+    fitSamplesToDuration(mGpsDataList, info.duration);
 
     serve();
 
@@ -138,25 +135,6 @@ void VideoParser::run()
     parser.reset();
     qDebug() << "end run" << mId;
     mRunsEnded.fetch_add(1, std::memory_order_release);
-}
-
-void VideoParser::fitToDuration(int duration)
-{
-    // An empty list has nothing to pad with, and a negative length is no length at all.
-    if (mGpsDataList.isEmpty() || duration < 0) {
-        return;
-    }
-    const qint64 wanted = qint64(duration) + 1;
-    if (mGpsDataList.size() > wanted) {
-        mGpsDataList.erase(mGpsDataList.begin() + int(wanted), mGpsDataList.end());
-        return;
-    }
-    const int target = int(qMin<qint64>(wanted, MaxPaddedLength));
-    const GpsData last = mGpsDataList.last();
-    mGpsDataList.reserve(target);
-    while (mGpsDataList.size() < target) {
-        mGpsDataList.append(last);
-    }
 }
 
 void VideoParser::serve()

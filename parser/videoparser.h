@@ -50,7 +50,6 @@ protected:
 
 private:
     void startRun();
-    void fitToDuration(int duration);
     void serve();
     // Sleeps up to ms (or until woken, for a negative ms) unless a request or a stop arrives
     // after the worker looked at the state numbered seenGeneration.

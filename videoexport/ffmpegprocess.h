@@ -1,0 +1,57 @@
+// ffmpeg or ffprobe as the video export runs them: by argument list, every wait bounded, a
+// failure told in one message with the program's exit code and the end of what it said.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class FfmpegProcess
+{
+public:
+    // name: what messages call the program ("ffmpeg"); cancelled is asked in every wait.
+    FfmpegProcess(const QString &name, const QString &program,
+                  const std::function<bool()> &cancelled);
+    // Stops the program if it still runs.
+    ~FfmpegProcess();
+
+    bool start(const QStringList &arguments);
+    // Queues data for the program's standard input, first waiting until no more than
+    // `queued` bytes are still waiting to be written, so memory stays bounded however slowly the
+    // program reads.
+    bool write(const char *data, qint64 size, qint64 queued);
+    // Closes standard input and waits for the program to exit 0. work tells how far the program
+    // has got (the size of what it writes, say): the wait fails once it stands still for the
+    // stall bound; without it the whole wait has that bound.
+    bool finish(const std::function<qint64()> &work = {});
+    // Terminates the program, kills it when it does not end within 2 s, and waits for it.
+    void stop();
+
+    bool cancelled() const { return mCancelled; }
+    // The failure in one message for the user; empty when all went well or the run was
+    // cancelled.
+    QString error() const { return mError; }
+    QByteArray standardOutput() { return mProcess.readAllStandardOutput(); }
+
+private:
+    // Waits until no more than queued bytes are still to be written.
+    bool drain(qint64 queued);
+    bool stopWhenCancelled();
+    bool fail(const QString &message);
+    bool failExited();
+    void keepErrorTail();
+    // False when the run must end: cancelled, or the program is no longer running.
+    bool waitSlice(const std::function<bool()> &waitOnce);
+
+    const QString mName;
+    const QString mProgram;
+    const std::function<bool()> mIsCancelled;
+    QProcess mProcess;
+    QByteArray mErrorTail;
+    QString mError;
+    bool mCancelled = false;
+};
