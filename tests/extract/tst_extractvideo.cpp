@@ -50,8 +50,9 @@ QJsonObject probe(const QString &file)
 {
     QProcess ffprobe;
     ffprobe.start(QStringLiteral("ffprobe"),
-                  {"-nostdin", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                  {"-v", "error", "-select_streams", "v:0", "-show_entries",
                    "stream=codec_name,width,height:format=format_name", "-of", "json", file});
+    ffprobe.closeWriteChannel();
     if (!ffprobe.waitForFinished(30000)) {
         ffprobe.kill();
         ffprobe.waitForFinished(5000);
