@@ -6,6 +6,7 @@
 #include "map/mappoint.h"
 #include "parser/gpsdata.h"
 #include "playlist/playlistdrives.h"
+#include "videoexportdialog.h"
 #include "windowgeometry.h"
 
 #include <QAbstractNativeEventFilter>
@@ -25,6 +26,7 @@ class MainWindows;
 
 class EdgeResizer;
 class EventsDialog;
+class VideoExportJob;
 class MoveFilter;
 class PlaylistItem;
 class PlaylistModel;
@@ -56,9 +58,13 @@ public:
     // Writes the request's recordings in the background with a progress dialog; false while
     // another export runs. exportFinished tells the outcome, after any message about it.
     bool startExport(const ExportJob::Request &request);
+    // The same for a video, with a progress dialog that leaves the window usable; false while
+    // another video export runs. videoExportFinished tells the outcome, after any message.
+    bool startVideoExport(const VideoExportRequest &request);
 
 signals:
     void exportFinished(bool written, const QString &error);
+    void videoExportFinished(bool written, const QString &error);
 
 public slots:
     bool isSuportH264orH265(int id);
@@ -92,6 +98,7 @@ public slots:
     void exportDrive();
     void showExportMenu(const QPoint &globalPos);
     void exportEvents();
+    void exportVideo();
     void showEvents();
     // Plays a moment of a recording: seeks when it is the one playing, else starts it there.
     void playMoment(int rowId, int second);
@@ -140,7 +147,10 @@ private:
     QStringList recordingFiles(const PlaylistItem *item) const;
     void askAndExport(const QString &title, const QStringList &files, const QStringList &recordings,
                       bool asDrive, QString name);
+    // Cancels the exports running and waits for them, bounded.
     void stopExport();
+    // What the video export dialog offers: the current recording, its drive and the selection.
+    VideoExportDialog::Source videoSource() const;
     // Asks where to save; target turns the dialog's choice (file, type) into the file written.
     // note, when not empty, shows in the dialog; none of the recordings may be the file written.
     // Empty when the user gives up.
@@ -172,7 +182,9 @@ private:
     QAction *mExportTrackAction = nullptr;
     QAction *mExportDriveAction = nullptr;
     QAction *mExportEventsAction = nullptr;
+    QAction *mExportVideoAction = nullptr;
     ExportJob *mExportJob = nullptr;
+    VideoExportJob *mVideoJob = nullptr;
     MoveFilter *mMoveFilter = nullptr;
     EdgeResizer *mEdgeResizer = nullptr;
 

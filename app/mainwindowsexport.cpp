@@ -8,6 +8,7 @@
 #include "exportjob.h"
 #include "playlist/playlistitem.h"
 #include "playlist/playlistmodel.h"
+#include "videoexportjob.h"
 
 #include <QAction>
 #include <QDir>
@@ -32,6 +33,7 @@ void MainWindows::setUpExport()
     mExportTrackAction = mExportMenu->addAction(QString(), this, &MainWindows::exportTrack);
     mExportDriveAction = mExportMenu->addAction(QString(), this, &MainWindows::exportDrive);
     mExportEventsAction = mExportMenu->addAction(QString(), this, &MainWindows::exportEvents);
+    mExportVideoAction = mExportMenu->addAction(QString(), this, &MainWindows::exportVideo);
     retranslateExport();
     ui->tbl_PlayListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->tbl_PlayListView, &QWidget::customContextMenuRequested, this,
@@ -47,6 +49,7 @@ void MainWindows::retranslateExport()
     mExportTrackAction->setText(tr("Export track..."));
     mExportDriveAction->setText(tr("Export drive..."));
     mExportEventsAction->setText(tr("Export events..."));
+    mExportVideoAction->setText(tr("Export video..."));
 }
 
 void MainWindows::showExportMenu(const QPoint &globalPos)
@@ -55,6 +58,7 @@ void MainWindows::showExportMenu(const QPoint &globalPos)
     mExportTrackAction->setEnabled(idle && !exportRows(false).isEmpty());
     mExportDriveAction->setEnabled(idle && mModel->rowCount() > 0);
     mExportEventsAction->setEnabled(idle && !mEventMoments.isEmpty());
+    mExportVideoAction->setEnabled(!mVideoJob && !mAddingFiles && currentRowId() >= 0);
     mExportMenu->popup(globalPos);
 }
 
@@ -221,19 +225,32 @@ bool MainWindows::startExport(const ExportJob::Request &request)
     return true;
 }
 
+namespace {
+
+// Waits for a cancelled job. One still running after the wait is let go of: destroyed with the
+// window while running, the thread would end the program; it deletes itself once it finishes.
+template<typename Job>
+void waitForCancelled(MainWindows *window, Job *&job, int waitMs)
+{
+    if (!job || job->wait(waitMs))
+        return;
+    qCWarning(lcApp) << "an export did not stop within" << waitMs / 1000 << "s of closing";
+    QObject::disconnect(job, nullptr, window, nullptr);
+    job->setParent(nullptr);
+    job = nullptr;
+}
+
+} // namespace
+
 void MainWindows::stopExport()
 {
-    if (!mExportJob)
-        return;
-    mExportJob->cancel();
+    if (mExportJob)
+        mExportJob->cancel();
+    if (mVideoJob)
+        mVideoJob->cancel();
     // Reading one sample or writing one part is all that can be between two looks at the
     // cancel; a file system that hangs is the only thing that holds the close up longer.
-    if (!mExportJob->wait(10000)) {
-        qCWarning(lcApp) << "the export did not stop within 10 s of closing";
-        // Destroyed with the window while still running, the thread would end the program; it
-        // deletes itself once it finishes.
-        disconnect(mExportJob, nullptr, this, nullptr);
-        mExportJob->setParent(nullptr);
-        mExportJob = nullptr;
-    }
+    waitForCancelled(this, mExportJob, 10000);
+    // A cancelled ffmpeg is terminated, killed after 2 s and waited for 5 s more.
+    waitForCancelled(this, mVideoJob, 10000);
 }

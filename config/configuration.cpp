@@ -20,6 +20,9 @@ const char kSpeedUnitKey[] = "speedUnit";
 const char kMapSourceKey[] = "mapSource";
 const char kScreenshotPathKey[] = "ScreenshotSavePath";
 const char kVideoPathKey[] = "videoFilePath";
+const char kVideoLayoutKey[] = "videoExportLayout";
+const char kVideoResolutionKey[] = "videoExportResolution";
+const char kVideoOverlayKey[] = "videoExportOverlay";
 const char kWindowRectKey[] = "mainwindowsRect";
 const char kWindowMaximizedKey[] = "mainwindowsIsMaximize";
 const char kWindowScreenKey[] = "mainwindowsScreenNumber";
@@ -167,6 +170,39 @@ bool Configuration::hasVideoFilePath() const
 void Configuration::setVideoFilePath(const QString &path)
 {
     mSettings->setValue(kVideoPathKey, path);
+}
+
+QString Configuration::videoExportLayout() const
+{
+    return mSettings->value(kVideoLayoutKey).toString();
+}
+
+void Configuration::setVideoExportLayout(const QString &layout)
+{
+    mSettings->setValue(kVideoLayoutKey, layout);
+}
+
+QString Configuration::videoExportResolution() const
+{
+    return mSettings->value(kVideoResolutionKey).toString();
+}
+
+void Configuration::setVideoExportResolution(const QString &resolution)
+{
+    mSettings->setValue(kVideoResolutionKey, resolution);
+}
+
+QStringList Configuration::videoExportOverlay(const QStringList &unset) const
+{
+    // An empty list is stored as an invalid value, read back as no parts: still a choice.
+    if (!mSettings->contains(kVideoOverlayKey))
+        return unset;
+    return mSettings->value(kVideoOverlayKey).toStringList();
+}
+
+void Configuration::setVideoExportOverlay(const QStringList &parts)
+{
+    mSettings->setValue(kVideoOverlayKey, parts);
 }
 
 QRect Configuration::mainWindowsRect() const

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTranslator>
 
 class QSettings;
@@ -47,6 +48,15 @@ public:
     // Whether the user has chosen a folder yet; the path above falls back to a default otherwise.
     bool hasVideoFilePath() const;
     void setVideoFilePath(const QString &path);
+
+    // The video export's last choices: the layout's and the resolution's names (empty until
+    // chosen) and the overlay's part names (unset until chosen; an empty list is a choice).
+    QString videoExportLayout() const;
+    void setVideoExportLayout(const QString &layout);
+    QString videoExportResolution() const;
+    void setVideoExportResolution(const QString &resolution);
+    QStringList videoExportOverlay(const QStringList &unset) const;
+    void setVideoExportOverlay(const QStringList &parts);
 
     QRect mainWindowsRect() const;
     void setMainWindowsRect(const QRect &rect);

@@ -332,6 +332,36 @@
         <translatorcomment>addition</translatorcomment>
         <translation>イベントを書き出す...</translation>
     </message>
+    <message>
+        <source>Export video...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画を書き出す...</translation>
+    </message>
+    <message>
+        <source>Export video</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画の書き出し</translation>
+    </message>
+    <message>
+        <source>Exporting the video...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画を書き出しています...</translation>
+    </message>
+    <message>
+        <source>About %1 left</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>残り約 %1</translation>
+    </message>
+    <message>
+        <source>The video is saved as %1.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画を %1 に保存しました。</translation>
+    </message>
+    <message>
+        <source>The video could not be exported.</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画を書き出せませんでした。</translation>
+    </message>
 </context>
 <context>
     <name>MapWebView</name>
@@ -513,6 +543,169 @@
         <source>All files (*)</source>
         <translatorcomment>addition</translatorcomment>
         <translation>すべてのファイル (*)</translation>
+    </message>
+</context>
+<context>
+    <name>VideoExportDialog</name>
+    <message>
+        <source>Export video</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>動画の書き出し</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出す範囲</translation>
+    </message>
+    <message>
+        <source>The current recording</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>現在の録画</translation>
+    </message>
+    <message>
+        <source>A stretch of the drive, from</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブの一部:</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>から</translation>
+    </message>
+    <message>
+        <source>The whole drive</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ドライブ全体</translation>
+    </message>
+    <message>
+        <source>Picture</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>レイアウト</translation>
+    </message>
+    <message>
+        <source>Front camera</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>フロントカメラ</translation>
+    </message>
+    <message>
+        <source>Rear camera</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>リアカメラ</translation>
+    </message>
+    <message>
+        <source>Side by side</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>左右に並べる</translation>
+    </message>
+    <message>
+        <source>Rear in a corner of the front</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>フロントの隅にリア</translation>
+    </message>
+    <message>
+        <source>Resolution</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>解像度</translation>
+    </message>
+    <message>
+        <source>The front camera&apos;s</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>フロントカメラと同じ</translation>
+    </message>
+    <message>
+        <source>1080p (1920 × 1080)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>1080p (1920 × 1080)</translation>
+    </message>
+    <message>
+        <source>720p (1280 × 720)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>720p (1280 × 720)</translation>
+    </message>
+    <message>
+        <source>Shown over the picture</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>映像に重ねる情報</translation>
+    </message>
+    <message>
+        <source>Date and time</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>日付と時刻</translation>
+    </message>
+    <message>
+        <source>UTC time</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>UTC 時刻</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>Coordinates</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>座標</translation>
+    </message>
+    <message>
+        <source>Heading</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>方位</translation>
+    </message>
+    <message>
+        <source>G meter</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>G メーター</translation>
+    </message>
+    <message>
+        <source>Mini-map</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>ミニマップ</translation>
+    </message>
+    <message>
+        <source>Save as</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>保存先</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>選択...</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>書き出し</translation>
+    </message>
+    <message>
+        <source>of %1</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>/ %1</translation>
+    </message>
+    <message>
+        <source>A stretch of the recording, from</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>録画の一部:</translation>
+    </message>
+    <message>
+        <source>The selected recordings</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>選択した録画</translation>
+    </message>
+    <message>
+        <source>The front camera&apos;s (%1 × %2)</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>フロントカメラと同じ (%1 × %2)</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>キャンセル</translation>
     </message>
 </context>
 </TS>

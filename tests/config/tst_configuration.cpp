@@ -23,6 +23,8 @@ private slots:
     void settersWriteThroughToTheFile();
     void wrongTypesConvert();
     void mapSizeSignalsEvenWhenUnchanged();
+    void videoExportChoices_data();
+    void videoExportChoices();
     void systemLanguageResolution_data();
     void systemLanguageResolution();
     void unknownLanguageIsKept();
@@ -140,6 +142,35 @@ void TestConfiguration::wrongTypesConvert()
     QCOMPARE(config->mainWindowsRect(), QRect());
     QCOMPARE(config->screenshotSavePath(), QStringLiteral("/tmp/shots"));
     QCOMPARE(config->speedUnit(), 1);
+}
+
+void TestConfiguration::videoExportChoices_data()
+{
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("none") << QStringList();
+    QTest::newRow("one") << QStringList{"speed"};
+    QTest::newRow("several") << QStringList{"time", "utc", "g", "map"};
+}
+
+void TestConfiguration::videoExportChoices()
+{
+    QFETCH(QStringList, parts);
+    Configuration *config = Configuration::instance();
+    const QStringList unset{"unset"};
+    QCOMPARE(config->videoExportLayout(), QString());
+    QCOMPARE(config->videoExportResolution(), QString());
+    QCOMPARE(config->videoExportOverlay(unset), unset);
+
+    config->setVideoExportLayout(QStringLiteral("pip"));
+    config->setVideoExportResolution(QStringLiteral("720p"));
+    config->setVideoExportOverlay(parts);
+    config->sync();
+    QCOMPARE(config->videoExportLayout(), QStringLiteral("pip"));
+    QCOMPARE(config->videoExportResolution(), QStringLiteral("720p"));
+    // No part at all is a choice too, not the fallback of a first run.
+    QCOMPARE(config->videoExportOverlay(unset), parts);
+    QCOMPARE(stored("videoExportLayout").toString(), QStringLiteral("pip"));
+    QCOMPARE(stored("videoExportOverlay").toStringList(), parts);
 }
 
 void TestConfiguration::mapSizeSignalsEvenWhenUnchanged()
