@@ -1,9 +1,9 @@
 // How drives and their events read and look in the viewer: names, colours and summaries.
 #pragma once
 
-#include "export/speedunit.h"
 #include "export/drives.h"
 #include "export/drivingevent.h"
+#include "export/speedunit.h"
 
 #include <QColor>
 #include <QString>

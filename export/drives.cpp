@@ -121,6 +121,23 @@ QVector<bool> rearsOfListedFronts(const QStringList &files)
     return rears;
 }
 
+QString rearPartner(const QString &front)
+{
+    const QFileInfo info(front);
+    if (!RecordingName::isFront(info.fileName()))
+        return QString();
+    const QString key = pairKey(info);
+    const QStringList names = info.dir().entryList(RecordingName::nameFilters(),
+                                                   QDir::Files | QDir::Readable, QDir::Name);
+    for (const QString &name : names) {
+        const QFileInfo candidate(info.dir(), name);
+        if (RecordingName::isRecordingFile(name) && RecordingName::isRear(name)
+            && pairKey(candidate) == key)
+            return candidate.filePath();
+    }
+    return QString();
+}
+
 qint64 clockSeconds(const QDateTime &localTime)
 {
     return localTime.isValid() ? localTime.toSecsSinceEpoch() + localTime.offsetFromUtc() : 0;

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QPointF>
+#include <QString>
 #include <QVector>
 
 class QFileInfo;
@@ -55,6 +56,10 @@ DriveClip clipOfRecording(const ExtractedRecording &recording);
 // same folder as the paths spell it: the viewer shows the front's telemetry for both, and its
 // camera is mounted otherwise.
 QVector<bool> rearsOfListedFronts(const QStringList &files);
+// The rear camera's file that pairs with a front camera's file as rearsOfListedFronts pairs
+// them, looked up in the front's folder (the first by name if several do), spelt as the front's
+// path is; empty for a file that is no front file or has no partner there.
+QString rearPartner(const QString &front);
 // A local time on the scale of the camera clock's readings: cameras count local time as if it
 // were UTC. 0 for an invalid time.
 qint64 clockSeconds(const QDateTime &localTime);

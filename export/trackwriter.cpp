@@ -2,6 +2,7 @@
 // the device after each part: many small device writes cost more than writing an hour's text.
 #include "trackwriter.h"
 
+#include "asswriter.h"
 #include "csvwriter.h"
 #include "geojsonwriter.h"
 #include "gpxwriter.h"
@@ -14,7 +15,8 @@
 QStringList TrackWriter::formatNames()
 {
     return {QStringLiteral("json"), QStringLiteral("csv"),     QStringLiteral("gpx"),
-            QStringLiteral("kml"),  QStringLiteral("geojson"), QStringLiteral("jsonl")};
+            QStringLiteral("kml"),  QStringLiteral("geojson"), QStringLiteral("jsonl"),
+            QStringLiteral("ass")};
 }
 
 bool TrackWriter::formatFromName(const QString &name, Format *format)
@@ -27,7 +29,7 @@ bool TrackWriter::formatFromName(const QString &name, Format *format)
 }
 
 std::unique_ptr<TrackWriter> TrackWriter::create(Format format, QIODevice *device,
-                                                 const CameraClock &clock)
+                                                 const CameraClock &clock, SpeedUnit::Unit unit)
 {
     switch (format) {
     case Json:
@@ -42,6 +44,8 @@ std::unique_ptr<TrackWriter> TrackWriter::create(Format format, QIODevice *devic
         return std::make_unique<GeoJsonWriter>(device, clock);
     case JsonLines:
         return std::make_unique<JsonWriter>(device, clock, JsonWriter::Lines);
+    case Ass:
+        return std::make_unique<AssWriter>(device, clock, unit);
     }
     return nullptr;
 }

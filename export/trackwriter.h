@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cameraclock.h"
+#include "speedunit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,15 +19,18 @@ class TrackWriter
 {
 public:
     // New formats go last, so that the values and the names list keep their places.
-    enum Format { Json, Csv, Gpx, Kml, GeoJson, JsonLines };
+    enum Format { Json, Csv, Gpx, Kml, GeoJson, JsonLines, Ass };
 
     // The formats' names as the command line takes them, in the order of Format; each is also
     // the usual file name extension.
     static QStringList formatNames();
     // The format of a name of formatNames(); false for another name.
     static bool formatFromName(const QString &name, Format *format);
+    // unit: the speed unit of the formats written for people to read (ass); the others keep
+    // the recordings' km/h.
     static std::unique_ptr<TrackWriter> create(Format format, QIODevice *device,
-                                               const CameraClock &clock);
+                                               const CameraClock &clock,
+                                               SpeedUnit::Unit unit = SpeedUnit::Kmh);
 
     virtual ~TrackWriter() = default;
     TrackWriter(const TrackWriter &) = delete;

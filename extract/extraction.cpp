@@ -108,7 +108,7 @@ TrackExport::Status Extraction::writeRecords(QIODevice *device, const QString &n
 TrackExport::Status Extraction::writeTracks(QIODevice *device, const QString &name, QString *error)
 {
     const std::unique_ptr<TrackWriter> writer
-            = TrackWriter::create(mSettings.format, device, mSettings.clock);
+            = TrackWriter::create(mSettings.format, device, mSettings.clock, mSettings.unit);
     const bool ok
             = run(false,
                   [&](Parsed &parsed) {

@@ -5,6 +5,7 @@
 #include "export/cameraclock.h"
 #include "export/extractedrecording.h"
 #include "export/jsonwriter.h"
+#include "export/speedunit.h"
 #include "export/trackexport.h"
 #include "export/trackwriter.h"
 
@@ -25,6 +26,7 @@ public:
         bool summary = false; // a summary per recording instead of its samples
         int jobs = 1; // recordings parsed at once
         CameraClock clock = CameraClock::unzoned();
+        SpeedUnit::Unit unit = SpeedUnit::Kmh; // of the formats that write speeds for reading
         // Told, in the order of the files, why each one that could not be read was not.
         std::function<void(const QString &message)> report;
     };

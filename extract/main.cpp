@@ -1,10 +1,12 @@
 // Entry of velqor-extract: reads the command line, works out the recordings it names, and
 // exports them as one document in the chosen format.
 #include "donelist.h"
+#include "exitstatus.h"
 #include "extraction.h"
 #include "inputlist.h"
 #include "output.h"
 #include "shard.h"
+#include "videocommand.h"
 
 #include "export/cameraclock.h"
 #include "export/driveassembler.h"
@@ -19,23 +21,20 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QThread>
 
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-enum ExitStatus {
-    Success = 0,
-    InputNotOpened = 2,
-    UsageError = 64, // as in sysexits: EX_USAGE
-    OutputNotCreated = 73, // EX_CANTCREAT
-    OutputNotWritten = 74, // EX_IOERR
-};
 
 // Far more threads than any computer runs at once only cost memory.
 constexpr int MaxJobs = 1024;
@@ -75,6 +74,10 @@ const char *const Description
           "holds a LineString feature per recording (a Point for a lone position, no geometry\n"
           "for none) whose properties carry the file and, for each point, its time, speed (km/h)\n"
           "and heading (degrees) in the arrays times, speeds and headings.\n"
+          "ass: subtitles with a caption a second (the camera's date and time, the speed in\n"
+          "km/h or --unit, the coordinates or \"No fix\") that players show and ffmpeg burns\n"
+          "in; each recording's captions start where the one before ends, so the track fits\n"
+          "the recordings played, or joined, in the order given.\n"
           "\n"
           "--summary (json, jsonl, csv) writes one record per recording instead of its samples:\n"
           "file, source, samples, first and last camera and UTC time, distance (m), top and\n"
@@ -122,12 +125,25 @@ const char *const Description
           "recording, severity is minor or major for impacts and null otherwise; csv: a row per\n"
           "event, the file first; geojson: a Point feature per event.\n"
           "\n"
+          "--video OUT writes the recordings as one H.264 MP4 video with the telemetry painted\n"
+          "over it (ffmpeg does the encoding). The front files given, less rear files whose\n"
+          "front file is given from the same folder, play in the order --join puts them, each\n"
+          "with its rear camera's file found in its folder, laid end to end; --from and --to\n"
+          "cut seconds of that timeline. OUT is written under a temporary name in its folder\n"
+          "and, only once complete, replaces an existing regular file (through a symbolic link,\n"
+          "its target); a failed or interrupted export (SIGINT, SIGTERM) leaves nothing. An OUT\n"
+          "that is one of the recordings, a rear partner included, or that is no regular file,\n"
+          "is refused. A recording that cannot be read stops the export before it starts.\n"
+          "Its UTC times follow this computer's time zone (TZ).\n"
+          "Progress goes to standard error when that is a terminal.\n"
+          "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
           "the other files are still printed. So is a folder that cannot be listed, and a\n"
           "recording or sub-folder in one whose name is not UTF-8.\n"
           "\n"
-          "Exit status: 0 every file was read, 2 a file could not be opened, 64 usage error,\n"
-          "73 the output file cannot be created or opened, 74 the output could not be written.";
+          "Exit status: 0 every file was read, 1 the video export failed, 2 a file could not be\n"
+          "opened, 64 usage error, 73 the output file cannot be created or opened, 74 the\n"
+          "output could not be written.";
 
 // The events of each recording, in the order given: the recordings grouped into drives, each
 // drive's mounting measured once. A rear camera is mounted its own way, so the rear files of
@@ -201,16 +217,45 @@ TrackExport::Status writeList(const QStringList &paths, bool nulSeparated, QIODe
     return TrackExport::finish(device, ok, name, error);
 }
 
+// Whether the command line asks for a video, before the application that parses it exists: only
+// then is a QGuiApplication needed, for painting text.
+bool wantsVideo(int argc, char *argv[])
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--video") == 0 || std::strncmp(argv[i], "--video=", 8) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Seconds on the timeline: a finite number, not negative.
+bool secondsFromText(const QString &text, double *seconds)
+{
+    bool isNumber = false;
+    *seconds = text.toDouble(&isNumber);
+    return isNumber && std::isfinite(*seconds) && *seconds >= 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The parsers log damaged records as debug lines, and the exports log the failures that are
+    // reported here; standard error is kept for our messages.
+    const QString logRules = QStringLiteral(
+            "*.debug=false\nvelqor.export.warning=false\nvelqor.videoexport.warning=false");
+    const bool guiNeeded = wantsVideo(argc, argv);
+    // The offscreen platform needs no display, so exports run on a server or over ssh. Its
+    // start warns of a missing session runtime folder, which nothing here uses.
+    if (guiNeeded && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLoggingCategory::setFilterRules(logRules + QStringLiteral("\ndefault.warning=false"));
+    const std::unique_ptr<QCoreApplication> app
+            = guiNeeded ? std::make_unique<QGuiApplication>(argc, argv)
+                        : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velqor-extract"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELQOR_VERSION));
-    // The parsers log damaged records as debug lines, and the export logs the failures that are
-    // reported here; standard error is kept for our messages.
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\nvelqor.export.warning=false"));
+    QLoggingCategory::setFilterRules(logRules);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
@@ -273,9 +318,51 @@ int main(int argc, char *argv[])
             QStringLiteral("list"),
             QStringLiteral("Print the recordings that the other options select, one a line, "
                            "and read none of them."));
-    parser.addOptions({formatOption, outputOption, offsetOption, eventsOption, recursiveOption,
-                       filesFromOption, nullOption, jobsOption, shardOption, summaryOption,
-                       joinOption, skipDoneOption, listOption});
+    const QCommandLineOption unitOption(
+            QStringLiteral("unit"),
+            QStringLiteral("Speed unit of --format ass and --video: kmh (the default) or mph."),
+            QStringLiteral("unit"), QStringLiteral("kmh"));
+    const QCommandLineOption videoOption(
+            QStringLiteral("video"),
+            QStringLiteral("Write the recordings as one MP4 video <file> with the telemetry "
+                           "painted over it."),
+            QStringLiteral("file"));
+    const QCommandLineOption layoutOption(
+            QStringLiteral("layout"),
+            QStringLiteral("--video: how the cameras share the picture: %1 (default "
+                           "side-by-side).")
+                    .arg(VideoLayout::arrangementNames().join(QLatin1String(", "))),
+            QStringLiteral("layout"), QStringLiteral("side-by-side"));
+    const QCommandLineOption resolutionOption(
+            QStringLiteral("resolution"),
+            QStringLiteral("--video: the frame size: %1 (default source, the front camera's).")
+                    .arg(VideoLayout::resolutionNames().join(QLatin1String(", "))),
+            QStringLiteral("size"), QStringLiteral("source"));
+    const QCommandLineOption overlayOption(
+            QStringLiteral("overlay"),
+            QStringLiteral("--video: the telemetry shown, a comma-separated list of %1, or "
+                           "none (default all).")
+                    .arg(OverlayOptions::partNames().join(QLatin1String(", "))),
+            QStringLiteral("parts"), OverlayOptions::partNames().join(QLatin1Char(',')));
+    const QCommandLineOption mapOption(
+            QStringLiteral("map"),
+            QStringLiteral("--video: an offline map <file> whose raster tiles go under the "
+                           "mini-map (without, the track on a plain background)."),
+            QStringLiteral("file"));
+    const QCommandLineOption fromOption(
+            QStringLiteral("from"),
+            QStringLiteral("--video: start <seconds> into the recordings laid end to end."),
+            QStringLiteral("seconds"));
+    const QCommandLineOption toOption(
+            QStringLiteral("to"),
+            QStringLiteral("--video: end <seconds> into the recordings laid end to end."),
+            QStringLiteral("seconds"));
+    parser.addOptions({formatOption,     outputOption,    offsetOption, eventsOption,
+                       recursiveOption,  filesFromOption, nullOption,   jobsOption,
+                       shardOption,      summaryOption,   joinOption,   skipDoneOption,
+                       listOption,       unitOption,      videoOption,  layoutOption,
+                       resolutionOption, overlayOption,   mapOption,    fromOption,
+                       toOption});
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Recordings, or folders of recordings, to read."),
                                  QStringLiteral("PATH..."));
@@ -286,6 +373,62 @@ int main(int argc, char *argv[])
         parser.showHelp(Success);
     if (parser.isSet(versionOption))
         parser.showVersion();
+
+    const bool video = parser.isSet(videoOption);
+    // Options of the documents have no meaning for a video, and the video's none for them.
+    for (const QCommandLineOption *option :
+         {&formatOption, &outputOption, &offsetOption, &eventsOption, &jobsOption, &shardOption,
+          &summaryOption, &joinOption, &skipDoneOption, &listOption}) {
+        if (video && parser.isSet(*option))
+            return usageError(
+                    QStringLiteral("--video takes no --%1").arg(option->names().constLast()));
+    }
+    for (const QCommandLineOption *option :
+         {&layoutOption, &resolutionOption, &overlayOption, &mapOption, &fromOption, &toOption}) {
+        if (!video && parser.isSet(*option))
+            return usageError(
+                    QStringLiteral("--%1 needs --video").arg(option->names().constLast()));
+    }
+    VideoCommand::Settings videoSettings;
+    videoSettings.report = printError;
+    const QString unitName = parser.value(unitOption);
+    if (unitName != QLatin1String("kmh") && unitName != QLatin1String("mph"))
+        return usageError(QStringLiteral("unknown unit '%1': expected kmh or mph").arg(unitName));
+    const SpeedUnit::Unit unit = unitName == QLatin1String("mph") ? SpeedUnit::Mph : SpeedUnit::Kmh;
+    if (video) {
+        const QString layout = parser.value(layoutOption);
+        if (!VideoLayout::arrangementFromName(layout, &videoSettings.arrangement))
+            return usageError(QStringLiteral("unknown layout '%1'").arg(layout));
+        const QString resolution = parser.value(resolutionOption);
+        if (!VideoLayout::resolutionFromName(resolution, &videoSettings.resolution))
+            return usageError(QStringLiteral("unknown resolution '%1'").arg(resolution));
+        const QString parts = parser.value(overlayOption);
+        if (parts == QLatin1String("none")) {
+            OverlayOptions::fromNames({}, &videoSettings.overlay);
+        } else if (!OverlayOptions::fromNames(parts.split(QLatin1Char(',')),
+                                              &videoSettings.overlay)) {
+            return usageError(
+                    QStringLiteral("invalid overlay '%1': expected parts of %2, or none")
+                            .arg(parts, OverlayOptions::partNames().join(QLatin1Char(','))));
+        }
+        videoSettings.overlay.unit = unit;
+        videoSettings.mapFile = parser.value(mapOption);
+        if (parser.isSet(mapOption) && !QFileInfo(videoSettings.mapFile).isFile())
+            return usageError(QStringLiteral("no map file %1").arg(videoSettings.mapFile));
+        for (const auto &bound : {std::make_pair(&fromOption, &videoSettings.from),
+                                  std::make_pair(&toOption, &videoSettings.to)}) {
+            if (parser.isSet(*bound.first)
+                && !secondsFromText(parser.value(*bound.first), bound.second))
+                return usageError(
+                        QStringLiteral("invalid --%1 '%2': expected seconds, 0 or more")
+                                .arg(bound.first->names().constLast(), parser.value(*bound.first)));
+        }
+        if (videoSettings.from >= videoSettings.to)
+            return usageError(QStringLiteral("--from must come before --to"));
+        videoSettings.output = parser.value(videoOption);
+        if (videoSettings.output == QLatin1String("-"))
+            return usageError(QStringLiteral("--video writes a file, not standard output"));
+    }
 
     const bool events = parser.isSet(eventsOption);
     const bool summary = parser.isSet(summaryOption);
@@ -311,6 +454,8 @@ int main(int argc, char *argv[])
     const bool skipDone = parser.isSet(skipDoneOption);
     if (skipDone && (events || format != TrackWriter::JsonLines))
         return usageError(QStringLiteral("--skip-done reads and writes jsonl only"));
+    if (parser.isSet(unitOption) && !video && (events || format != TrackWriter::Ass))
+        return usageError(QStringLiteral("--unit is for --format ass and --video"));
     CameraClock clock = CameraClock::systemLocal();
     if (!CameraClock::fromText(parser.value(offsetOption), &clock)) {
         return usageError(QStringLiteral("invalid camera UTC offset '%1': expected +HH:MM, "
@@ -337,9 +482,10 @@ int main(int argc, char *argv[])
     const QStringList lists = parser.values(filesFromOption);
     if (parser.positionalArguments().isEmpty() && lists.isEmpty())
         return usageError(QStringLiteral("no recording given"));
-    if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())
+    const QCommandLineOption &outputOf = video ? videoOption : outputOption;
+    if (parser.isSet(outputOf) && parser.value(outputOf).isEmpty())
         return usageError(QStringLiteral("empty output file name"));
-    Output output(parser.value(outputOption));
+    Output output(parser.value(outputOf));
     InputList inputs(parser.isSet(recursiveOption));
     for (const QString &path : parser.positionalArguments())
         inputs.add(path);
@@ -362,6 +508,9 @@ int main(int argc, char *argv[])
         printError(problem);
         status = InputNotOpened;
     }
+    // A recording missing from a video would shift every moment after it; see VideoCommand.
+    if (video && status != Success)
+        return status;
 
     // A shell glob easily puts a recording where the output goes; writing it would destroy it.
     // So does a shell's ">>" or "1<>" on standard output. Every recording listed counts, also
@@ -388,6 +537,10 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The video is renamed into place: a folder or a device there cannot take it.
+    if (video && QFileInfo::exists(output.path()) && !QFileInfo(output.path()).isFile())
+        return usageError(QStringLiteral("the output %1 is no regular file").arg(output.path()));
+
     const bool list = parser.isSet(listOption);
     const QString doneFile = parser.value(skipDoneOption);
     // A list of paths is no JSON Lines: appended, it would spoil the index of the runs resumed
@@ -411,6 +564,29 @@ int main(int argc, char *argv[])
             files.append(path);
     }
 
+    if (video) {
+        VideoCommand command(files, videoSettings);
+        QString message;
+        switch (command.run(&message)) {
+        case VideoCommand::Exported:
+            return status;
+        case VideoCommand::NotAllRead:
+            return InputNotOpened;
+        case VideoCommand::Refused:
+            return usageError(message);
+        case VideoCommand::Failed:
+            printError(message);
+            return Failure;
+        case VideoCommand::Cancelled:
+            break;
+        }
+        // Ended by the signal itself, as the shell that sent it expects.
+        printError(QStringLiteral("cancelled"));
+        std::signal(command.signalNumber(), SIG_DFL);
+        std::raise(command.signalNumber());
+        return 128 + command.signalNumber();
+    }
+
     QString error;
     TrackExport::Status written;
     if (list) {
@@ -429,6 +605,7 @@ int main(int argc, char *argv[])
         settings.summary = summary;
         settings.jobs = jobs;
         settings.clock = clock;
+        settings.unit = unit;
         settings.report = printError;
         Extraction extraction(files, settings);
         if (events || join) {

@@ -30,15 +30,5 @@ void DirectionTray::paintEvent(QPaintEvent *event)
     painter.translate(width() * 0.5, height() * 0.5);
     painter.rotate(mDirection);
     const qreal s = std::min(width(), height());
-    const qreal b = s * 0.06 * 0.5;
-    const qreal length = s * 0.24;
-    // The red end points along the heading, the pale end behind.
-    drawNeedleHalf(painter, -b, QPointF(0, -length), Qt::darkRed);
-    drawNeedleHalf(painter, b, QPointF(0, -length), QColor(78, 18, 18));
-    drawNeedleHalf(painter, -b, QPointF(0, length), QColor(240, 240, 240));
-    drawNeedleHalf(painter, b, QPointF(0, length), QColor(190, 190, 190));
-    const QColor hub(120, 120, 120);
-    painter.setPen(hub);
-    painter.setBrush(hub);
-    painter.drawEllipse(QPointF(0, 0), 4, 4);
+    drawCompassNeedle(painter, s * 0.24, s * 0.06 * 0.5, 4);
 }

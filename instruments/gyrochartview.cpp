@@ -1,5 +1,6 @@
 // Strip chart of the three G-sensor axes of a recording, with a cursor at the playback second.
 #include "gyrochartview.h"
+#include "videoexport/gsensoraxes.h"
 
 #include <QAreaSeries>
 #include <QDebug>
@@ -65,16 +66,10 @@ GyroChartView::GyroChartView(QWidget *parent)
     chart->legend()->layout()->setContentsMargins(0, 0, 0, 0);
 
     // Colours after the theme, which would otherwise replace them.
-    const struct
-    {
-        QLineSeries *series;
-        const char *name;
-        Qt::GlobalColor colour;
-    } lines[]
-            = {{mSeriesX, "X ", Qt::red}, {mSeriesY, "Y ", Qt::green}, {mSeriesZ, "Z ", Qt::blue}};
-    for (const auto &line : lines) {
-        line.series->setName(QLatin1String(line.name));
-        line.series->setColor(line.colour);
+    QLineSeries *const axes[GSensorAxes::Count] = {mSeriesX, mSeriesY, mSeriesZ};
+    for (int axis = 0; axis < GSensorAxes::Count; ++axis) {
+        axes[axis]->setName(QLatin1String(GSensorAxes::Names[axis]) + QLatin1Char(' '));
+        axes[axis]->setColor(GSensorAxes::Colours[axis]);
     }
     QPen cursorPen;
     cursorPen.setWidth(3);

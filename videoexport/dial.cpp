@@ -22,3 +22,15 @@ void drawNeedleHalf(QPainter &painter, qreal baseX, const QPointF &outerTip, con
             QPolygonF({QPointF(0, 0), QPointF(baseX, 0), outerTip, QPointF(0, outerTip.y())}),
             Qt::OddEvenFill);
 }
+
+void drawCompassNeedle(QPainter &painter, qreal length, qreal halfWidth, qreal hubRadius)
+{
+    drawNeedleHalf(painter, -halfWidth, QPointF(0, -length), Qt::darkRed);
+    drawNeedleHalf(painter, halfWidth, QPointF(0, -length), QColor(78, 18, 18));
+    drawNeedleHalf(painter, -halfWidth, QPointF(0, length), QColor(240, 240, 240));
+    drawNeedleHalf(painter, halfWidth, QPointF(0, length), QColor(190, 190, 190));
+    const QColor hub(120, 120, 120);
+    painter.setPen(hub);
+    painter.setBrush(hub);
+    painter.drawEllipse(QPointF(0, 0), hubRadius, hubRadius);
+}

@@ -17,3 +17,7 @@ QRect dialSquare(const QSize &widgetSize);
 // the y axis: the quadrilateral (0, 0), (baseX, 0), outerTip, (0, outerTip.y()). Two halves in
 // different tones meeting on the axis give the needle its lit and shaded sides.
 void drawNeedleHalf(QPainter &painter, qreal baseX, const QPointF &outerTip, const QColor &colour);
+
+// A compass needle in the painter's frame, pivot at the origin, turned so that -y points along
+// the heading: the red end ahead, the pale end behind, a grey hub over the pivot.
+void drawCompassNeedle(QPainter &painter, qreal length, qreal halfWidth, qreal hubRadius);

@@ -16,15 +16,35 @@ QString seconds(double value)
     return QString::number(value, 'f', 6);
 }
 
-QString pieceSeconds(const FfmpegPiece &piece, int framesPerSecond)
+// Input seeking (-ss before -i) starts decoding at the piece and its times at 0. In AVI files,
+// whose frames carry no presentation times, it lands off the mark: an H.265 rear camera starts
+// with grey pictures and runs seconds early. Those are decoded from their start and cut by the
+// filters instead, which costs the decoding of what comes before the piece.
+bool seeksOnInput(const QString &file)
 {
-    return seconds(double(piece.frames) / framesPerSecond);
+    return !file.endsWith(QLatin1String(".avi"), Qt::CaseInsensitive);
+}
+
+// An input of the command line: its number, and whether it starts where the piece starts.
+struct Input
+{
+    QString number; // empty: none
+    bool seeked = true;
+};
+
+// What cuts the piece out of an input that was not seeked, for the video or the sound filters.
+QString cut(const Input &input, const FfmpegPiece &piece, const QString &filterPrefix)
+{
+    if (input.seeked)
+        return QString();
+    return QStringLiteral("%1trim=start=%2,%1setpts=PTS-STARTPTS,")
+            .arg(filterPrefix, seconds(piece.from));
 }
 
 // One camera of one piece, fitted into its rect and made exactly frames long at the output
 // rate, whatever the recording's own rate, size, start time or (short) length: the overlay is
 // drawn for output frame numbers, so every piece must take exactly the frames it was given.
-QString cameraChain(const QString &input, const QRect &rect, const FfmpegPiece &piece, int fps,
+QString cameraChain(const Input &input, const QRect &rect, const FfmpegPiece &piece, int fps,
                     const QString &label)
 {
     const QString size = QStringLiteral("%1:%2").arg(rect.width()).arg(rect.height());
@@ -32,7 +52,7 @@ QString cameraChain(const QString &input, const QRect &rect, const FfmpegPiece &
                                          "trim=end_frame=%2")
                                   .arg(fps)
                                   .arg(piece.frames);
-    if (input.isEmpty())
+    if (input.number.isEmpty())
         return QStringLiteral("color=c=black:s=%1x%2:r=%3,%4[%5]")
                 .arg(rect.width())
                 .arg(rect.height())
@@ -40,23 +60,25 @@ QString cameraChain(const QString &input, const QRect &rect, const FfmpegPiece &
                 .arg(exact, label);
     // A recording of another aspect than the first one (the rect's) keeps its own, with black
     // around it.
-    return QStringLiteral("[%1:v:0]scale=%2:force_original_aspect_ratio=decrease:"
-                          "force_divisible_by=2,pad=%2:-1:-1:color=black,setsar=1,fps=%3,%4[%5]")
-            .arg(input, size)
+    return QStringLiteral("[%1:v:0]%2scale=%3:force_original_aspect_ratio=decrease:"
+                          "force_divisible_by=2,pad=%3:-1:-1:color=black,setsar=1,fps=%4,%5[%6]")
+            .arg(input.number, cut(input, piece, QString()), size)
             .arg(fps)
             .arg(exact, label);
 }
 
-QString soundChain(const QString &input, const FfmpegPiece &piece, int fps, const QString &label)
+QString soundChain(const Input &input, const FfmpegPiece &piece, int fps, const QString &label)
 {
-    const QString length = pieceSeconds(piece, fps);
+    const QString length = seconds(double(piece.frames) / fps);
     if (piece.audioCodec.isEmpty())
         return QStringLiteral("anullsrc=r=48000:cl=stereo,atrim=duration=%1[%2]")
                 .arg(length, label);
-    return QStringLiteral("[%1:a:0]asetpts=PTS-STARTPTS,aresample=48000,"
+    const QString start = input.seeked ? QStringLiteral("asetpts=PTS-STARTPTS,")
+                                       : cut(input, piece, QStringLiteral("a"));
+    return QStringLiteral("[%1:a:0]%2aresample=48000,"
                           "aformat=sample_fmts=fltp:channel_layouts=stereo,apad,"
-                          "atrim=duration=%2[%3]")
-            .arg(input, length, label);
+                          "atrim=duration=%3[%4]")
+            .arg(input.number, start, length, label);
 }
 
 } // namespace
@@ -68,7 +90,9 @@ Sound sound(const QVector<FfmpegPiece> &pieces)
         any = any || !piece.audioCodec.isEmpty();
     if (!any)
         return Sound::None;
-    if (pieces.size() == 1 && CopiedCodecs.contains(pieces.constFirst().audioCodec))
+    // Copied sound is cut by input seeking alone.
+    const FfmpegPiece &first = pieces.constFirst();
+    if (pieces.size() == 1 && CopiedCodecs.contains(first.audioCodec) && seeksOnInput(first.front))
         return Sound::Copy;
     return Sound::Aac;
 }
@@ -85,7 +109,7 @@ QStringList arguments(const FfmpegPlan &plan)
     const QSize frame = geometry.frame;
     QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                         QStringLiteral("error"), QStringLiteral("-nostats")};
-    // Input 0: the overlay, one premultiplied ARGB32 image (BGRA bytes) per output frame.
+    // Input 0: the overlay, one ARGB32 image (BGRA bytes, straight alpha) per output frame.
     args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt")
          << QStringLiteral("bgra") << QStringLiteral("-s")
          << QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())
@@ -110,20 +134,25 @@ QStringList arguments(const FfmpegPlan &plan)
     int nextInput = 1;
     for (int i = 0; i < plan.pieces.size(); ++i) {
         const FfmpegPiece &piece = plan.pieces.at(i);
-        // Input seeking: each piece is decoded from its start only, and its times start at 0.
+        const double length = double(piece.frames) / fps;
         const auto addInput = [&](const QString &file) {
-            args << QStringLiteral("-ss") << seconds(piece.from) << QStringLiteral("-t")
-                 << pieceSeconds(piece, fps) << QStringLiteral("-i") << inputUrl(file);
-            return QString::number(nextInput++);
+            const Input input{QString::number(nextInput++), seeksOnInput(file)};
+            if (input.seeked)
+                args << QStringLiteral("-ss") << seconds(piece.from) << QStringLiteral("-t")
+                     << seconds(length);
+            else // read no further than the piece, with a second to spare for the cut
+                args << QStringLiteral("-t") << seconds(piece.from + length + 1);
+            args << QStringLiteral("-i") << inputUrl(file);
+            return input;
         };
         // The front is read for its sound also when only the rear is shown.
         const bool frontRead = !geometry.front.isEmpty() || !piece.audioCodec.isEmpty();
-        const QString front = frontRead ? addInput(piece.front) : QString();
+        const Input front = frontRead ? addInput(piece.front) : Input();
         for (int c = 0; c < shown.size(); ++c) {
             const View &view = shown.at(c);
-            QString input = front;
+            Input input = front;
             if (view.rear)
-                input = piece.rear.isEmpty() ? QString() : addInput(piece.rear);
+                input = piece.rear.isEmpty() ? Input() : addInput(piece.rear);
             const QString label = QStringLiteral("v%1p%2").arg(c).arg(i);
             graph << cameraChain(input, view.rect, piece, fps, label);
             concatInputs += QStringLiteral("[%1]").arg(label);
@@ -165,7 +194,11 @@ QStringList arguments(const FfmpegPlan &plan)
                          .arg(shown.at(c).rect.x())
                          .arg(shown.at(c).rect.y())
                          .arg(c + 1);
-    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=auto:alpha=premultiplied:"
+    // Blended in the pictures' own yuv420: "auto" picks RGB for a BGRA overlay, which takes every
+    // picture through RGB and back, slower and no longer bit for bit where the overlay is clear.
+    // Straight alpha: ffmpeg's premultiplied blend into yuv420 shifts the overlay's brightness
+    // down by the luma's black level, so dark panels came out up to 16 levels too dark.
+    graph << QStringLiteral("[l%1][0:v]overlay=x=0:y=0:format=yuv420:alpha=straight:"
                             "shortest=1[vout]")
                      .arg(shown.size());
     args << QStringLiteral("-filter_complex") << graph.join(QLatin1Char(';'));

@@ -42,6 +42,9 @@ bool FfmpegProcess::write(const char *data, qint64 size, qint64 queued)
 {
     if (!drain(queued))
         return false;
+    // Gone with room in the pipe: its exit tells why, where a failed write would not.
+    if (mProcess.state() == QProcess::NotRunning)
+        return endedEarly();
     if (mProcess.write(data, size) != size)
         return fail(QStringLiteral("%1: %2").arg(mName, mProcess.errorString()));
     return true;
@@ -100,18 +103,21 @@ bool FfmpegProcess::waitSlice(const std::function<bool()> &waitOnce)
 {
     if (stopWhenCancelled())
         return false;
-    if (mProcess.state() == QProcess::NotRunning) {
-        // It ended while it still had input to take: its own message says why.
-        keepErrorTail();
-        if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
-            failExited();
-        else if (mProcess.bytesToWrite() > 0)
-            fail(QStringLiteral("%1 ended before it had read everything").arg(mName));
-        return false;
-    }
+    // With nothing left to write, finish looks at the exit itself.
+    if (mProcess.state() == QProcess::NotRunning)
+        return mProcess.bytesToWrite() > 0 ? endedEarly() : false;
     waitOnce();
     keepErrorTail();
     return true;
+}
+
+bool FfmpegProcess::endedEarly()
+{
+    // Its own message says why, when it failed.
+    keepErrorTail();
+    if (mProcess.exitStatus() != QProcess::NormalExit || mProcess.exitCode() != 0)
+        return failExited();
+    return fail(QStringLiteral("%1 ended before the video was complete").arg(mName));
 }
 
 bool FfmpegProcess::stopWhenCancelled()

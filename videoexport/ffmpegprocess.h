@@ -40,6 +40,8 @@ public:
 private:
     // Waits until no more than queued bytes are still to be written.
     bool drain(qint64 queued);
+    // The program ended while it still had input to take.
+    bool endedEarly();
     bool stopWhenCancelled();
     bool fail(const QString &message);
     bool failExited();

@@ -6,11 +6,9 @@
 #include "ffmpegprocess.h"
 #include "telemetryoverlay.h"
 #include "videoexportlog.h"
+#include "videoexportplan.h"
 
-#include "export/extractedrecording.h"
 #include "export/trackexport.h"
-#include "maptiles/tilesource.h"
-#include "parser/secondsamples.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,16 +22,7 @@
 
 namespace {
 
-constexpr int UnknownRate = 30;
 constexpr int ProgressMs = 200;
-
-// The output rate: the first front recording's, in whole frames, every other input resampled
-// to it by ffmpeg.
-int outputRate(float frameRate)
-{
-    const int rate = qRound(frameRate);
-    return rate >= 1 && rate <= 120 ? rate : UnknownRate;
-}
 
 // Where the video goes. A link is followed, as the other exports do, so that the file it names
 // is replaced and the link stays. Refused with a reason: a path naming one of the recordings,
@@ -60,24 +49,6 @@ bool outputTarget(const VideoExportRequest &request, QString *target, QString *p
     }
     *target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     return true;
-}
-
-// The codec of the recording's first sound stream; empty when it has none. ffprobe knows no
-// -nostdin; finish closes its input at once, so it can never wait on a terminal.
-bool probeSound(const QString &ffprobe, const QString &file, const std::function<bool()> &cancelled,
-                QString *codec, QString *error)
-{
-    FfmpegProcess probe(QStringLiteral("ffprobe"), ffprobe, cancelled);
-    const bool done = probe.start({QStringLiteral("-hide_banner"), QStringLiteral("-v"),
-                                   QStringLiteral("error"), QStringLiteral("-select_streams"),
-                                   QStringLiteral("a:0"), QStringLiteral("-show_entries"),
-                                   QStringLiteral("stream=codec_name"), QStringLiteral("-of"),
-                                   QStringLiteral("csv=p=0"), QStringLiteral("-i"),
-                                   FfmpegCommand::inputUrl(file)})
-                      && probe.finish();
-    *error = probe.error();
-    *codec = QString::fromUtf8(probe.standardOutput()).trimmed();
-    return done;
 }
 
 } // namespace
@@ -107,67 +78,10 @@ bool VideoExporter::run()
     if (!outputTarget(mRequest, &output, &problem))
         return fail(problem);
 
-    const auto load = [&](const QString &file, ExtractedRecording *recording) {
-        if (recording->load(file, &problem, cancelled))
-            return true;
-        return fail(QStringLiteral("%1: %2").arg(file, problem));
-    };
-    const bool rearShown = mRequest.arrangement != VideoLayout::Front;
-    FfmpegPlan plan;
-    QVector<OverlayClip> overlayClips;
-    QSize frontSize;
-    QSize rearSize;
-    for (const VideoClip &clip : mRequest.clips) {
-        ExtractedRecording front;
-        if (!load(clip.front, &front))
-            return false;
-        if (&clip == &mRequest.clips.constFirst()) {
-            plan.framesPerSecond = outputRate(front.info.frameRate);
-            frontSize = QSize(front.info.width, front.info.height);
-        }
-        const int fps = plan.framesPerSecond;
-        const double length = front.info.duration;
-        const double from = qMax(0.0, clip.from);
-        const double to = clip.to < 0 ? length : (length > 0 ? qMin(clip.to, length) : clip.to);
-        const int frames = qRound((to - from) * fps);
-        if (frames <= 0)
-            continue;
-
-        FfmpegPiece piece{clip.front, QString(), from, frames, QString()};
-        if (rearShown && !clip.rear.isEmpty()) {
-            ExtractedRecording rear;
-            if (!load(clip.rear, &rear))
-                return false;
-            if (rearSize.isEmpty())
-                rearSize = QSize(rear.info.width, rear.info.height);
-            piece.rear = clip.rear;
-        }
-        if (!probeSound(mRequest.ffprobe, clip.front, cancelled, &piece.audioCodec, &problem))
-            return fail(problem);
-        plan.pieces.append(piece);
-        fitSamplesToDuration(front.samples, front.info.duration);
-        overlayClips.append({front.samples, from, from + double(frames) / fps});
-    }
-    if (plan.pieces.isEmpty())
-        return fail(QStringLiteral("The stretch to export holds no video."));
-
-    plan.geometry
-            = VideoLayout::geometry(mRequest.arrangement, mRequest.resolution, frontSize, rearSize);
-    const QSize frame = plan.geometry.frame;
-    std::unique_ptr<TileSource> tiles;
-    if (!mRequest.mapFile.isEmpty()) {
-        TileSourceError tileError = TileSourceError::None;
-        QString detail;
-        tiles = TileSource::open(mRequest.mapFile, &tileError, &detail);
-        // The mini-map then shows the track alone, which is still worth the export.
-        if (!tiles)
-            qCWarning(lcVideoExport).noquote()
-                    << mRequest.mapFile << "gives no map tiles:" << detail;
-    }
-    const QRect keepClear
-            = mRequest.arrangement == VideoLayout::PictureInPicture ? plan.geometry.rear : QRect();
-    TelemetryOverlay overlay(mRequest.overlay, frame, keepClear, tiles.get());
-    overlay.setClips(overlayClips);
+    VideoExportPlan plan;
+    if (!plan.read(mRequest, cancelled, &problem))
+        return fail(problem);
+    const std::unique_ptr<TelemetryOverlay> overlay = plan.overlay();
 
     // ffmpeg writes under a hidden name beside the output, renamed over it only when complete:
     // a failed or cancelled export leaves the old file as it was and nothing of its own.
@@ -182,24 +96,26 @@ bool VideoExporter::run()
                                         : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                                   | QFile::ReadOther);
     part.close();
-    plan.output = part.fileName();
+    plan.ffmpeg().output = part.fileName();
 
     FfmpegProcess ffmpeg(QStringLiteral("ffmpeg"), mRequest.ffmpeg, cancelled);
-    if (!ffmpeg.start(FfmpegCommand::arguments(plan)))
+    if (!ffmpeg.start(FfmpegCommand::arguments(plan.ffmpeg())))
         return fail(ffmpeg.error());
 
-    qint64 total = 0;
-    for (const FfmpegPiece &piece : qAsConst(plan.pieces))
-        total += piece.frames;
-    QImage image(frame, QImage::Format_ARGB32_Premultiplied);
+    const qint64 total = plan.frames();
+    const int fps = plan.ffmpeg().framesPerSecond;
+    QImage image(plan.ffmpeg().geometry.frame, QImage::Format_ARGB32_Premultiplied);
     const qint64 frameBytes = image.sizeInBytes();
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     emit progressed(0, total);
     for (qint64 n = 0; n < total; ++n) {
-        overlay.render(double(n) / plan.framesPerSecond, &image);
+        overlay->render(double(n) / fps, &image);
+        // ffmpeg takes the overlay with straight alpha (see FfmpegCommand); the overlay keeps
+        // painting premultiplied, which is what QPainter draws fastest into.
+        const QImage straight = image.convertToFormat(QImage::Format_ARGB32);
         // At most one frame waits while the next one is added: memory stays at two frames.
-        if (!ffmpeg.write(reinterpret_cast<const char *>(image.constBits()), frameBytes,
+        if (!ffmpeg.write(reinterpret_cast<const char *>(straight.constBits()), frameBytes,
                           frameBytes))
             return fail(ffmpeg.error());
         if (sinceProgress.hasExpired(ProgressMs)) {

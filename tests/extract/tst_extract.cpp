@@ -271,6 +271,8 @@ private slots:
     void filesOtherRunsReadKept_data();
     void filesOtherRunsReadKept();
     void csvRows();
+    void assCaptions_data();
+    void assCaptions();
     void gpxTrack();
     void kmlTrack();
     void timesInEveryFormat_data();
@@ -934,6 +936,88 @@ void TestExtract::csvRows()
                        "-0.98,0.05,1,0,2024-03-15T08:30:05Z\r");
     QVERIFY(rows.at(2).startsWith(file + ",1,20240315083006,caf\xc3\xa9,0,N,35,E,139,"));
     QVERIFY(rows.at(3).startsWith(file + ",2,20240315083007,,65,,0,,0,"));
+}
+
+void TestExtract::assCaptions_data()
+{
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QStringList>("speeds"); // of the detailed recording's seconds
+    QTest::newRow("km/h") << "kmh" << QStringList{"72 km/h", "0 km/h", "36 km/h"};
+    QTest::newRow("mph") << "mph" << QStringList{"45 mph", "0 mph", "22 mph"};
+}
+
+// The captions parsed back: the script's sections, one event a second of telemetry, each
+// recording's events after the one before on one timeline.
+void TestExtract::assCaptions()
+{
+    QFETCH(QString, unit);
+    QFETCH(QStringList, speeds);
+    // A recording whose video outlasts its two seconds of telemetry, then one with a second of
+    // telemetry past its video's end: the first shifts the next by its length, not by its
+    // samples; the second has no caption beyond its video.
+    Recording outlasting;
+    outlasting.source = ParserObject::Gps0Box;
+    outlasting.records = detailedRecords().mid(0, 2);
+    outlasting.seconds = 4;
+    const QString outlastingFile = path(QStringLiteral("outlasting.mp4"));
+    QVERIFY(outlasting.write(outlastingFile));
+    Recording overrunning = outlasting;
+    overrunning.seconds = 1;
+    const QString overrunningFile = path(QStringLiteral("overrunning.mp4"));
+    QVERIFY(overrunning.write(overrunningFile));
+
+    const Run run = runExtract({"--format", "ass", "--unit", unit, mDetailed, outlastingFile,
+                                mPlain, overrunningFile, mDetailed});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'));
+    const QStringList sections = lines.filter(QRegularExpression(QStringLiteral("^\\[.*\\]$")));
+    QCOMPARE(sections, (QStringList{"[Script Info]", "[V4+ Styles]", "[Events]"}));
+    QVERIFY(lines.contains(QStringLiteral("ScriptType: v4.00+")));
+    QVERIFY(lines.contains(QStringLiteral("PlayResX: 1280")));
+    QVERIFY(lines.contains(QStringLiteral("PlayResY: 720")));
+    // The style the events name, aligned bottom left (the 19th field).
+    const QStringList styles = lines.filter(QRegularExpression(QStringLiteral("^Style: ")));
+    QCOMPARE(styles.size(), 1);
+    QCOMPARE(styles.first().split(QLatin1Char(',')).value(18), QStringLiteral("1"));
+
+    // Start, end and text of each event.
+    QStringList events;
+    for (const QString &line : lines) {
+        if (!line.startsWith(QLatin1String("Dialogue: ")))
+            continue;
+        const QStringList fields = line.split(QLatin1Char(','));
+        QCOMPARE(fields.size(), 10);
+        QCOMPARE(fields.at(3), styles.first().section(QLatin1Char(','), 0, 0).mid(7));
+        events.append(fields.at(1) + QLatin1Char(' ') + fields.at(2) + QLatin1Char(' ')
+                      + fields.at(9));
+    }
+    const QString fix = QStringLiteral("No fix");
+    const QStringList detailed = {
+            "2024-03-15 08:30:05\\N" + speeds.at(0) + "\\NS33.500000 W70.250000",
+            "2024-03-15 08:30:06\\N" + speeds.at(1) + "\\N" + fix,
+            "2024-03-15 08:30:07\\N" + speeds.at(1) + "\\N" + fix,
+            "2024-03-15 08:30:08\\N" + speeds.at(2) + "\\NS33.501000 W70.251000",
+            speeds.at(1) + "\\NS33.502000 W70.252000", // a time that cannot be read
+    };
+    QStringList expected;
+    const auto time = [](int second) {
+        return QStringLiteral("0:%1:%2.00")
+                .arg(second / 60, 2, 10, QLatin1Char('0'))
+                .arg(second % 60, 2, 10, QLatin1Char('0'));
+    };
+    const auto add = [&](int second, const QString &text) {
+        expected.append(time(second) + QLatin1Char(' ') + time(second + 1) + QLatin1Char(' ')
+                        + text);
+    };
+    for (int s = 0; s < 5; ++s)
+        add(s, detailed.at(s));
+    add(5, detailed.at(0));
+    add(6, detailed.at(1));
+    // The plain recording's 100 s pass without captions.
+    add(109, detailed.at(0));
+    for (int s = 0; s < 5; ++s)
+        add(110 + s, detailed.at(s));
+    QCOMPARE(events, expected);
 }
 
 void TestExtract::gpxTrack()

@@ -1,7 +1,7 @@
 // Tests of the speed and direction gauges: angle rules, dial layout and where the needles point.
-#include "videoexport/dial.h"
 #include "instruments/directiontray.h"
 #include "instruments/speedtray.h"
+#include "videoexport/dial.h"
 
 #include <QtMath>
 #include <QtTest>

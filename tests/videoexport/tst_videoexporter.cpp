@@ -1,8 +1,10 @@
 // The video export's cutting of a stretch and its ffmpeg runs, end to end on the tiny demo drive.
 #include "democlips.h"
+#include "framecheck.h"
 
 #include <videoexport/ffmpegcommand.h>
 #include <videoexport/videoexporter.h>
+#include <videoexport/videoexportplan.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -28,6 +30,7 @@ struct Probed
 {
     QString video;
     QSize size;
+    int framesPerSecond = 0;
     double seconds = 0;
     QString audio;
 };
@@ -37,7 +40,8 @@ Probed probe(const QString &file)
     QProcess ffprobe;
     ffprobe.start(QStringLiteral("ffprobe"),
                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                   QStringLiteral("stream=codec_type,codec_name,width,height:format=duration"),
+                   QStringLiteral("stream=codec_type,codec_name,width,height,r_frame_rate:"
+                                  "format=duration"),
                    QStringLiteral("-of"), QStringLiteral("json"), file});
     Probed probed;
     if (!ffprobe.waitForFinished(30000))
@@ -52,6 +56,10 @@ Probed probe(const QString &file)
             probed.video = codec;
             probed.size = QSize(stream.value(QStringLiteral("width")).toInt(),
                                 stream.value(QStringLiteral("height")).toInt());
+            const QStringList rate
+                    = stream.value(QStringLiteral("r_frame_rate")).toString().split('/');
+            if (rate.size() == 2 && rate.at(1).toInt() > 0)
+                probed.framesPerSecond = qRound(rate.at(0).toDouble() / rate.at(1).toInt());
         }
     }
     probed.seconds = json.value(QStringLiteral("format"))
@@ -60,6 +68,84 @@ Probed probe(const QString &file)
                              .toString()
                              .toDouble();
     return probed;
+}
+
+// Frame n of a video, decoded from its start: no seeking that could land elsewhere.
+QImage decodedFrame(const QString &file, int n)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                  QStringLiteral("-vf"), QStringLiteral("select=eq(n\\,%1)").arg(n),
+                  QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
+                  QStringLiteral("image2pipe"), QStringLiteral("-c:v"), QStringLiteral("png"),
+                  QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(30000))
+        return QImage();
+    return QImage::fromData(ffmpeg.readAllStandardOutput(), "PNG")
+            .convertToFormat(QImage::Format_RGB32);
+}
+
+// Mean difference of the colour channels, 0 to 255.
+double difference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 255;
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb *p = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const QRgb *q = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            sum += qAbs(qRed(p[x]) - qRed(q[x])) + qAbs(qGreen(p[x]) - qGreen(q[x]))
+                   + qAbs(qBlue(p[x]) - qBlue(q[x]));
+    }
+    return double(sum) / (3.0 * a.width() * a.height());
+}
+
+// A moment of an export, and the moment of the recordings that it shows.
+struct Moment
+{
+    double seconds;
+    QString front;
+    QString rear;
+    double sourceSeconds;
+};
+
+// Empty when every camera's picture in the export is the recording's own at each moment, else
+// what is not. The pictures change every frame; a piece that starts off the mark is told by a
+// frame a second apart matching better.
+QString misplacedPictures(const QString &exported, const VideoLayout::Geometry &geometry,
+                          const QVector<Moment> &moments)
+{
+    // The export's rate is the first recording's as its parser reads it, not always the demo's.
+    const int exportedFps = probe(exported).framesPerSecond;
+    const int fps = DemoClips::FramesPerSecond;
+    QStringList misplaced;
+    for (const Moment &moment : moments) {
+        const int sourceFrame = int(moment.sourceSeconds * fps + 1e-6);
+        const QImage frame = decodedFrame(exported, qRound(moment.seconds * exportedFps));
+        const QVector<QPair<QRect, QString>> views
+                = {{geometry.front, moment.front}, {geometry.rear, moment.rear}};
+        for (const auto &view : views) {
+            if (view.first.isEmpty())
+                continue;
+            const QImage shown = frame.copy(view.first);
+            const auto source = [&](int n) {
+                return decodedFrame(view.second, n)
+                        .scaled(view.first.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            };
+            const int other = sourceFrame < fps ? sourceFrame + fps : sourceFrame - fps;
+            const double same = difference(shown, source(sourceFrame));
+            const double apart = difference(shown, source(other));
+            if (same >= 12 || same >= apart)
+                misplaced << QStringLiteral("%1 at %2 s: %3 off, a second apart %4")
+                                     .arg(QFileInfo(view.second).fileName())
+                                     .arg(moment.seconds)
+                                     .arg(same)
+                                     .arg(apart);
+        }
+    }
+    return misplaced.join(QStringLiteral("; "));
 }
 
 QByteArray digest(const QString &file)
@@ -94,7 +180,11 @@ private slots:
     void chosesTheSound_data();
     void chosesTheSound();
     void sideBySideAcrossTheBoundary();
-    void onePieceCopiesItsSound();
+    void aviPieceFromWithin();
+    void onePieceOfEachLayout_data();
+    void onePieceOfEachLayout();
+    void burnsInTheOverlayItDraws_data();
+    void burnsInTheOverlayItDraws();
     void cancelLeavesNothing();
     void failingFfmpegLeavesNothing_data();
     void failingFfmpegLeavesNothing();
@@ -181,27 +271,34 @@ void TestVideoExporter::cutsAStretch()
 
 void TestVideoExporter::chosesTheSound_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("codecs");
     QTest::addColumn<int>("sound");
-    const auto row = [](const char *name, const QStringList &codecs, FfmpegCommand::Sound sound) {
-        QTest::newRow(name) << codecs << int(sound);
+    const QString mp4 = QStringLiteral("F.MP4");
+    const auto row = [](const char *name, const QString &file, const QStringList &codecs,
+                        FfmpegCommand::Sound sound) {
+        QTest::newRow(name) << file << codecs << int(sound);
     };
-    row("one piece of AAC", {QStringLiteral("aac")}, FfmpegCommand::Sound::Copy);
-    row("one piece of Opus", {QStringLiteral("opus")}, FfmpegCommand::Sound::Copy);
-    row("one piece of PCM", {QStringLiteral("pcm_s16le")}, FfmpegCommand::Sound::Aac);
-    row("two pieces of AAC", {QStringLiteral("aac"), QStringLiteral("aac")},
+    row("one piece of AAC", mp4, {QStringLiteral("aac")}, FfmpegCommand::Sound::Copy);
+    row("one piece of Opus", mp4, {QStringLiteral("opus")}, FfmpegCommand::Sound::Copy);
+    row("one piece of PCM", mp4, {QStringLiteral("pcm_s16le")}, FfmpegCommand::Sound::Aac);
+    // Copied sound is cut by input seeking, which AVI files are not.
+    row("one piece of an AVI", QStringLiteral("F.avi"), {QStringLiteral("mp3")},
         FfmpegCommand::Sound::Aac);
-    row("one piece silent", {QStringLiteral("aac"), QString()}, FfmpegCommand::Sound::Aac);
-    row("no sound at all", {QString(), QString()}, FfmpegCommand::Sound::None);
+    row("two pieces of AAC", mp4, {QStringLiteral("aac"), QStringLiteral("aac")},
+        FfmpegCommand::Sound::Aac);
+    row("one piece silent", mp4, {QStringLiteral("aac"), QString()}, FfmpegCommand::Sound::Aac);
+    row("no sound at all", mp4, {QString(), QString()}, FfmpegCommand::Sound::None);
 }
 
 void TestVideoExporter::chosesTheSound()
 {
+    QFETCH(QString, file);
     QFETCH(QStringList, codecs);
     QFETCH(int, sound);
     QVector<FfmpegPiece> pieces;
     for (const QString &codec : codecs)
-        pieces.append({QStringLiteral("F.MP4"), QString(), 0, 10, codec});
+        pieces.append({file, QString(), 0, 10, codec});
     QCOMPARE(int(FfmpegCommand::sound(pieces)), sound);
 }
 
@@ -239,22 +336,129 @@ void TestVideoExporter::sideBySideAcrossTheBoundary()
     // The MP4's AAC and the AVI's PCM joined: encoded.
     QCOMPARE(probed.audio, QStringLiteral("aac"));
     QCOMPARE(leftInOutputs(), QStringList{QStringLiteral("clip.mp4")});
+
+    // The MP4 from 2 s, then the AVI from its start.
+    const QString misplaced = misplacedPictures(request.output, geometry,
+                                                {{0.5, mClips.frontMp4, mClips.rearMp4, 2.5},
+                                                 {1.5, mClips.frontAvi, mClips.rearAvi, 0.5},
+                                                 {2.2, mClips.frontAvi, mClips.rearAvi, 1.2}});
+    QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
 }
 
-void TestVideoExporter::onePieceCopiesItsSound()
+void TestVideoExporter::aviPieceFromWithin()
 {
+    // Input seeking lands off the mark in an AVI's H.265 rear camera.
     VideoExportRequest request;
-    request.clips = {{mClips.frontMp4, mClips.rearMp4, 0.5, 2.5}};
-    request.arrangement = VideoLayout::Front;
-    request.output = QDir(mOutputs).filePath(QStringLiteral("front.mp4"));
+    request.clips = {{mClips.frontAvi, mClips.rearAvi, 0.5, 2.0}};
+    request.arrangement = VideoLayout::SideBySide;
+    request.output = QDir(mOutputs).filePath(QStringLiteral("avi.mp4"));
     VideoExporter exporter(request);
     QVERIFY2(exporter.run(), qPrintable(exporter.error()));
-    const Probed source = probe(mClips.frontMp4);
+    const VideoLayout::Geometry geometry
+            = VideoLayout::geometry(VideoLayout::SideBySide, VideoLayout::SourceSize,
+                                    DemoClips::frontSize(), DemoClips::frontSize() / 2);
+    const QString misplaced = misplacedPictures(request.output, geometry,
+                                                {{0.0, mClips.frontAvi, mClips.rearAvi, 0.5},
+                                                 {0.6, mClips.frontAvi, mClips.rearAvi, 1.1},
+                                                 {1.3, mClips.frontAvi, mClips.rearAvi, 1.8}});
+    QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced));
+}
+
+void TestVideoExporter::onePieceOfEachLayout_data()
+{
+    QTest::addColumn<int>("arrangement");
+    QTest::addColumn<bool>("withRear");
+    QTest::newRow("front") << int(VideoLayout::Front) << true;
+    QTest::newRow("rear") << int(VideoLayout::Rear) << true;
+    QTest::newRow("picture in picture") << int(VideoLayout::PictureInPicture) << true;
+    QTest::newRow("side by side, no rear camera") << int(VideoLayout::SideBySide) << false;
+    QTest::newRow("rear, no rear camera") << int(VideoLayout::Rear) << false;
+}
+
+void TestVideoExporter::onePieceOfEachLayout()
+{
+    QFETCH(int, arrangement);
+    QFETCH(bool, withRear);
+    VideoExportRequest request;
+    request.clips = {{mClips.frontMp4, withRear ? mClips.rearMp4 : QString(), 0.5, 2.5}};
+    request.arrangement = VideoLayout::Arrangement(arrangement);
+    request.output = QDir(mOutputs).filePath(QStringLiteral("piece.mp4"));
+    VideoExporter exporter(request);
+    QVERIFY2(exporter.run(), qPrintable(exporter.error()));
     const Probed probed = probe(request.output);
-    QCOMPARE(probed.audio, source.audio);
-    QCOMPARE(probed.size, DemoClips::frontSize());
+    const QSize rearSize = withRear ? DemoClips::frontSize() / 2 : QSize();
+    QCOMPARE(probed.size, VideoLayout::geometry(request.arrangement, VideoLayout::SourceSize,
+                                                DemoClips::frontSize(), rearSize)
+                                  .frame);
     QVERIFY2(qAbs(probed.seconds - 2.0) <= 2.0 / DemoClips::FramesPerSecond,
              qPrintable(QString::number(probed.seconds)));
+    // The front camera's sound in every layout, copied: one piece of AAC.
+    QCOMPARE(probed.audio, probe(mClips.frontMp4).audio);
+}
+
+void TestVideoExporter::burnsInTheOverlayItDraws_data()
+{
+    QTest::addColumn<int>("arrangement");
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<int>("pieces");
+    QTest::newRow("side by side in one clip") << int(VideoLayout::SideBySide) << 0.5 << 2.5 << 1;
+    QTest::newRow("picture in picture across the boundary")
+            << int(VideoLayout::PictureInPicture) << 2.0 << 4.5 << 2;
+}
+
+// The frames, also on both sides of a boundary, carry the overlay a plan of the same request draws
+// for their moment: the export's pieces, rate and samples are the plan's, frame n is drawn for
+// n / fps, and the panels keep their colours through the encoder.
+void TestVideoExporter::burnsInTheOverlayItDraws()
+{
+    QFETCH(int, arrangement);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(int, pieces);
+    VideoExportRequest request;
+    request.clips = VideoStretch::cut({{mClips.frontMp4, mClips.rearMp4, DemoClips::Seconds},
+                                       {mClips.frontAvi, mClips.rearAvi, DemoClips::Seconds}},
+                                      from, to);
+    request.arrangement = VideoLayout::Arrangement(arrangement);
+    // Panels at 720p, as drivers export them: at the demo's 320x180 they are too small to read.
+    request.resolution = VideoLayout::Hd720;
+    request.output = QDir(mOutputs).filePath(QStringLiteral("overlay.mp4"));
+
+    VideoExportPlan plan;
+    QString problem;
+    QVERIFY2(plan.read(
+                     request, [] { return false; }, &problem),
+             qPrintable(problem));
+    const int fps = plan.ffmpeg().framesPerSecond;
+    QCOMPARE(fps, DemoClips::FramesPerSecond);
+    QCOMPARE(plan.frames(), qRound64((to - from) * fps));
+    QCOMPARE(plan.overlayClips().size(), pieces);
+    QCOMPARE(plan.overlayClips().constFirst().from, from);
+    VideoExporter exporter(request);
+    QVERIFY2(exporter.run(), qPrintable(exporter.error()));
+
+    const QSize frame = plan.ffmpeg().geometry.frame;
+    const qint64 boundary = plan.ffmpeg().pieces.constFirst().frames;
+    for (const qint64 n : {qint64(0), boundary - 1, qMin(boundary, plan.frames() - 1)}) {
+        QString error;
+        const QImage decoded = FrameCheck::decodeFrame(request.output, n, fps, frame, &error);
+        QVERIFY2(!decoded.isNull(), qPrintable(error));
+        const std::unique_ptr<TelemetryOverlay> overlay = plan.overlay();
+        QImage drawn(frame, QImage::Format_ARGB32_Premultiplied);
+        overlay->render(double(n) / fps, &drawn);
+        QVERIFY(!overlay->panelRects().isEmpty());
+        for (const QRect &rect : overlay->panelRects()) {
+            const double psnr = FrameCheck::psnr(decoded, drawn, rect);
+            // Not the benchmark's 30 dB: at this clip's few frames x264 leaves the G meter's thin
+            // coloured lines below it. A panel off by the luma's black level reads about 21 dB.
+            QVERIFY2(psnr > 25, qPrintable(QStringLiteral("frame %1, panel at %2,%3: %4 dB")
+                                                   .arg(n)
+                                                   .arg(rect.x())
+                                                   .arg(rect.y())
+                                                   .arg(psnr)));
+        }
+    }
 }
 
 void TestVideoExporter::cancelLeavesNothing()
@@ -273,13 +477,15 @@ void TestVideoExporter::cancelLeavesNothing()
     request.output = QDir(mOutputs).filePath(QStringLiteral("cancelled.mp4"));
     request.ffmpeg = wrapper;
     VideoExporter exporter(request);
-    // The first progress waits for the cancel, made from another thread, to land.
+    // The first progress waits for the stand-in to have told its id, and for the cancel, made
+    // from another thread, to land.
     QSemaphore started;
     QSemaphore landed;
     connect(
             &exporter, &VideoExporter::progressed, this,
             [&](qint64, qint64) {
                 if (!exporter.wasCancelled()) {
+                    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidFile).size() > 0, 10000);
                     started.release();
                     landed.acquire();
                 }
@@ -314,6 +520,9 @@ void TestVideoExporter::failingFfmpegLeavesNothing_data()
     QTest::newRow("reads a little, then dies")
             << QByteArray("#!/bin/sh\nhead -c 1000 > /dev/null\necho 'Killed' >&2\nexit 137\n")
             << QStringList{QStringLiteral("ffmpeg exited with code 137: Killed")};
+    QTest::newRow("closes its input, then fails")
+            << QByteArray("#!/bin/sh\nexec 0<&-\nsleep 1\necho 'Invalid data' >&2\nexit 2\n")
+            << QStringList{QStringLiteral("ffmpeg exited with code 2: Invalid data")};
     QTest::newRow("missing") << QByteArray()
                              << QStringList{QStringLiteral("ffmpeg could not be started"),
                                             QStringLiteral("apt-get install ffmpeg")};

@@ -1,0 +1,67 @@
+// The overlay's timeline: the pieces' samples end to end, which sample each moment shows, and the
+// G forces and position between seconds.
+#pragma once
+
+#include "telemetryoverlay.h"
+
+#include <QPointF>
+#include <QPolygonF>
+#include <QRectF>
+#include <QVector>
+
+#include <array>
+
+class OverlayTrack
+{
+public:
+    // Where a moment of the overlay falls: a piece and the second of its recording. piece is -1
+    // when there are no pieces, second is -1 when the recording has no sample for it.
+    struct Moment
+    {
+        int piece = -1;
+        int second = -1;
+        double at = 0; // seconds into the recording
+    };
+
+    void setClips(const QVector<OverlayClip> &clips);
+    const QVector<OverlayClip> &clips() const { return mClips; }
+    double duration() const { return mDuration; }
+
+    // Moments before the start or past the end read as the first or the last.
+    Moment moment(double seconds) const;
+    const GpsData *sample(const Moment &moment) const;
+
+    // The three axes, each between its second and the next; false without a sample.
+    bool gForce(double seconds, std::array<double, 3> *g) const;
+    // Each axis's line over [from, to] of the overlay's time as (seconds, G) points, with a corner
+    // at every second; a line breaks where an axis has no value and between pieces.
+    std::array<QVector<QPolygonF>, 3> gLines(double from, double to) const;
+
+    // The position shown at that moment, in Web Mercator world units (0..1 across): between two
+    // fixes it moves from one to the next; otherwise it stays at the last fix. False before any.
+    bool position(double seconds, QPointF *world) const;
+    // The pieces' fixed positions, one line per piece, and the box around them (null when no
+    // fix at all).
+    const QVector<QPolygonF> &lines() const { return mLines; }
+    QRectF bounds() const { return mBounds; }
+
+    static bool hasFix(const GpsData &sample);
+    static QPointF world(const GpsData &sample);
+
+private:
+    struct Piece
+    {
+        double start = 0; // on the overlay's time
+        double end = 0; // the recording's second the piece ends at
+        QVector<QPointF> fixes; // per sample; NaN where there is no fix
+        // Per sample: the position of the last fix at or before it, NaN before any
+        QVector<QPointF> lastFix;
+    };
+    bool gAt(int piece, double at, int axis, double *value) const;
+
+    QVector<OverlayClip> mClips;
+    QVector<Piece> mPieces;
+    double mDuration = 0;
+    QVector<QPolygonF> mLines;
+    QRectF mBounds;
+};
