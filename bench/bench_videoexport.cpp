@@ -262,7 +262,7 @@ int main(int argc, char *argv[])
     QImage image(frame, QImage::Format_ARGB32_Premultiplied);
     timer.restart();
     for (qint64 n = 0; n < total; ++n)
-        timed->render(double(n) / fps, &image);
+        timed->renderFrame(n, &image);
     out << QStringLiteral("overlay render alone     %1 ms a frame\n")
                     .arg(timer.nsecsElapsed() / 1e6 / total, 0, 'f', 3);
     // What the exporter adds to each frame before piping it: the change to straight alpha.
@@ -297,7 +297,7 @@ int main(int argc, char *argv[])
         }
         const std::unique_ptr<TelemetryOverlay> overlay = plan.overlay();
         QImage drawn(frame, QImage::Format_ARGB32_Premultiplied);
-        overlay->render(t, &drawn);
+        overlay->renderFrame(n, &drawn);
         out << QStringLiteral("%1 %2").arg(n, 5).arg(t, 8, 'f', 3);
         double least = std::numeric_limits<double>::infinity();
         for (const QRect &rect : overlay->panelRects()) {

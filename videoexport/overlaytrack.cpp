@@ -40,13 +40,15 @@ QPointF OverlayTrack::world(const GpsData &sample)
                    (1.0 - std::log(std::tan(latitude) + 1.0 / std::cos(latitude)) / M_PI) / 2.0);
 }
 
-void OverlayTrack::setClips(const QVector<OverlayClip> &clips)
+void OverlayTrack::setClips(const QVector<OverlayClip> &clips, int framesPerSecond)
 {
     mClips = clips;
     mPieces.clear();
     mLines.clear();
     mBounds = QRectF();
     mDuration = 0;
+    mRate = std::max(0, framesPerSecond);
+    qint64 frames = 0; // the pieces' frames so far, with a rate
     QPointF carried = NoPosition; // the last fix of the pieces before
     QPointF low, high; // corners of the box around the fixes
     bool anyFix = false;
@@ -56,7 +58,21 @@ void OverlayTrack::setClips(const QVector<OverlayClip> &clips)
         // A piece without an end runs to its last sample.
         piece.end
                 = clip.to >= clip.from ? clip.to : std::max(clip.from, double(clip.samples.size()));
-        mDuration += piece.end - clip.from;
+        if (mRate > 0) {
+            // Summed seconds drift from the frames' n / rate: a piece's first frame could then
+            // read the piece before. Whole frames give every piece its exact first frame.
+            const qint64 length
+                    = clip.frames > 0
+                              ? clip.frames
+                              : std::max<qint64>(0, qRound64((piece.end - clip.from) * mRate));
+            piece.startFrame = frames;
+            piece.start = double(frames) / mRate;
+            piece.end = clip.from + double(length) / mRate;
+            frames += length;
+            mDuration = double(frames) / mRate;
+        } else {
+            mDuration += piece.end - clip.from;
+        }
 
         const int count = clip.samples.size();
         piece.fixes.resize(count);
@@ -104,10 +120,27 @@ OverlayTrack::Moment OverlayTrack::moment(double seconds) const
     int index = 0;
     while (index + 1 < mPieces.size() && seconds >= mPieces.at(index + 1).start)
         ++index;
+    return momentIn(index, mClips.at(index).from + seconds - mPieces.at(index).start);
+}
+
+OverlayTrack::Moment OverlayTrack::frameMoment(qint64 frame) const
+{
+    if (mRate <= 0 || mPieces.isEmpty())
+        return moment(0.0);
+    int index = 0;
+    while (index + 1 < mPieces.size() && frame >= mPieces.at(index + 1).startFrame)
+        ++index;
+    return momentIn(index,
+                    mClips.at(index).from + double(frame - mPieces.at(index).startFrame) / mRate);
+}
+
+OverlayTrack::Moment OverlayTrack::momentIn(int index, double at) const
+{
+    Moment moment;
     const Piece &piece = mPieces.at(index);
     const OverlayClip &clip = mClips.at(index);
     moment.piece = index;
-    moment.at = std::clamp(clip.from + seconds - piece.start, clip.from, piece.end);
+    moment.at = std::clamp(at, clip.from, piece.end);
     const int second = int(std::floor(moment.at));
     // The very end of a piece, on a whole second, still shows the second before it.
     const bool atEnd = moment.at >= piece.end && second == moment.at && second > clip.from;
@@ -138,9 +171,8 @@ bool OverlayTrack::gAt(int piece, double at, int axis, double *value) const
     return true;
 }
 
-bool OverlayTrack::gForce(double seconds, std::array<double, 3> *g) const
+bool OverlayTrack::gForce(const Moment &now, std::array<double, 3> *g) const
 {
-    const Moment now = moment(seconds);
     if (now.piece < 0)
         return false;
     for (int axis = 0; axis < 3; ++axis) {
@@ -182,9 +214,8 @@ std::array<QVector<QPolygonF>, 3> OverlayTrack::gLines(double from, double to) c
     return lines;
 }
 
-bool OverlayTrack::position(double seconds, QPointF *world) const
+bool OverlayTrack::position(const Moment &now, QPointF *world) const
 {
-    const Moment now = moment(seconds);
     if (now.piece < 0)
         return false;
     const Piece &piece = mPieces.at(now.piece);

@@ -129,7 +129,9 @@ struct TelemetryOverlay::Private
     void paintSecond(const OverlayTrack::Moment &moment);
     void paintGBackground(Panel &panel) const;
     QRectF gPlot(const QRect &rect) const;
-    void drawG(QPainter &painter, const QRect &rect, double seconds) const;
+    void drawG(QPainter &painter, const QRect &rect, const OverlayTrack::Moment &moment,
+               double seconds) const;
+    void render(const OverlayTrack::Moment &moment, double seconds, QImage *image);
 };
 
 void TelemetryOverlay::Private::layOut()
@@ -332,7 +334,8 @@ void TelemetryOverlay::Private::paintSecond(const OverlayTrack::Moment &moment)
     cachedSecond = moment.second;
 }
 
-void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect, double seconds) const
+void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect,
+                                      const OverlayTrack::Moment &moment, double seconds) const
 {
     const QRectF plot = gPlot(rect).translated(rect.topLeft());
     const auto toPlot = [&](const QPointF &point) {
@@ -342,7 +345,7 @@ void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect, doub
     };
     const auto lines = track.gLines(seconds - GHistory, seconds);
     std::array<double, 3> now;
-    const bool hasNow = track.gForce(seconds, &now);
+    const bool hasNow = track.gForce(moment, &now);
     painter.save();
     painter.setClipRect(plot);
     for (int axis = 0; axis < GSensorAxes::Count; ++axis) {
@@ -414,9 +417,9 @@ void TelemetryOverlay::setClock(const CameraClock &clock)
     d->readUtc();
 }
 
-void TelemetryOverlay::setClips(const QVector<OverlayClip> &clips)
+void TelemetryOverlay::setClips(const QVector<OverlayClip> &clips, int framesPerSecond)
 {
-    d->track.setClips(clips);
+    d->track.setClips(clips, framesPerSecond);
     d->readUtc();
     d->mapBuilt = false;
 }
@@ -428,44 +431,55 @@ double TelemetryOverlay::duration() const
 
 void TelemetryOverlay::render(double seconds, QImage *image)
 {
-    if (image->size() != d->frame || image->format() != QImage::Format_ARGB32_Premultiplied) {
-        *image = QImage(d->frame, QImage::Format_ARGB32_Premultiplied);
-        d->imageKey = 0;
+    d->render(d->track.moment(seconds), seconds, image);
+}
+
+void TelemetryOverlay::renderFrame(qint64 frame, QImage *image)
+{
+    const int rate = d->track.framesPerSecond();
+    d->render(d->track.frameMoment(frame), rate > 0 ? double(frame) / rate : 0.0, image);
+}
+
+void TelemetryOverlay::Private::render(const OverlayTrack::Moment &moment, double seconds,
+                                       QImage *image)
+{
+    if (image->size() != frame || image->format() != QImage::Format_ARGB32_Premultiplied) {
+        *image = QImage(frame, QImage::Format_ARGB32_Premultiplied);
+        imageKey = 0;
     }
     // Outside the panels the image stays as this left it, unless someone else painted on it.
-    if (image->cacheKey() != d->imageKey)
+    if (image->cacheKey() != imageKey)
         image->fill(Qt::transparent);
 
-    const OverlayTrack::Moment moment = d->track.moment(seconds);
-    if (moment.piece != d->cachedPiece || moment.second != d->cachedSecond)
-        d->paintSecond(moment);
-    if (d->map && !d->mapBuilt) {
-        d->map->build(d->track.lines(), d->track.bounds(), d->tiles);
-        d->mapBuilt = true;
+    if (moment.piece != cachedPiece || moment.second != cachedSecond)
+        paintSecond(moment);
+    if (map && !mapBuilt) {
+        map->build(track.lines(), track.bounds(), tiles);
+        mapBuilt = true;
     }
 
     QPainter painter(image);
-    for (const Private::Panel &panel : d->panels) {
+    for (const Panel &panel : panels) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(panel.rect.topLeft(),
-                          panel.part == Map ? d->map->background() : panel.cache);
+                          panel.part == Map ? map->background() : panel.cache);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setRenderHint(QPainter::Antialiasing);
         if (panel.part == GMeter) {
-            d->drawG(painter, panel.rect, seconds);
+            drawG(painter, panel.rect, moment, seconds);
         } else if (panel.part == Map) {
             QPointF world;
-            if (d->track.position(seconds, &world)) {
+            if (track.position(moment, &world)) {
                 painter.save();
                 painter.setClipRect(panel.rect);
                 painter.translate(panel.rect.topLeft());
-                d->map->drawMarker(painter, world);
+                map->drawMarker(painter, world);
                 painter.restore();
             }
         }
     }
     painter.end();
-    d->imageKey = image->cacheKey();
+    imageKey = image->cacheKey();
 }
 
 QVector<QRect> TelemetryOverlay::panelRects() const

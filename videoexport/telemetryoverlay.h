@@ -15,12 +15,13 @@
 class TileSource;
 
 // The samples of one piece of the video: entry s is second s of the recording, and the piece
-// runs from `from` to `to` seconds of it.
+// runs from `from` to `to` seconds of it; when frames is set, for that many frames instead.
 struct OverlayClip
 {
     QVector<GpsData> samples;
     double from = 0;
     double to = 0;
+    qint64 frames = 0;
 };
 
 class TelemetryOverlay
@@ -35,13 +36,17 @@ public:
 
     // How the UTC line reads the camera's clock; this computer's zone until set.
     void setClock(const CameraClock &clock);
-    // The pieces in playing order; the overlay's time runs over them end to end.
-    void setClips(const QVector<OverlayClip> &clips);
+    // The pieces in playing order; the overlay's time runs over them end to end. With the
+    // video's frame rate, each piece lasts whole frames, as the encoder cuts it.
+    void setClips(const QVector<OverlayClip> &clips, int framesPerSecond = 0);
     double duration() const;
 
     // Paints the overlay for `seconds` from the start into image, which must be of the frame's
     // size and QImage::Format_ARGB32_Premultiplied: the panels opaque, the rest transparent.
     void render(double seconds, QImage *image);
+    // The same for frame n of the video, which shows the piece that the frame's picture comes
+    // from even at a boundary; needs the clips set with a frame rate.
+    void renderFrame(qint64 frame, QImage *image);
     // Where the shown parts' panels lie in the frame.
     QVector<QRect> panelRects() const;
     // The speed text drawn for that moment (empty when speed is off or there is no sample), so

@@ -103,14 +103,13 @@ bool VideoExporter::run()
         return fail(ffmpeg.error());
 
     const qint64 total = plan.frames();
-    const int fps = plan.ffmpeg().framesPerSecond;
     QImage image(plan.ffmpeg().geometry.frame, QImage::Format_ARGB32_Premultiplied);
     const qint64 frameBytes = image.sizeInBytes();
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     emit progressed(0, total);
     for (qint64 n = 0; n < total; ++n) {
-        overlay->render(double(n) / fps, &image);
+        overlay->renderFrame(n, &image);
         // ffmpeg takes the overlay with straight alpha (see FfmpegCommand); the overlay keeps
         // painting premultiplied, which is what QPainter draws fastest into.
         const QImage straight = image.convertToFormat(QImage::Format_ARGB32);

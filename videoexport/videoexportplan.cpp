@@ -96,7 +96,7 @@ bool VideoExportPlan::read(const VideoExportRequest &request,
             return fail(probeProblem);
         mFfmpeg.pieces.append(piece);
         fitSamplesToDuration(front.samples, front.info.duration);
-        mOverlayClips.append({front.samples, from, from + double(frames) / fps});
+        mOverlayClips.append({front.samples, from, from + double(frames) / fps, frames});
     }
     if (mFfmpeg.pieces.isEmpty())
         return fail(QStringLiteral("The stretch to export holds no video."));
@@ -130,6 +130,6 @@ std::unique_ptr<TelemetryOverlay> VideoExportPlan::overlay() const
     auto overlay = std::make_unique<TelemetryOverlay>(mOptions, mFfmpeg.geometry.frame, mKeepClear,
                                                       mTiles.get());
     overlay->setClock(mClock);
-    overlay->setClips(mOverlayClips);
+    overlay->setClips(mOverlayClips, mFfmpeg.framesPerSecond);
     return overlay;
 }

@@ -31,7 +31,7 @@ public:
     FfmpegPlan &ffmpeg() { return mFfmpeg; }
     const FfmpegPlan &ffmpeg() const { return mFfmpeg; }
     qint64 frames() const;
-    // The overlay of the export's frames, frame n drawn at n / framesPerSecond seconds. It uses
+    // The overlay of the export's frames, frame n drawn by renderFrame(n). It uses
     // the plan's map tiles: the plan outlives it, and both stay in the thread that renders.
     std::unique_ptr<TelemetryOverlay> overlay() const;
     // The samples behind the overlay, piece by piece.

@@ -105,6 +105,7 @@ private slots:
     void panels();
     void secondWithoutFix();
     void betweenSeconds();
+    void pieceBoundaries();
     void speedText_data();
     void speedText();
     void utcLine_data();
@@ -240,6 +241,46 @@ void TestTelemetryOverlay::betweenSeconds()
     const QPointF at25 = markerCentre(rendered(overlay, 2.5), rect);
     QVERIFY((at3 - at2).manhattanLength() > 4);
     QVERIFY2((at25 - (at2 + at3) / 2).manhattanLength() < 1.0, "marker not halfway");
+}
+
+// Five minute-long pieces at 25 frames a second, the first from half a second in, each piece at
+// its own speed: every frame reads the piece whose picture the encoder cut for it, which summed
+// seconds missed by a hair at the third piece's first frame.
+void TestTelemetryOverlay::pieceBoundaries()
+{
+    const int fps = 25;
+    QVector<OverlayClip> clips;
+    QVector<qint64> firstFrames;
+    qint64 frames = 0;
+    for (int piece = 0; piece < 5; ++piece) {
+        OverlayClip clip;
+        for (int s = 0; s < 60; ++s)
+            clip.samples << sample(s, true, 10 * (piece + 1));
+        clip.from = piece == 0 ? 0.5 : 0;
+        clip.frames = qRound64((60 - clip.from) * fps);
+        clip.to = clip.from + double(clip.frames) / fps;
+        firstFrames << frames;
+        frames += clip.frames;
+        clips << clip;
+    }
+    OverlayTrack track;
+    track.setClips(clips, fps);
+    QCOMPARE(track.duration(), double(frames) / fps);
+    int piece = 0;
+    for (qint64 n = 0; n < frames; ++n) {
+        if (piece + 1 < firstFrames.size() && n == firstFrames.at(piece + 1))
+            ++piece;
+        for (const OverlayTrack::Moment &moment :
+             {track.frameMoment(n), track.moment(double(n) / fps)}) {
+            const GpsData *shown = track.sample(moment);
+            if (moment.piece != piece || !shown || shown->speed != 10 * (piece + 1))
+                QFAIL(qPrintable(
+                        QStringLiteral("frame %1 reads piece %2").arg(n).arg(moment.piece)));
+        }
+    }
+    QCOMPARE(track.frameMoment(firstFrames.at(1)).at, 0.0);
+    QCOMPARE(track.frameMoment(firstFrames.at(1) - 1).at,
+             0.5 + double(firstFrames.at(1) - 1) / fps);
 }
 
 void TestTelemetryOverlay::speedText_data()

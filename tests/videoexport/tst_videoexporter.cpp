@@ -446,7 +446,7 @@ void TestVideoExporter::burnsInTheOverlayItDraws()
         QVERIFY2(!decoded.isNull(), qPrintable(error));
         const std::unique_ptr<TelemetryOverlay> overlay = plan.overlay();
         QImage drawn(frame, QImage::Format_ARGB32_Premultiplied);
-        overlay->render(double(n) / fps, &drawn);
+        overlay->renderFrame(n, &drawn);
         QVERIFY(!overlay->panelRects().isEmpty());
         for (const QRect &rect : overlay->panelRects()) {
             const double psnr = FrameCheck::psnr(decoded, drawn, rect);
