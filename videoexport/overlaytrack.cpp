@@ -54,6 +54,7 @@ void OverlayTrack::setClips(const QVector<OverlayClip> &clips, int framesPerSeco
     bool anyFix = false;
     for (const OverlayClip &clip : clips) {
         Piece piece;
+        piece.carried = carried;
         piece.start = mDuration;
         // A piece without an end runs to its last sample.
         piece.end
@@ -220,8 +221,9 @@ bool OverlayTrack::position(const Moment &now, QPointF *world) const
         return false;
     const Piece &piece = mPieces.at(now.piece);
     if (now.second < 0) {
-        // Video past the recording's samples: the car stays where they left it.
-        *world = piece.lastFix.isEmpty() ? NoPosition : piece.lastFix.last();
+        // Video past the recording's samples, or a recording without any: the car stays where
+        // they left it.
+        *world = piece.lastFix.isEmpty() ? piece.carried : piece.lastFix.last();
         return isPosition(*world);
     }
     const QPointF here = piece.fixes.at(now.second);

@@ -65,6 +65,7 @@ private:
         double start = 0; // on the overlay's time
         double end = 0; // the recording's second the piece ends at
         qint64 startFrame = 0; // with a rate: the piece's first frame of the overlay
+        QPointF carried; // the last fix of the pieces before, NaN before any
         QVector<QPointF> fixes; // per sample; NaN where there is no fix
         // Per sample: the position of the last fix at or before it, NaN before any
         QVector<QPointF> lastFix;

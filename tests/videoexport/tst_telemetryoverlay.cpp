@@ -208,6 +208,16 @@ void TestTelemetryOverlay::secondWithoutFix()
     map.setClips({late});
     QVERIFY(markerCentre(rendered(map, 1.5), mapRect).isNull());
     QVERIFY(!markerCentre(rendered(map, 3.0), mapRect).isNull());
+
+    // A piece recorded without telemetry keeps the marker where the piece before left it.
+    OverlayClip silent;
+    silent.to = 3;
+    OverlayTrack track;
+    track.setClips({drive(), silent});
+    QPointF last, during;
+    QVERIFY(track.position(9.0, &last));
+    QVERIFY(track.position(11.5, &during));
+    QCOMPARE(during, last);
 }
 
 void TestTelemetryOverlay::betweenSeconds()
