@@ -7,8 +7,6 @@
 namespace {
 
 constexpr int SliceMs = 100;
-// A program that takes none of a frame, or writes nothing, for this long is taken to hang.
-constexpr qint64 StallMs = 60000;
 constexpr int TerminateMs = 2000;
 constexpr int KillMs = 5000;
 // Enough of the error output for the reason, which ffmpeg gives last.
@@ -64,7 +62,7 @@ bool FfmpegProcess::drain(qint64 queued)
         if (mProcess.bytesToWrite() < waiting) {
             waiting = mProcess.bytesToWrite();
             still.restart();
-        } else if (still.hasExpired(StallMs)) {
+        } else if (still.hasExpired(mStallMs)) {
             return fail(QStringLiteral("%1 stopped reading").arg(mName));
         }
     }
@@ -87,7 +85,7 @@ bool FfmpegProcess::finish(const std::function<qint64()> &work)
         if (now != done) {
             done = now;
             still.restart();
-        } else if (still.hasExpired(StallMs)) {
+        } else if (still.hasExpired(mStallMs + done / (1 << 20) * mStallMsPerMegabyte)) {
             return fail(QStringLiteral("%1 did not finish").arg(mName));
         }
     }

@@ -24,10 +24,18 @@ public:
     // `queued` bytes are still waiting to be written, so memory stays bounded however slowly the
     // program reads.
     bool write(const char *data, qint64 size, qint64 queued);
-    // Closes standard input and waits for the program to exit 0. work tells how far the program
-    // has got (the size of what it writes, say): the wait fails once it stands still for the
-    // stall bound; without it the whole wait has that bound.
+    // Closes standard input and waits for the program to exit 0. work tells how many bytes the
+    // program has written: the wait fails once that stands still for the stall bound plus a
+    // share for each megabyte written, since ffmpeg's last pass over a large file (moving its
+    // index to the front) rewrites it in place without growing it; without work the whole wait
+    // has the stall bound.
     bool finish(const std::function<qint64()> &work = {});
+    // The stall bound, and what finish adds to it for each megabyte written; tests lower them.
+    void setStallBounds(qint64 stallMs, qint64 stallMsPerMegabyte)
+    {
+        mStallMs = stallMs;
+        mStallMsPerMegabyte = stallMsPerMegabyte;
+    }
     // Terminates the program, kills it when it does not end within 2 s, and waits for it.
     void stop();
 
@@ -56,4 +64,8 @@ private:
     QByteArray mErrorTail;
     QString mError;
     bool mCancelled = false;
+    // Writing: a minute without ffmpeg taking input. Finishing: a second more for every 2 MB
+    // written, so a 4 GB file's rewrite may take half an hour on slow storage.
+    qint64 mStallMs = 60000;
+    qint64 mStallMsPerMegabyte = 500;
 };

@@ -3,6 +3,7 @@
 #include "framecheck.h"
 
 #include <videoexport/ffmpegcommand.h>
+#include <videoexport/ffmpegprocess.h>
 #include <videoexport/videoexporter.h>
 #include <videoexport/videoexportplan.h>
 
@@ -188,6 +189,8 @@ private slots:
     void cancelLeavesNothing();
     void failingFfmpegLeavesNothing_data();
     void failingFfmpegLeavesNothing();
+    void finishWaitsOutTheLastPass_data();
+    void finishWaitsOutTheLastPass();
     void refusesAnOutputThatIsNoNewVideo_data();
     void refusesAnOutputThatIsNoNewVideo();
 
@@ -549,6 +552,37 @@ void TestVideoExporter::failingFfmpegLeavesNothing()
     QFile kept(request.output);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("an earlier export"));
+}
+
+void TestVideoExporter::finishWaitsOutTheLastPass_data()
+{
+    QTest::addColumn<int>("kilobytes"); // written before ffmpeg goes quiet for two seconds
+    QTest::addColumn<bool>("finished");
+    // At a stall bound lowered to half a second, and half a second more for each megabyte.
+    QTest::newRow("a large file's rewrite") << 8192 << true;
+    QTest::newRow("a small file standing still") << 100 << false;
+}
+
+// ffmpeg's last pass moves a large file's index to its front, rewriting the file in place
+// without growing it: the wait allows for that the more the larger the file, still bounded.
+void TestVideoExporter::finishWaitsOutTheLastPass()
+{
+    QFETCH(int, kilobytes);
+    const QString out = QDir(mOutputs).filePath(QStringLiteral("rewritten.mp4"));
+    const QString script = mTemp.filePath(QStringLiteral("rewriting-ffmpeg.sh"));
+    QVERIFY(writeFile(script,
+                      QStringLiteral("#!/bin/sh\ncat > /dev/null\nhead -c %1 /dev/zero > \"$1\"\n"
+                                     "exec sleep 2\n")
+                              .arg(kilobytes * 1024)
+                              .toLocal8Bit(),
+                      true));
+    FfmpegProcess ffmpeg(QStringLiteral("ffmpeg"), script, [] { return false; });
+    ffmpeg.setStallBounds(500, 500);
+    QVERIFY(ffmpeg.start({out}));
+    QVERIFY(ffmpeg.write("frames", 6, 0));
+    const bool finished = ffmpeg.finish([&out] { return QFileInfo(out).size(); });
+    QTEST(finished, "finished");
+    QCOMPARE(ffmpeg.error().contains(QStringLiteral("ffmpeg did not finish")), !finished);
 }
 
 void TestVideoExporter::refusesAnOutputThatIsNoNewVideo_data()
