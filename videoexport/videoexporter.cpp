@@ -20,9 +20,28 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int ProgressMs = 200;
+
+// The mode open(2) gives a new file here: 0666 less the process's umask. Read from the kernel's
+// status: setting the mask to learn it would, for a moment, make other threads' files as open
+// as that.
+mode_t newFileMode()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            bool ok = false;
+            const uint mask = line.startsWith("Umask:") ? line.mid(6).trimmed().toUInt(&ok, 8) : 0;
+            if (ok)
+                return 0666 & ~mask;
+        }
+    }
+    return 0644; // the common mask of 022
+}
 
 // Where the video goes. A link is followed, as the other exports do, so that the file it names
 // is replaced and the link stays. Refused with a reason: a path naming one of the recordings,
@@ -84,17 +103,24 @@ bool VideoExporter::run()
     const std::unique_ptr<TelemetryOverlay> overlay = plan.overlay();
 
     // ffmpeg writes under a hidden name beside the output, renamed over it only when complete:
-    // a failed or cancelled export leaves the old file as it was and nothing of its own.
+    // a failed or cancelled export leaves the old file as it was and nothing of its own. The
+    // name is short whatever the output's: past the folder's name limit QTemporaryFile would
+    // make a file without a name, which ffmpeg cannot be told.
     const QFileInfo target(output);
-    QTemporaryFile part(target.dir().filePath(QLatin1Char('.') + target.fileName()
-                                              + QStringLiteral(".XXXXXX.part.mp4")));
+    QTemporaryFile part(target.dir().filePath(QStringLiteral(".velqor-XXXXXX.part.mp4")));
     if (!part.open())
         return fail(QStringLiteral("%1: %2").arg(output, part.errorString()));
+    if (part.fileName().isEmpty())
+        return fail(
+                QStringLiteral("%1: no temporary file could be named in its folder").arg(output));
     // A temporary file is private to its owner; the video is to be shared like the file it
     // replaces, or like any new file.
-    part.setPermissions(target.exists() ? target.permissions()
-                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                  | QFile::ReadOther);
+    struct stat replaced;
+    const mode_t mode = ::stat(QFile::encodeName(output).constData(), &replaced) == 0
+                                ? replaced.st_mode & 07777
+                                : newFileMode();
+    if (::fchmod(part.handle(), mode) != 0)
+        return fail(QStringLiteral("%1: %2").arg(part.fileName(), qt_error_string(errno)));
     part.close();
     plan.ffmpeg().output = part.fileName();
 

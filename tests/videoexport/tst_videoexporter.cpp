@@ -21,6 +21,8 @@
 #include <csignal>
 #include <thread>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(QVector<StretchClip>)
 Q_DECLARE_METATYPE(QVector<VideoClip>)
 
@@ -191,6 +193,8 @@ private slots:
     void failingFfmpegLeavesNothing();
     void finishWaitsOutTheLastPass_data();
     void finishWaitsOutTheLastPass();
+    void outputFile_data();
+    void outputFile();
     void refusesAnOutputThatIsNoNewVideo_data();
     void refusesAnOutputThatIsNoNewVideo();
 
@@ -583,6 +587,42 @@ void TestVideoExporter::finishWaitsOutTheLastPass()
     const bool finished = ffmpeg.finish([&out] { return QFileInfo(out).size(); });
     QTEST(finished, "finished");
     QCOMPARE(ffmpeg.error().contains(QStringLiteral("ffmpeg did not finish")), !finished);
+}
+
+void TestVideoExporter::outputFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("oldMode"); // of a file replaced; -1 for none
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("new, umask 027") << "new.mp4" << -1 << 027 << 0640;
+    QTest::newRow("new, umask 002") << "new.mp4" << -1 << 002 << 0664;
+    QTest::newRow("replaced keeps its mode") << "old.mp4" << 0600 << 022 << 0600;
+    QTest::newRow("a name near the limit") << QString(236, 'v') + ".mp4" << -1 << 022 << 0644;
+}
+
+void TestVideoExporter::outputFile()
+{
+    QFETCH(QString, name);
+    QFETCH(int, oldMode);
+    QFETCH(int, umask);
+    VideoExportRequest request;
+    request.clips = {{mClips.frontMp4, QString(), 0, 1}};
+    request.arrangement = VideoLayout::Front;
+    request.output = QDir(mOutputs).filePath(name);
+    if (oldMode >= 0) {
+        QVERIFY(writeFile(request.output, "an earlier export"));
+        QCOMPARE(::chmod(QFile::encodeName(request.output).constData(), mode_t(oldMode)), 0);
+    }
+    const mode_t before = ::umask(mode_t(umask));
+    VideoExporter exporter(request);
+    const bool done = exporter.run();
+    ::umask(before);
+    QVERIFY2(done, qPrintable(exporter.error()));
+    QCOMPARE(leftInOutputs(), QStringList{name});
+    struct stat status;
+    QCOMPARE(::stat(QFile::encodeName(request.output).constData(), &status), 0);
+    QTEST(int(status.st_mode & 07777), "mode");
 }
 
 void TestVideoExporter::refusesAnOutputThatIsNoNewVideo_data()
