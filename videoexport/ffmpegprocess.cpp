@@ -26,6 +26,18 @@ FfmpegProcess::~FfmpegProcess()
     stop();
 }
 
+bool FfmpegProcess::probe(const QString &program, const QStringList &arguments,
+                          const std::function<bool()> &cancelled, QString *output, QString *error)
+{
+    // ffprobe knows no -nostdin; finish closes its input at once, so it can never wait on a
+    // terminal.
+    FfmpegProcess process(QStringLiteral("ffprobe"), program, cancelled);
+    const bool done = process.start(arguments) && process.finish();
+    *error = process.error();
+    *output = QString::fromUtf8(process.standardOutput()).trimmed();
+    return done;
+}
+
 bool FfmpegProcess::start(const QStringList &arguments)
 {
     mProcess.start(mProgram, arguments);

@@ -19,6 +19,11 @@ public:
     // Stops the program if it still runs.
     ~FfmpegProcess();
 
+    // Runs ffprobe (or any program whose answer is its output) to its end: false with the
+    // message in error when it cannot be run, fails or is cancelled (error then empty).
+    static bool probe(const QString &program, const QStringList &arguments,
+                      const std::function<bool()> &cancelled, QString *output, QString *error);
+
     bool start(const QStringList &arguments);
     // Queues data for the program's standard input, first waiting until no more than
     // `queued` bytes are still waiting to be written, so memory stays bounded however slowly the

@@ -25,6 +25,8 @@
 namespace {
 
 constexpr int ProgressMs = 200;
+// Frames the encoder may drop or add at the very end without the video being short.
+constexpr qint64 FramesSpared = 2;
 
 // The mode open(2) gives a new file here: 0666 less the process's umask. Read from the kernel's
 // status: setting the mask to learn it would, for a moment, make other threads' files as open
@@ -153,6 +155,24 @@ bool VideoExporter::run()
         return fail(ffmpeg.error());
     if (cancelled())
         return false;
+    // An exit code of 0 does not prove a whole video (an input that runs short ends the output
+    // early without an error): the file is judged by what it holds.
+    QString counted;
+    if (!FfmpegProcess::probe(mRequest.ffprobe,
+                              {QStringLiteral("-hide_banner"), QStringLiteral("-v"),
+                               QStringLiteral("error"), QStringLiteral("-select_streams"),
+                               QStringLiteral("v:0"), QStringLiteral("-count_packets"),
+                               QStringLiteral("-show_entries"),
+                               QStringLiteral("stream=nb_read_packets"), QStringLiteral("-of"),
+                               QStringLiteral("csv=p=0"), QStringLiteral("-i"),
+                               FfmpegCommand::inputUrl(partName)},
+                              cancelled, &counted, &problem))
+        return fail(problem);
+    const qint64 written = counted.toLongLong();
+    if (written + FramesSpared < total)
+        return fail(QStringLiteral("ffmpeg ended before the video was complete (%1 of %2 frames)")
+                            .arg(written)
+                            .arg(total));
     // rename(2) replaces the old file in one step; there is never a moment without either.
     if (std::rename(QFile::encodeName(partName).constData(), QFile::encodeName(output).constData())
         != 0)

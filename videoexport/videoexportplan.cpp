@@ -20,22 +20,18 @@ int outputRate(float frameRate)
     return rate >= 1 && rate <= 120 ? rate : UnknownRate;
 }
 
-// The codec of the recording's first sound stream; empty when it has none. ffprobe knows no
-// -nostdin; finish closes its input at once, so it can never wait on a terminal.
+// The codec of the recording's first sound stream; empty when it has none.
 bool probeSound(const QString &ffprobe, const QString &file, const std::function<bool()> &cancelled,
                 QString *codec, QString *error)
 {
-    FfmpegProcess probe(QStringLiteral("ffprobe"), ffprobe, cancelled);
-    const bool done = probe.start({QStringLiteral("-hide_banner"), QStringLiteral("-v"),
-                                   QStringLiteral("error"), QStringLiteral("-select_streams"),
-                                   QStringLiteral("a:0"), QStringLiteral("-show_entries"),
-                                   QStringLiteral("stream=codec_name"), QStringLiteral("-of"),
-                                   QStringLiteral("csv=p=0"), QStringLiteral("-i"),
-                                   FfmpegCommand::inputUrl(file)})
-                      && probe.finish();
-    *error = probe.error();
-    *codec = QString::fromUtf8(probe.standardOutput()).trimmed();
-    return done;
+    return FfmpegProcess::probe(ffprobe,
+                                {QStringLiteral("-hide_banner"), QStringLiteral("-v"),
+                                 QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                 QStringLiteral("a:0"), QStringLiteral("-show_entries"),
+                                 QStringLiteral("stream=codec_name"), QStringLiteral("-of"),
+                                 QStringLiteral("csv=p=0"), QStringLiteral("-i"),
+                                 FfmpegCommand::inputUrl(file)},
+                                cancelled, codec, error);
 }
 
 } // namespace

@@ -530,6 +530,12 @@ void TestVideoExporter::failingFfmpegLeavesNothing_data()
     QTest::newRow("closes its input, then fails")
             << QByteArray("#!/bin/sh\nexec 0<&-\nsleep 1\necho 'Invalid data' >&2\nexit 2\n")
             << QStringList{QStringLiteral("ffmpeg exited with code 2: Invalid data")};
+    // A few frames of real video, then an exit as if all went well.
+    QTest::newRow("exits 0, frames missing")
+            << QByteArray("#!/bin/sh\nfor last; do :; done\ncat > /dev/null\n"
+                          "exec ffmpeg -v error -f lavfi -i color=size=64x64:rate=10 -frames:v 2 "
+                          "-y \"$last\"\n")
+            << QStringList{QStringLiteral("ffmpeg ended before the video was complete")};
     QTest::newRow("missing") << QByteArray()
                              << QStringList{QStringLiteral("ffmpeg could not be started"),
                                             QStringLiteral("apt-get install ffmpeg")};
