@@ -35,6 +35,8 @@ constexpr double GSwatch = 10;
 constexpr double MapWidth = 256;
 constexpr double MapHeight = 150;
 constexpr double GHistory = 5; // seconds of the G meter's trailing lines
+// The traces' width: at 720 lines, two chroma pixels wide wherever the line lies.
+constexpr double GLineWidth = 4;
 constexpr double GRange = 2; // the G meter's scale either side of zero, as the chart starts
 
 const QColor PanelColour(18, 20, 24);
@@ -349,8 +351,8 @@ void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect,
     painter.save();
     painter.setClipRect(plot);
     for (int axis = 0; axis < GSensorAxes::Count; ++axis) {
-        painter.setPen(QPen(GSensorAxes::Colours[axis], px(2), Qt::SolidLine, Qt::RoundCap,
-                            Qt::RoundJoin));
+        painter.setPen(QPen(GSensorAxes::videoColour(axis), px(GLineWidth), Qt::SolidLine,
+                            Qt::RoundCap, Qt::RoundJoin));
         for (const QPolygonF &line : lines[axis]) {
             QPolygonF points;
             points.reserve(line.size());
@@ -369,7 +371,7 @@ void TelemetryOverlay::Private::drawG(QPainter &painter, const QRect &rect,
                          rect.right() + 1 - pad - plot.right() - pad, rowHeight);
         const qreal swatch = px(GSwatch);
         painter.fillRect(QRectF(row.left(), row.center().y() - swatch / 2, swatch, swatch),
-                         GSensorAxes::Colours[axis]);
+                         GSensorAxes::videoColour(axis));
         painter.setPen(TextColour);
         const QString value = hasNow ? QString::asprintf("%+.2f", now[axis]) : QStringLiteral("--");
         painter.drawText(row.adjusted(swatch + pad, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,

@@ -457,9 +457,10 @@ void TestVideoExporter::burnsInTheOverlayItDraws()
         QVERIFY(!overlay->panelRects().isEmpty());
         for (const QRect &rect : overlay->panelRects()) {
             const double psnr = FrameCheck::psnr(decoded, drawn, rect);
-            // Not the benchmark's 30 dB: at this clip's few frames x264 leaves the G meter's thin
-            // coloured lines below it. A panel off by the luma's black level reads about 21 dB.
-            QVERIFY2(psnr > 25, qPrintable(QStringLiteral("frame %1, panel at %2,%3: %4 dB")
+            // Near the benchmark's 30 dB: at this clip's few small frames x264 leaves the small
+            // text of some panels at 29.5 to 33 dB. A panel off by the luma's black level reads
+            // about 21 dB.
+            QVERIFY2(psnr > 28, qPrintable(QStringLiteral("frame %1, panel at %2,%3: %4 dB")
                                                    .arg(n)
                                                    .arg(rect.x())
                                                    .arg(rect.y())
