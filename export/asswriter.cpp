@@ -6,8 +6,6 @@
 #include "extractedrecording.h"
 #include "fieldformat.h"
 
-#include <QDateTime>
-
 namespace {
 
 // Sized for a 720p picture; players and ffmpeg scale it to the video's own size. Three lines of
@@ -30,11 +28,6 @@ const char *const Header
           "[Events]\n"
           "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
 
-QString coordinate(double value, char positive, char negative)
-{
-    return QLatin1Char(value < 0 ? negative : positive) + QString::number(qAbs(value), 'f', 6);
-}
-
 } // namespace
 
 AssWriter::AssWriter(QIODevice *device, const CameraClock &clock, SpeedUnit::Unit unit)
@@ -47,15 +40,11 @@ AssWriter::AssWriter(QIODevice *device, const CameraClock &clock, SpeedUnit::Uni
 QString AssWriter::caption(const GpsData &sample, SpeedUnit::Unit unit)
 {
     QStringList lines;
-    qint64 reading;
-    if (CameraClock::reading(sample, &reading))
-        lines.append(QDateTime::fromSecsSinceEpoch(reading, Qt::UTC)
-                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    const QString time = FieldFormat::readingText(sample);
+    if (!time.isEmpty())
+        lines.append(time);
     lines.append(SpeedUnit::text(sample.speed, unit, 1));
-    lines.append(FieldFormat::isTrackPoint(sample)
-                         ? coordinate(sample.latitude, 'N', 'S') + QLatin1Char(' ')
-                                   + coordinate(sample.longitude, 'E', 'W')
-                         : QStringLiteral("No fix"));
+    lines.append(FieldFormat::positionText(sample));
     for (QString &line : lines)
         line = escaped(line);
     return lines.join(QLatin1String("\\N"));

@@ -4,6 +4,7 @@
 
 #include "cameraclock.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -211,6 +212,27 @@ bool isTrackPoint(const GpsData &sample)
     if (sample.fixFlag == 0 || (sample.latitude == 0.0 && sample.longitude == 0.0))
         return false;
     return std::fabs(sample.latitude) <= 90.0 && std::fabs(sample.longitude) <= 180.0;
+}
+
+QString readingText(const GpsData &sample)
+{
+    qint64 reading;
+    if (!CameraClock::reading(sample, &reading))
+        return QString();
+    return QDateTime::fromSecsSinceEpoch(reading, Qt::UTC)
+            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString positionText(const GpsData &sample)
+{
+    if (!isTrackPoint(sample))
+        return QStringLiteral("No fix");
+    const auto coordinate = [](double value, char positive, char negative) {
+        return QLatin1Char(value < 0 ? negative : positive)
+               + QString::number(std::fabs(value), 'f', 6);
+    };
+    return coordinate(sample.latitude, 'N', 'S') + QLatin1Char(' ')
+           + coordinate(sample.longitude, 'E', 'W');
 }
 
 } // namespace FieldFormat

@@ -8,6 +8,7 @@
 #include "parser/videoinfo.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 
 class CameraClock;
@@ -78,5 +79,12 @@ QVector<Value> sampleValues(const GpsData &sample, CameraClock &clock);
 // A track point needs a fix and a real position: 0/0 stands for "no position", and values
 // outside the globe only come from damaged records.
 bool isTrackPoint(const GpsData &sample);
+
+// The texts a person reads, alike in the video's overlay and its subtitles. The camera's reading
+// as "2024-03-15 08:30:05", empty when it cannot be read:
+QString readingText(const GpsData &sample);
+// "N35.123456 E139.123456", six decimals as the viewer shows them; "No fix" when the sample
+// makes no track point.
+QString positionText(const GpsData &sample);
 
 } // namespace FieldFormat

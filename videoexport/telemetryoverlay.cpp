@@ -6,6 +6,7 @@
 
 #include "dial.h"
 #include "export/cameraclock.h"
+#include "export/fieldformat.h"
 #include "gsensoraxes.h"
 #include "minimap.h"
 #include "overlayfont.h"
@@ -46,6 +47,13 @@ const QColor GridColour(78, 82, 92);
 
 enum Part { Time, Speed, Heading, Coordinates, GMeter, Map };
 
+// The subtitles leave out a time they cannot read; the overlay's panel keeps its place.
+QString dateText(const GpsData &sample)
+{
+    const QString text = FieldFormat::readingText(sample);
+    return text.isEmpty() ? QStringLiteral("No time") : text;
+}
+
 qreal textWidth(const QFont &font, const QString &text)
 {
     return QFontMetricsF(font).horizontalAdvance(text);
@@ -54,29 +62,6 @@ qreal textWidth(const QFont &font, const QString &text)
 qreal lineHeight(const QFont &font)
 {
     return QFontMetricsF(font).height();
-}
-
-// "yyyy-MM-dd hh:mm:ss" of the camera's clock, read as the recording stores it.
-QString dateText(const GpsData &sample)
-{
-    qint64 reading;
-    if (!CameraClock::reading(sample, &reading))
-        return QStringLiteral("No time");
-    const QString digits = QString::fromLatin1(sample.dateTime, 14);
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-            .arg(digits.left(4), digits.mid(4, 2), digits.mid(6, 2), digits.mid(8, 2),
-                 digits.mid(10, 2), digits.mid(12, 2));
-}
-
-QString coordinateText(const GpsData &sample)
-{
-    if (!OverlayTrack::hasFix(sample))
-        return QStringLiteral("No fix");
-    return QStringLiteral("%1 %2°  %3 %4°")
-            .arg(QLatin1Char(sample.latitude < 0 ? 'S' : 'N'))
-            .arg(std::fabs(sample.latitude), 0, 'f', 5)
-            .arg(QLatin1Char(sample.longitude < 0 ? 'W' : 'E'))
-            .arg(std::fabs(sample.longitude), 0, 'f', 5);
 }
 
 // "NE 045°"; headings outside 0..360 wrap.
@@ -186,7 +171,7 @@ void TelemetryOverlay::Private::layOut()
         const qreal height = 2 * pad + lineHeight(coordinateFont);
         const qreal bottom = x > px(Margin) ? rowTop - px(Gap) : frame.height() - px(Margin);
         const qreal width
-                = 2 * pad + textWidth(coordinateFont, QStringLiteral("N 00.00000°  W 000.00000°"));
+                = 2 * pad + textWidth(coordinateFont, QStringLiteral("N00.000000 W000.000000"));
         placed << qMakePair(Coordinates, QRectF(px(Margin), bottom - height, width, height));
     }
     if (options.miniMap) {
@@ -325,7 +310,8 @@ void TelemetryOverlay::Private::paintSecond(const OverlayTrack::Moment &moment)
             painter.setFont(coordinateFont);
             painter.setPen(TextColour);
             painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter,
-                             sample ? coordinateText(*sample) : QStringLiteral("No fix"));
+                             sample ? FieldFormat::positionText(*sample)
+                                    : QStringLiteral("No fix"));
             break;
         case GMeter:
         case Map:

@@ -110,6 +110,7 @@ private slots:
     void speedText();
     void utcLine_data();
     void utcLine();
+    void coordinatesAsTheViewerShows();
     void miniMapGround_data();
     void miniMapGround();
 };
@@ -369,6 +370,19 @@ void TestTelemetryOverlay::utcLine()
     QCOMPARE(panel == onUtc, shown);
     QCOMPARE(pixelsLike(panel, panel.rect(), QColor(18, 20, 24)) == panel.width() * panel.height(),
              !shown);
+}
+
+// Six decimals, as the viewer and the subtitles write them: a move of a few microdegrees shows.
+void TestTelemetryOverlay::coordinatesAsTheViewerShows()
+{
+    const auto panel = [](double latitude) {
+        TelemetryOverlay overlay(only({"coordinates"}), Hd);
+        OverlayClip clip = drive();
+        clip.samples[0].latitude = latitude;
+        overlay.setClips({clip});
+        return rendered(overlay, 0.5).copy(panelOf(overlay));
+    };
+    QVERIFY(panel(35.000001) != panel(35.000004));
 }
 
 void TestTelemetryOverlay::miniMapGround_data()
