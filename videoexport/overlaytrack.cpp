@@ -50,11 +50,13 @@ void OverlayTrack::setClips(const QVector<OverlayClip> &clips, int framesPerSeco
     mRate = std::max(0, framesPerSecond);
     qint64 frames = 0; // the pieces' frames so far, with a rate
     QPointF carried = NoPosition; // the last fix of the pieces before
+    double carriedHeading = qQNaN();
     QPointF low, high; // corners of the box around the fixes
     bool anyFix = false;
     for (const OverlayClip &clip : clips) {
         Piece piece;
         piece.carried = carried;
+        piece.carriedHeading = carriedHeading;
         piece.start = mDuration;
         // A piece without an end runs to its last sample.
         piece.end
@@ -78,12 +80,17 @@ void OverlayTrack::setClips(const QVector<OverlayClip> &clips, int framesPerSeco
         const int count = clip.samples.size();
         piece.fixes.resize(count);
         piece.lastFix.resize(count);
+        piece.heading.resize(count);
         const int first = std::max(0, int(std::floor(clip.from)));
         const int last = std::min(count - 1, int(std::ceil(piece.end)) - 1);
         QPolygonF line;
         QPointF lastFix = carried;
+        double lastHeading = carriedHeading;
         for (int s = 0; s < count; ++s) {
             const GpsData &sample = clip.samples.at(s);
+            if (s > 0 && hasFix(sample) && hasFix(clip.samples.at(s - 1)))
+                lastHeading = sample.heading;
+            piece.heading[s] = lastHeading;
             piece.fixes[s] = hasFix(sample) ? world(sample) : NoPosition;
             if (isPosition(piece.fixes[s])) {
                 lastFix = piece.fixes[s];
@@ -100,8 +107,10 @@ void OverlayTrack::setClips(const QVector<OverlayClip> &clips, int framesPerSeco
             }
             piece.lastFix[s] = lastFix;
         }
-        if (last >= 0 && last < count)
+        if (last >= 0 && last < count) {
             carried = piece.lastFix[last];
+            carriedHeading = piece.heading[last];
+        }
         if (!line.isEmpty())
             mLines << line;
         mPieces << piece;
@@ -213,6 +222,18 @@ std::array<QVector<QPolygonF>, 3> OverlayTrack::gLines(double from, double to) c
         }
     }
     return lines;
+}
+
+bool OverlayTrack::heading(const Moment &now, double *degrees) const
+{
+    if (now.piece < 0)
+        return false;
+    const Piece &piece = mPieces.at(now.piece);
+    if (now.second < 0)
+        *degrees = piece.heading.isEmpty() ? piece.carriedHeading : piece.heading.last();
+    else
+        *degrees = piece.heading.at(now.second);
+    return std::isfinite(*degrees);
 }
 
 bool OverlayTrack::position(const Moment &now, QPointF *world) const

@@ -56,6 +56,12 @@ public:
     const QVector<QPolygonF> &lines() const { return mLines; }
     QRectF bounds() const { return mBounds; }
 
+    // The heading shown at that moment, in degrees: the recording's own where it was worked out
+    // from two fixes a second apart, else the last such one before (also from earlier pieces).
+    // The first second of a recording and the second after a gap carry no heading of their own:
+    // it is worked out from the position before, which was none or no fix. False before any.
+    bool heading(const Moment &moment, double *degrees) const;
+
     static bool hasFix(const GpsData &sample);
     static QPointF world(const GpsData &sample);
 
@@ -69,6 +75,8 @@ private:
         QVector<QPointF> fixes; // per sample; NaN where there is no fix
         // Per sample: the position of the last fix at or before it, NaN before any
         QVector<QPointF> lastFix;
+        double carriedHeading = 0; // NaN before any
+        QVector<double> heading; // per sample: the heading shown, NaN before any
     };
     bool gAt(int piece, double at, int axis, double *value) const;
     Moment momentIn(int piece, double at) const;

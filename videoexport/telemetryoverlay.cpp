@@ -67,8 +67,6 @@ qreal lineHeight(const QFont &font)
 // "NE 045°"; headings outside 0..360 wrap.
 QString headingText(double heading)
 {
-    if (!std::isfinite(heading))
-        return QStringLiteral("---");
     static const char *const names[] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
     double degrees = std::fmod(heading, 360.0);
     if (degrees < 0)
@@ -293,17 +291,22 @@ void TelemetryOverlay::Private::paintSecond(const OverlayTrack::Moment &moment)
             // North is up: a tick at the top of the ring.
             painter.setPen(QPen(DimTextColour, px(2)));
             painter.drawLine(centre - QPointF(0, radius), centre - QPointF(0, radius * 0.78));
-            const double heading = sample ? sample->heading : 0.0;
-            painter.save();
-            painter.translate(centre);
-            painter.rotate(std::isfinite(heading) ? heading : 0.0);
-            drawCompassNeedle(painter, radius * 0.8, radius * 0.14, px(2.5));
-            painter.restore();
+            // Without a heading worked out from two fixes the needle would point north as if
+            // the car drove there.
+            double heading = 0;
+            const bool known = track.heading(moment, &heading);
+            if (known) {
+                painter.save();
+                painter.translate(centre);
+                painter.rotate(heading);
+                drawCompassNeedle(painter, radius * 0.8, radius * 0.14, px(2.5));
+                painter.restore();
+            }
             painter.setFont(smallFont);
             painter.setPen(TextColour);
             painter.drawText(
                     QRectF(inner.left(), inner.bottom() - textHeight, inner.width(), textHeight),
-                    Qt::AlignCenter, sample ? headingText(sample->heading) : QStringLiteral("---"));
+                    Qt::AlignCenter, known ? headingText(heading) : QStringLiteral("---"));
             break;
         }
         case Coordinates:

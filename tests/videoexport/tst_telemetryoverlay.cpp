@@ -104,6 +104,8 @@ private slots:
     void panels_data();
     void panels();
     void secondWithoutFix();
+    void heading_data();
+    void heading();
     void betweenSeconds();
     void pieceBoundaries();
     void speedText_data();
@@ -219,6 +221,47 @@ void TestTelemetryOverlay::secondWithoutFix()
     QVERIFY(track.position(9.0, &last));
     QVERIFY(track.position(11.5, &during));
     QCOMPARE(during, last);
+}
+
+void TestTelemetryOverlay::heading_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<double>("degrees");
+    // The first recording's headings are 10 s, the second's 100 + 10 s, which has no fix at 2.
+    QTest::newRow("a drive's first second") << 0.5 << false << 0.0;
+    QTest::newRow("from two fixes") << 1.0 << true << 10.0;
+    QTest::newRow("the first recording's end") << 4.5 << true << 40.0;
+    QTest::newRow("the next recording's first second") << 5.2 << true << 40.0;
+    QTest::newRow("the next recording, from two fixes") << 6.0 << true << 110.0;
+    QTest::newRow("a second without fix") << 7.0 << true << 110.0;
+    QTest::newRow("the second after the gap") << 8.0 << true << 110.0;
+}
+
+// The heading of a recording's first second, and of the second after a gap in the fix, is
+// worked out from a position that was none: the compass would swing north for a second.
+void TestTelemetryOverlay::heading()
+{
+    QFETCH(double, seconds);
+    QFETCH(bool, known);
+    QFETCH(double, degrees);
+    OverlayClip first, next;
+    for (int second = 0; second < 5; ++second) {
+        first.samples << sample(second, true);
+        first.samples.last().heading = 10 * second;
+    }
+    first.to = 5;
+    for (int second = 0; second < 4; ++second) {
+        next.samples << sample(second, second != 2);
+        next.samples.last().heading = 100 + 10 * second;
+    }
+    next.to = 4;
+    OverlayTrack track;
+    track.setClips({first, next});
+    double shown = -1;
+    QCOMPARE(track.heading(track.moment(seconds), &shown), known);
+    if (known)
+        QCOMPARE(shown, degrees);
 }
 
 void TestTelemetryOverlay::betweenSeconds()
