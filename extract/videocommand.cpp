@@ -31,7 +31,10 @@ extern "C" void cancelOnSignal(int signal)
         exporter->cancel();
 }
 
-// Routes SIGINT and SIGTERM to the exporter while it runs, and back to their default after.
+// Routes the signals that end a command to the exporter while it runs, and back to what they
+// were after. SIGHUP comes with a closed terminal or a dropped ssh session, the usual end of a long
+// export left running; SIGQUIT is Ctrl+\. Killed by either, the command would leave ffmpeg running
+// and its temporary file behind.
 class CancelOnSignals
 {
 public:
@@ -42,7 +45,7 @@ public:
         action.sa_handler = cancelOnSignal;
         sigemptyset(&action.sa_mask);
         // A signal the shell had ignored (a job started in the background) stays ignored.
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < SignalCount; ++i) {
             sigaction(Signals[i], nullptr, &mPrevious[i]);
             if (mPrevious[i].sa_handler != SIG_IGN)
                 sigaction(Signals[i], &action, nullptr);
@@ -50,7 +53,7 @@ public:
     }
     ~CancelOnSignals()
     {
-        for (int i = 0; i < 2; ++i)
+        for (int i = 0; i < SignalCount; ++i)
             sigaction(Signals[i], &mPrevious[i], nullptr);
         gRunning = nullptr;
     }
@@ -58,8 +61,9 @@ public:
     CancelOnSignals &operator=(const CancelOnSignals &) = delete;
 
 private:
-    static constexpr int Signals[2] = {SIGINT, SIGTERM};
-    struct sigaction mPrevious[2];
+    static constexpr int SignalCount = 4;
+    static constexpr int Signals[SignalCount] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    struct sigaction mPrevious[SignalCount];
 };
 
 // "1:05" or "12 s".
