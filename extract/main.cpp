@@ -77,7 +77,8 @@ const char *const Description
           "ass: subtitles with a caption a second (the camera's date and time, the speed in\n"
           "km/h or --unit, the coordinates or \"No fix\") that players show and ffmpeg burns\n"
           "in; each recording's captions start where the one before ends, so the track fits\n"
-          "the recordings played, or joined, in the order given.\n"
+          "the recordings played, or joined, in the order given. Rear files whose front file is\n"
+          "given from the same folder are left out: the track is the front camera's.\n"
           "\n"
           "--summary (json, jsonl, csv) writes one record per recording instead of its samples:\n"
           "file, source, samples, first and last camera and UTC time, distance (m), top and\n"
@@ -560,8 +561,12 @@ int main(int argc, char *argv[])
         if (output.isFile(doneFile))
             output.resume(&done);
     }
+    // The captions follow one camera's recordings end to end; a rear file's would repeat its
+    // front's telemetry further on, the camera's time jumping back at it.
+    const bool captions = !events && format == TrackWriter::Ass;
     QStringList files;
-    for (const QString &path : inputs.paths()) {
+    for (const QString &path :
+         captions ? Drives::withoutListedRears(inputs.paths()) : inputs.paths()) {
         if (shard.holds(path) && !done.contains(path))
             files.append(path);
     }

@@ -134,15 +134,9 @@ QVector<StretchClip> timeline(const QVector<ExtractedRecording> &fronts)
 
 VideoCommand::Outcome VideoCommand::run(QString *message)
 {
-    QStringList fronts;
-    const QVector<bool> rears = Drives::rearsOfListedFronts(mFiles);
-    for (int i = 0; i < mFiles.size(); ++i) {
-        if (!rears.at(i))
-            fronts.append(mFiles.at(i));
-    }
     Extraction::Settings settings;
     settings.report = mSettings.report;
-    Extraction extraction(fronts, settings);
+    Extraction extraction(Drives::withoutListedRears(mFiles), settings);
     const QVector<ExtractedRecording> recordings = extraction.readAll();
     // A piece left out would shift every moment after it on the timeline that --from and --to
     // measure, and the video would show a drive that did not happen so.
