@@ -133,10 +133,11 @@ const char *const Description
           "cut seconds of that timeline. OUT is written under a temporary name in its folder\n"
           "and, only once complete, replaces an existing regular file (through a symbolic link,\n"
           "its target); a failed export, or one interrupted by SIGINT, SIGTERM, SIGHUP (a\n"
-          "closed terminal) or SIGQUIT, leaves nothing new, and the command then ends by that\n"
-          "signal. An OUT that is one of the recordings, a rear partner included, or that is no\n"
-          "regular file, is refused. A recording that cannot be read stops the export before\n"
-          "it starts.\n"
+          "closed terminal) or SIGQUIT, leaves nothing behind and an existing OUT as it was;\n"
+          "an interrupted one ends by its signal. An OUT that is one of the recordings, a rear\n"
+          "partner included, or that is no regular file, is refused; one whose folder is missing\n"
+          "or not writable cannot be created (73). A recording that cannot be read stops the\n"
+          "export before it starts.\n"
           "Its UTC times follow this computer's time zone (TZ).\n"
           "Progress goes to standard error when that is a terminal.\n"
           "\n"
@@ -581,6 +582,9 @@ int main(int argc, char *argv[])
             return InputNotOpened;
         case VideoCommand::Refused:
             return usageError(message);
+        case VideoCommand::NotCreated:
+            printError(message);
+            return OutputNotCreated;
         case VideoCommand::Failed:
             printError(message);
             return Failure;

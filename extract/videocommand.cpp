@@ -132,8 +132,26 @@ QVector<StretchClip> timeline(const QVector<ExtractedRecording> &fronts)
 
 } // namespace
 
+QString VideoCommand::target() const
+{
+    // As -o writes through a symbolic link to its target, the link stays and the file it names
+    // is replaced.
+    const QFileInfo output(mSettings.output);
+    return output.isSymLink() ? output.symLinkTarget() : mSettings.output;
+}
+
 VideoCommand::Outcome VideoCommand::run(QString *message)
 {
+    // The exporter would find this only when it starts ffmpeg, after reading every recording,
+    // and tell it as a failed export instead of an output that cannot be created.
+    const QFileInfo folder(QFileInfo(target()).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        *message = QStringLiteral("cannot create %1: the folder %2 %3")
+                           .arg(mSettings.output, folder.filePath(),
+                                folder.isDir() ? QStringLiteral("is not writable")
+                                               : QStringLiteral("does not exist"));
+        return NotCreated;
+    }
     Extraction::Settings settings;
     settings.report = mSettings.report;
     Extraction extraction(Drives::withoutListedRears(mFiles), settings);
@@ -173,10 +191,7 @@ VideoCommand::Outcome VideoCommand::exportClips(const QVector<VideoClip> &clips,
     request.resolution = mSettings.resolution;
     request.overlay = mSettings.overlay;
     request.mapFile = mSettings.mapFile;
-    // As -o writes through a symbolic link to its target, the link stays and the file it names
-    // is replaced.
-    const QFileInfo output(mSettings.output);
-    request.output = output.isSymLink() ? output.symLinkTarget() : mSettings.output;
+    request.output = target();
 
     VideoExporter exporter(request);
     ProgressLine progress;

@@ -33,6 +33,7 @@ public:
         Exported,
         NotAllRead, // a recording could not be read (reported); nothing was exported
         Refused, // the command line asks for something these recordings cannot give
+        NotCreated, // the output's folder is missing or cannot take a file
         Failed,
         Cancelled, // by a signal, whose number signalNumber() tells
     };
@@ -47,6 +48,8 @@ public:
     int signalNumber() const { return mSignal; }
 
 private:
+    // The file written: through a symbolic link, its target.
+    QString target() const;
     Outcome exportClips(const QVector<VideoClip> &clips, QString *message);
 
     const QStringList mFiles;

@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 namespace {
 
 struct Run
@@ -153,6 +155,10 @@ void TestExtractVideo::refused_data()
     row("standard output", {"--video", "-", "FRONT"}, "not standard output");
     row("folder", {"--video", ".", "FRONT"}, "is no regular file");
     row("empty name", {"--video", "", "FRONT"}, "empty output file name");
+    row("missing folder", {"--video", "none/out.mp4", "FRONT"}, "the folder", 73);
+    // Root writes into any folder.
+    if (::geteuid() != 0)
+        row("read-only folder", {"--video", "READONLY/out.mp4", "FRONT"}, "not writable", 73);
     row("a recording", {"--video", "FRONT", "FRONT"}, "is the recording");
     // The rear partner is not on the command line, only found beside its front.
     row("the rear partner", {"--video", "REAR", "FRONT"}, "is the recording");
@@ -168,6 +174,10 @@ void TestExtractVideo::refused()
     QFETCH(QString, message);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^FRONT$")), mClips.frontMp4);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^REAR$")), mClips.rearMp4);
+    const QString readOnly = mDir.filePath(QStringLiteral("readonly"));
+    QVERIFY(QDir().mkpath(readOnly));
+    QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
+    arguments.replaceInStrings(QStringLiteral("READONLY"), readOnly);
 
     const Run run = runExtract(arguments, mOut);
     QCOMPARE(run.exitCode, exitCode);
