@@ -111,6 +111,7 @@ struct TelemetryOverlay::Private
     qreal scale = 1;
     QFont timeFont, utcFont, speedFont, unitFont, smallFont, coordinateFont;
 
+    CameraClock clock = CameraClock::systemLocal();
     OverlayTrack track;
     QVector<QVector<QString>> utc; // per piece and sample: "UTC hh:mm:ss", empty where unknown
     QVector<Panel> panels;
@@ -124,6 +125,7 @@ struct TelemetryOverlay::Private
     qreal px(qreal designPixels) const { return designPixels * scale; }
     void layOut();
     void keepClear(QRect *rect) const;
+    void readUtc();
     void paintSecond(const OverlayTrack::Moment &moment);
     void paintGBackground(Panel &panel) const;
     QRectF gPlot(const QRect &rect) const;
@@ -386,25 +388,36 @@ TelemetryOverlay::TelemetryOverlay(const OverlayOptions &options, const QSize &f
 
 TelemetryOverlay::~TelemetryOverlay() = default;
 
-void TelemetryOverlay::setClips(const QVector<OverlayClip> &clips)
+void TelemetryOverlay::Private::readUtc()
 {
-    d->track.setClips(clips);
     // The clock follows the readings as one run through the pieces, which follow each other.
-    CameraClock clock = CameraClock::systemLocal();
-    clock.startRun();
-    d->utc.clear();
-    for (const OverlayClip &clip : clips) {
+    CameraClock run = clock;
+    run.startRun();
+    utc.clear();
+    for (const OverlayClip &clip : track.clips()) {
         QVector<QString> texts;
         texts.reserve(clip.samples.size());
         for (const GpsData &sample : clip.samples) {
-            const QByteArray time = d->options.utc ? clock.utcTime(sample) : QByteArray();
+            const QByteArray time = options.utc ? run.utcTime(sample) : QByteArray();
             texts << (time.size() >= 19
                               ? QStringLiteral("UTC ") + QString::fromLatin1(time.mid(11, 8))
                               : QString());
         }
-        d->utc << texts;
+        utc << texts;
     }
-    d->cachedPiece = d->cachedSecond = -2;
+    cachedPiece = cachedSecond = -2;
+}
+
+void TelemetryOverlay::setClock(const CameraClock &clock)
+{
+    d->clock = clock;
+    d->readUtc();
+}
+
+void TelemetryOverlay::setClips(const QVector<OverlayClip> &clips)
+{
+    d->track.setClips(clips);
+    d->readUtc();
     d->mapBuilt = false;
 }
 

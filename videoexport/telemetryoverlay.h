@@ -1,6 +1,7 @@
 // The telemetry drawn for one moment of an exported video, as a transparent frame-sized image.
 #pragma once
 
+#include "export/cameraclock.h"
 #include "overlayoptions.h"
 #include "parser/gpsdata.h"
 
@@ -32,6 +33,8 @@ public:
                      TileSource *tiles = nullptr);
     ~TelemetryOverlay();
 
+    // How the UTC line reads the camera's clock; this computer's zone until set.
+    void setClock(const CameraClock &clock);
     // The pieces in playing order; the overlay's time runs over them end to end.
     void setClips(const QVector<OverlayClip> &clips);
     double duration() const;

@@ -48,6 +48,7 @@ bool VideoExportPlan::read(const VideoExportRequest &request,
                            const std::function<bool()> &cancelled, QString *problem)
 {
     mOptions = request.overlay;
+    mClock = request.clock;
     mFfmpeg = FfmpegPlan();
     mOverlayClips.clear();
     mTiles.reset();
@@ -128,6 +129,7 @@ std::unique_ptr<TelemetryOverlay> VideoExportPlan::overlay() const
 {
     auto overlay = std::make_unique<TelemetryOverlay>(mOptions, mFfmpeg.geometry.frame, mKeepClear,
                                                       mTiles.get());
+    overlay->setClock(mClock);
     overlay->setClips(mOverlayClips);
     return overlay;
 }

@@ -39,6 +39,7 @@ public:
 
 private:
     OverlayOptions mOptions;
+    CameraClock mClock = CameraClock::systemLocal();
     FfmpegPlan mFfmpeg;
     QVector<OverlayClip> mOverlayClips;
     QRect mKeepClear;

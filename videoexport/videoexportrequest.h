@@ -1,6 +1,7 @@
 // What one video export is to make.
 #pragma once
 
+#include "export/cameraclock.h"
 #include "overlayoptions.h"
 #include "videolayout.h"
 #include "videostretch.h"
@@ -14,6 +15,9 @@ struct VideoExportRequest
     VideoLayout::Arrangement arrangement = VideoLayout::SideBySide;
     VideoLayout::Resolution resolution = VideoLayout::SourceSize;
     OverlayOptions overlay;
+    // How the camera's clock readings become the overlay's UTC line: the camera may have been set
+    // to another zone than the computer that exports.
+    CameraClock clock = CameraClock::systemLocal();
     // An offline map file whose raster tiles go under the mini-map; empty, or a file without
     // raster tiles, gives the track on a plain background. Never anything from the network.
     QString mapFile;

@@ -107,6 +107,8 @@ private slots:
     void betweenSeconds();
     void speedText_data();
     void speedText();
+    void utcLine_data();
+    void utcLine();
     void miniMapGround_data();
     void miniMapGround();
 };
@@ -279,6 +281,43 @@ void TestTelemetryOverlay::speedText()
     overlay.setClips({first, second});
     QCOMPARE(overlay.duration(), 6.0);
     QTEST(overlay.speedText(seconds), "text");
+}
+
+void TestTelemetryOverlay::utcLine_data()
+{
+    QTest::addColumn<QString>("clock");
+    QTest::addColumn<int>("hoursAhead"); // of the readings against UTC
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("on UTC") << "+00:00" << 0 << true;
+    QTest::newRow("an hour east") << "+01:00" << 1 << true;
+    QTest::newRow("unzoned: no line") << "none" << 0 << false;
+}
+
+// The UTC line reads the camera's clock as set, whatever this computer's zone: readings an hour
+// ahead on a clock an hour east show the same UTC as plain UTC readings.
+void TestTelemetryOverlay::utcLine()
+{
+    QFETCH(QString, clock);
+    QFETCH(int, hoursAhead);
+    QFETCH(bool, shown);
+    CameraClock camera = CameraClock::unzoned();
+    QVERIFY(CameraClock::fromText(clock, &camera));
+
+    const auto utcPanel = [](const CameraClock &clock, int hoursAhead) {
+        TelemetryOverlay overlay(only({"utc"}), Hd);
+        overlay.setClock(clock);
+        OverlayClip clip = drive();
+        for (GpsData &data : clip.samples)
+            data.dateTime[9] = char(data.dateTime[9] + hoursAhead);
+        overlay.setClips({clip});
+        return rendered(overlay, 1.0).copy(panelOf(overlay));
+    };
+    const QImage panel = utcPanel(camera, hoursAhead);
+    const QImage onUtc = utcPanel(CameraClock::fixedOffset(0), 0);
+    QCOMPARE(panel == onUtc, shown);
+    QCOMPARE(pixelsLike(panel, panel.rect(), QColor(18, 20, 24)) == panel.width() * panel.height(),
+             !shown);
 }
 
 void TestTelemetryOverlay::miniMapGround_data()
