@@ -138,7 +138,7 @@ const char *const Description
           "partner included, or that is no regular file, is refused; one whose folder is missing\n"
           "or not writable cannot be created (73). A recording that cannot be read stops the\n"
           "export before it starts.\n"
-          "Its UTC times follow this computer's time zone (TZ).\n"
+          "The UTC time in its overlay follows --camera-utc-offset; 'none' leaves it out.\n"
           "Progress goes to standard error when that is a terminal.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
@@ -381,8 +381,8 @@ int main(int argc, char *argv[])
     const bool video = parser.isSet(videoOption);
     // Options of the documents have no meaning for a video, and the video's none for them.
     for (const QCommandLineOption *option :
-         {&formatOption, &outputOption, &offsetOption, &eventsOption, &jobsOption, &shardOption,
-          &summaryOption, &joinOption, &skipDoneOption, &listOption}) {
+         {&formatOption, &outputOption, &eventsOption, &jobsOption, &shardOption, &summaryOption,
+          &joinOption, &skipDoneOption, &listOption}) {
         if (video && parser.isSet(*option))
             return usageError(
                     QStringLiteral("--video takes no --%1").arg(option->names().constLast()));
@@ -466,6 +466,7 @@ int main(int argc, char *argv[])
                                          "-HH:MM, local or none")
                                   .arg(parser.value(offsetOption)));
     }
+    videoSettings.clock = clock;
     bool isNumber = false;
     int jobs = parser.value(jobsOption).toInt(&isNumber);
     if (!isNumber || jobs < 0 || jobs > MaxJobs)

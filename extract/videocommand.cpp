@@ -191,6 +191,7 @@ VideoCommand::Outcome VideoCommand::exportClips(const QVector<VideoClip> &clips,
     request.resolution = mSettings.resolution;
     request.overlay = mSettings.overlay;
     request.mapFile = mSettings.mapFile;
+    request.clock = mSettings.clock;
     request.output = target();
 
     VideoExporter exporter(request);

@@ -2,6 +2,7 @@
 // partner, encoded into one video with the telemetry painted over it.
 #pragma once
 
+#include "export/cameraclock.h"
 #include "videoexport/overlayoptions.h"
 #include "videoexport/videolayout.h"
 #include "videoexport/videostretch.h"
@@ -23,6 +24,7 @@ public:
         VideoLayout::Resolution resolution = VideoLayout::SourceSize;
         OverlayOptions overlay;
         QString mapFile;
+        CameraClock clock = CameraClock::systemLocal(); // for the overlay's UTC line
         double from = 0; // seconds on the recordings' joined timeline
         double to = std::numeric_limits<double>::infinity();
         // Told why a recording could not be read.

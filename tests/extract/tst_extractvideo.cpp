@@ -147,6 +147,8 @@ void TestExtractVideo::refused_data()
     row("overlay part", video + QStringList{"--overlay", "speed,colour", "FRONT"},
         "invalid overlay 'speed,colour'");
     row("unit", video + QStringList{"--unit", "knots", "FRONT"}, "unknown unit");
+    row("offset", video + QStringList{"--camera-utc-offset", "+25:00", "FRONT"},
+        "invalid camera UTC offset");
     row("from after to", video + QStringList{"--from", "2", "--to", "2", "FRONT"},
         "--from must come before --to");
     row("negative from", video + QStringList{"--from", "-1", "FRONT"}, "invalid --from");
@@ -195,9 +197,9 @@ void TestExtractVideo::exported_data()
     QTest::newRow("front 720p, no overlay")
             << QStringList{"--layout", "front", "--resolution", "720p", "--overlay", "none"}
             << QSize(1280, 720);
-    QTest::newRow("pip, a stretch across the clips, mph")
-            << QStringList{"--layout", "pip", "--from", "2", "--to", "4", "--unit", "mph"}
-            << DemoClips::frontSize();
+    QTest::newRow("pip, a stretch across the clips, mph, camera on UTC+9") << QStringList{
+            "--layout", "pip", "--from", "2", "--to", "4", "--unit", "mph", "--camera-utc-offset",
+            "+09:00"} << DemoClips::frontSize();
 }
 
 // The drive folder as the recordings: its rear files are the fronts' partners, not pieces.
