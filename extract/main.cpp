@@ -28,6 +28,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -232,6 +233,27 @@ bool wantsVideo(int argc, char *argv[])
     return false;
 }
 
+// Qt ends the program with abort(), and so a core dump, when the platform QT_QPA_PLATFORM
+// names cannot start: no display for xcb, a plugin not installed. Which one can start is known
+// only by trying, so a fatal message while the application is made ends the command plainly.
+QtMessageHandler gPreviousHandler = nullptr;
+
+void exitOnPlatformFailure(QtMsgType type, const QMessageLogContext &context,
+                           const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (gPreviousHandler)
+            gPreviousHandler(type, context, message);
+        return;
+    }
+    printError(QStringLiteral("the Qt platform '%1' could not start; unset QT_QPA_PLATFORM to "
+                              "paint without a display")
+                       .arg(qEnvironmentVariable("QT_QPA_PLATFORM")));
+    std::fflush(stderr);
+    // Nothing is written yet, and the half-made application must not be torn down.
+    std::_Exit(Failure);
+}
+
 // Seconds on the timeline: a finite number, not negative.
 bool secondsFromText(const QString &text, double *seconds)
 {
@@ -254,9 +276,14 @@ int main(int argc, char *argv[])
     if (guiNeeded && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLoggingCategory::setFilterRules(logRules + QStringLiteral("\ndefault.warning=false"));
-    const std::unique_ptr<QCoreApplication> app
-            = guiNeeded ? std::make_unique<QGuiApplication>(argc, argv)
-                        : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (guiNeeded) {
+        gPreviousHandler = qInstallMessageHandler(exitOnPlatformFailure);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(gPreviousHandler);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("velqor-extract"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELQOR_VERSION));
     QLoggingCategory::setFilterRules(logRules);

@@ -24,17 +24,20 @@ struct Run
 };
 
 // Starts the command with its output folder as working folder.
-void start(QProcess &process, const QStringList &arguments, const QString &folder)
+void start(QProcess &process, const QStringList &arguments, const QString &folder,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
 }
 
-Run runExtract(const QStringList &arguments, const QString &folder)
+Run runExtract(const QStringList &arguments, const QString &folder,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    start(process, arguments, folder);
+    start(process, arguments, folder, environment);
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -88,6 +91,8 @@ private slots:
     void refused();
     void exported_data();
     void exported();
+    void platformThatCannotStart_data();
+    void platformThatCannotStart();
     void interruptedLeavesNothing_data();
     void interruptedLeavesNothing();
 
@@ -221,6 +226,26 @@ void TestExtractVideo::exported()
     QCOMPARE(QSize(video.value(QLatin1String("width")).toInt(),
                    video.value(QLatin1String("height")).toInt()),
              frame);
+}
+
+void TestExtractVideo::platformThatCannotStart_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::newRow("xcb without a display") << "xcb";
+    QTest::newRow("not installed") << "nosuchplatform";
+}
+
+// Qt aborts when the platform asked for cannot start; the command says why and exits.
+void TestExtractVideo::platformThatCannotStart()
+{
+    QFETCH(QString, platform);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    environment.remove(QStringLiteral("DISPLAY"));
+    const Run run = runExtract({"--video", "clip.mp4", mClips.frontMp4}, mOut, environment);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("could not start; unset QT_QPA_PLATFORM"), run.err.constData());
+    QCOMPARE(outputFolder(), QStringList());
 }
 
 void TestExtractVideo::interruptedLeavesNothing_data()
