@@ -2,6 +2,7 @@
 // its speed against real time, then frames read back and compared with the overlay drawn for them.
 #include "framecheck.h"
 
+#include <export/drives.h>
 #include <export/extractedrecording.h>
 #include <export/recordingname.h>
 #include <parser/secondsamples.h>
@@ -56,7 +57,8 @@ QString loadAverage()
 }
 
 // The drive's recordings in name order, each front with its rear partner, laid end to end as the
-// viewer's timeline lays them; the lengths and the samples as the viewer reads them.
+// viewer's timeline lays them; the partners and lengths as velqor-extract --video finds them, the
+// samples as the viewer reads them.
 struct Drive
 {
     QVector<StretchClip> clips;
@@ -67,11 +69,6 @@ bool readDrive(const QString &folder, Drive *drive, QString *error)
 {
     const QStringList names
             = QDir(folder).entryList(RecordingName::nameFilters(), QDir::Files, QDir::Name);
-    QMap<QString, QString> rears;
-    for (const QString &name : names) {
-        if (RecordingName::isRear(name))
-            rears.insert(RecordingName::sharedBase(name), QDir(folder).filePath(name));
-    }
     for (const QString &name : names) {
         if (!RecordingName::isFront(name))
             continue;
@@ -81,9 +78,9 @@ bool readDrive(const QString &folder, Drive *drive, QString *error)
             *error = QStringLiteral("%1: %2").arg(path, *error);
             return false;
         }
+        drive->clips.append({path, Drives::rearPartner(path),
+                             double(Drives::lengthOf(front.info.duration, front.samples.size()))});
         fitSamplesToDuration(front.samples, front.info.duration);
-        drive->clips.append(
-                {path, rears.value(RecordingName::sharedBase(name)), double(front.info.duration)});
         drive->samples.insert(path, front.samples);
     }
     if (drive->clips.isEmpty()) {

@@ -121,6 +121,17 @@ QVector<bool> rearsOfListedFronts(const QStringList &files)
     return rears;
 }
 
+QStringList withoutListedRears(const QStringList &files)
+{
+    const QVector<bool> rears = rearsOfListedFronts(files);
+    QStringList result;
+    for (int i = 0; i < files.size(); ++i) {
+        if (!rears.at(i))
+            result.append(files.at(i));
+    }
+    return result;
+}
+
 QString rearPartner(const QString &front)
 {
     const QFileInfo info(front);

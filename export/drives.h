@@ -56,6 +56,9 @@ DriveClip clipOfRecording(const ExtractedRecording &recording);
 // same folder as the paths spell it: the viewer shows the front's telemetry for both, and its
 // camera is mounted otherwise.
 QVector<bool> rearsOfListedFronts(const QStringList &files);
+// The files less those rearsOfListedFronts finds, in their order: one camera's recordings for
+// an output whose timeline lays them end to end.
+QStringList withoutListedRears(const QStringList &files);
 // The rear camera's file that pairs with a front camera's file as rearsOfListedFronts pairs
 // them, looked up in the front's folder (the first by name if several do), spelt as the front's
 // path is; empty for a file that is no front file or has no partner there.

@@ -28,6 +28,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -77,7 +78,8 @@ const char *const Description
           "ass: subtitles with a caption a second (the camera's date and time, the speed in\n"
           "km/h or --unit, the coordinates or \"No fix\") that players show and ffmpeg burns\n"
           "in; each recording's captions start where the one before ends, so the track fits\n"
-          "the recordings played, or joined, in the order given.\n"
+          "the recordings played, or joined, in the order given. Rear files whose front file is\n"
+          "given from the same folder are left out: the track is the front camera's.\n"
           "\n"
           "--summary (json, jsonl, csv) writes one record per recording instead of its samples:\n"
           "file, source, samples, first and last camera and UTC time, distance (m), top and\n"
@@ -131,10 +133,13 @@ const char *const Description
           "with its rear camera's file found in its folder, laid end to end; --from and --to\n"
           "cut seconds of that timeline. OUT is written under a temporary name in its folder\n"
           "and, only once complete, replaces an existing regular file (through a symbolic link,\n"
-          "its target); a failed or interrupted export (SIGINT, SIGTERM) leaves nothing. An OUT\n"
-          "that is one of the recordings, a rear partner included, or that is no regular file,\n"
-          "is refused. A recording that cannot be read stops the export before it starts.\n"
-          "Its UTC times follow this computer's time zone (TZ).\n"
+          "its target); a failed export, or one interrupted by SIGINT, SIGTERM, SIGHUP (a\n"
+          "closed terminal) or SIGQUIT, leaves nothing behind and an existing OUT as it was;\n"
+          "an interrupted one ends by its signal. An OUT that is one of the recordings, a rear\n"
+          "partner included, or that is no regular file, is refused; one whose folder is missing\n"
+          "or not writable cannot be created (73). A recording that cannot be read stops the\n"
+          "export before it starts.\n"
+          "The UTC time in its overlay follows --camera-utc-offset; 'none' leaves it out.\n"
           "Progress goes to standard error when that is a terminal.\n"
           "\n"
           "A file that cannot be opened is named on standard error and left out of the output;\n"
@@ -228,6 +233,27 @@ bool wantsVideo(int argc, char *argv[])
     return false;
 }
 
+// Qt ends the program with abort(), and so a core dump, when the platform QT_QPA_PLATFORM
+// names cannot start: no display for xcb, a plugin not installed. Which one can start is known
+// only by trying, so a fatal message while the application is made ends the command plainly.
+QtMessageHandler gPreviousHandler = nullptr;
+
+void exitOnPlatformFailure(QtMsgType type, const QMessageLogContext &context,
+                           const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (gPreviousHandler)
+            gPreviousHandler(type, context, message);
+        return;
+    }
+    printError(QStringLiteral("the Qt platform '%1' could not start; unset QT_QPA_PLATFORM to "
+                              "paint without a display")
+                       .arg(qEnvironmentVariable("QT_QPA_PLATFORM")));
+    std::fflush(stderr);
+    // Nothing is written yet, and the half-made application must not be torn down.
+    std::_Exit(Failure);
+}
+
 // Seconds on the timeline: a finite number, not negative.
 bool secondsFromText(const QString &text, double *seconds)
 {
@@ -250,9 +276,14 @@ int main(int argc, char *argv[])
     if (guiNeeded && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLoggingCategory::setFilterRules(logRules + QStringLiteral("\ndefault.warning=false"));
-    const std::unique_ptr<QCoreApplication> app
-            = guiNeeded ? std::make_unique<QGuiApplication>(argc, argv)
-                        : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (guiNeeded) {
+        gPreviousHandler = qInstallMessageHandler(exitOnPlatformFailure);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(gPreviousHandler);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("velqor-extract"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELQOR_VERSION));
     QLoggingCategory::setFilterRules(logRules);
@@ -377,8 +408,8 @@ int main(int argc, char *argv[])
     const bool video = parser.isSet(videoOption);
     // Options of the documents have no meaning for a video, and the video's none for them.
     for (const QCommandLineOption *option :
-         {&formatOption, &outputOption, &offsetOption, &eventsOption, &jobsOption, &shardOption,
-          &summaryOption, &joinOption, &skipDoneOption, &listOption}) {
+         {&formatOption, &outputOption, &eventsOption, &jobsOption, &shardOption, &summaryOption,
+          &joinOption, &skipDoneOption, &listOption}) {
         if (video && parser.isSet(*option))
             return usageError(
                     QStringLiteral("--video takes no --%1").arg(option->names().constLast()));
@@ -462,6 +493,7 @@ int main(int argc, char *argv[])
                                          "-HH:MM, local or none")
                                   .arg(parser.value(offsetOption)));
     }
+    videoSettings.clock = clock;
     bool isNumber = false;
     int jobs = parser.value(jobsOption).toInt(&isNumber);
     if (!isNumber || jobs < 0 || jobs > MaxJobs)
@@ -558,8 +590,12 @@ int main(int argc, char *argv[])
         if (output.isFile(doneFile))
             output.resume(&done);
     }
+    // The captions follow one camera's recordings end to end; a rear file's would repeat its
+    // front's telemetry further on, the camera's time jumping back at it.
+    const bool captions = !events && format == TrackWriter::Ass;
     QStringList files;
-    for (const QString &path : inputs.paths()) {
+    for (const QString &path :
+         captions ? Drives::withoutListedRears(inputs.paths()) : inputs.paths()) {
         if (shard.holds(path) && !done.contains(path))
             files.append(path);
     }
@@ -574,6 +610,9 @@ int main(int argc, char *argv[])
             return InputNotOpened;
         case VideoCommand::Refused:
             return usageError(message);
+        case VideoCommand::NotCreated:
+            printError(message);
+            return OutputNotCreated;
         case VideoCommand::Failed:
             printError(message);
             return Failure;

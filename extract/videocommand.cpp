@@ -31,7 +31,10 @@ extern "C" void cancelOnSignal(int signal)
         exporter->cancel();
 }
 
-// Routes SIGINT and SIGTERM to the exporter while it runs, and back to their default after.
+// Routes the signals that end a command to the exporter while it runs, and back to what they
+// were after. SIGHUP comes with a closed terminal or a dropped ssh session, the usual end of a long
+// export left running; SIGQUIT is Ctrl+\. Killed by either, the command would leave ffmpeg running
+// and its temporary file behind.
 class CancelOnSignals
 {
 public:
@@ -42,7 +45,7 @@ public:
         action.sa_handler = cancelOnSignal;
         sigemptyset(&action.sa_mask);
         // A signal the shell had ignored (a job started in the background) stays ignored.
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < SignalCount; ++i) {
             sigaction(Signals[i], nullptr, &mPrevious[i]);
             if (mPrevious[i].sa_handler != SIG_IGN)
                 sigaction(Signals[i], &action, nullptr);
@@ -50,7 +53,7 @@ public:
     }
     ~CancelOnSignals()
     {
-        for (int i = 0; i < 2; ++i)
+        for (int i = 0; i < SignalCount; ++i)
             sigaction(Signals[i], &mPrevious[i], nullptr);
         gRunning = nullptr;
     }
@@ -58,8 +61,9 @@ public:
     CancelOnSignals &operator=(const CancelOnSignals &) = delete;
 
 private:
-    static constexpr int Signals[2] = {SIGINT, SIGTERM};
-    struct sigaction mPrevious[2];
+    static constexpr int SignalCount = 4;
+    static constexpr int Signals[SignalCount] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    struct sigaction mPrevious[SignalCount];
 };
 
 // "1:05" or "12 s".
@@ -128,17 +132,29 @@ QVector<StretchClip> timeline(const QVector<ExtractedRecording> &fronts)
 
 } // namespace
 
+QString VideoCommand::target() const
+{
+    // As -o writes through a symbolic link to its target, the link stays and the file it names
+    // is replaced.
+    const QFileInfo output(mSettings.output);
+    return output.isSymLink() ? output.symLinkTarget() : mSettings.output;
+}
+
 VideoCommand::Outcome VideoCommand::run(QString *message)
 {
-    QStringList fronts;
-    const QVector<bool> rears = Drives::rearsOfListedFronts(mFiles);
-    for (int i = 0; i < mFiles.size(); ++i) {
-        if (!rears.at(i))
-            fronts.append(mFiles.at(i));
+    // The exporter would find this only when it starts ffmpeg, after reading every recording,
+    // and tell it as a failed export instead of an output that cannot be created.
+    const QFileInfo folder(QFileInfo(target()).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        *message = QStringLiteral("cannot create %1: the folder %2 %3")
+                           .arg(mSettings.output, folder.filePath(),
+                                folder.isDir() ? QStringLiteral("is not writable")
+                                               : QStringLiteral("does not exist"));
+        return NotCreated;
     }
     Extraction::Settings settings;
     settings.report = mSettings.report;
-    Extraction extraction(fronts, settings);
+    Extraction extraction(Drives::withoutListedRears(mFiles), settings);
     const QVector<ExtractedRecording> recordings = extraction.readAll();
     // A piece left out would shift every moment after it on the timeline that --from and --to
     // measure, and the video would show a drive that did not happen so.
@@ -175,10 +191,8 @@ VideoCommand::Outcome VideoCommand::exportClips(const QVector<VideoClip> &clips,
     request.resolution = mSettings.resolution;
     request.overlay = mSettings.overlay;
     request.mapFile = mSettings.mapFile;
-    // As -o writes through a symbolic link to its target, the link stays and the file it names
-    // is replaced.
-    const QFileInfo output(mSettings.output);
-    request.output = output.isSymLink() ? output.symLinkTarget() : mSettings.output;
+    request.clock = mSettings.clock;
+    request.output = target();
 
     VideoExporter exporter(request);
     ProgressLine progress;

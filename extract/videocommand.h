@@ -2,6 +2,7 @@
 // partner, encoded into one video with the telemetry painted over it.
 #pragma once
 
+#include "export/cameraclock.h"
 #include "videoexport/overlayoptions.h"
 #include "videoexport/videolayout.h"
 #include "videoexport/videostretch.h"
@@ -23,6 +24,7 @@ public:
         VideoLayout::Resolution resolution = VideoLayout::SourceSize;
         OverlayOptions overlay;
         QString mapFile;
+        CameraClock clock = CameraClock::systemLocal(); // for the overlay's UTC line
         double from = 0; // seconds on the recordings' joined timeline
         double to = std::numeric_limits<double>::infinity();
         // Told why a recording could not be read.
@@ -33,6 +35,7 @@ public:
         Exported,
         NotAllRead, // a recording could not be read (reported); nothing was exported
         Refused, // the command line asks for something these recordings cannot give
+        NotCreated, // the output's folder is missing or cannot take a file
         Failed,
         Cancelled, // by a signal, whose number signalNumber() tells
     };
@@ -47,6 +50,8 @@ public:
     int signalNumber() const { return mSignal; }
 
 private:
+    // The file written: through a symbolic link, its target.
+    QString target() const;
     Outcome exportClips(const QVector<VideoClip> &clips, QString *message);
 
     const QStringList mFiles;

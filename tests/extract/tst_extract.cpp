@@ -273,6 +273,8 @@ private slots:
     void csvRows();
     void assCaptions_data();
     void assCaptions();
+    void assLeavesOutListedRears_data();
+    void assLeavesOutListedRears();
     void gpxTrack();
     void kmlTrack();
     void timesInEveryFormat_data();
@@ -1018,6 +1020,47 @@ void TestExtract::assCaptions()
     for (int s = 0; s < 5; ++s)
         add(110 + s, detailed.at(s));
     QCOMPARE(events, expected);
+}
+
+void TestExtract::assLeavesOutListedRears_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // names in the folder, or the folder itself
+    QTest::addColumn<int>("events"); // a second of each recording captioned
+    QTest::newRow("the folder") << QStringList{"."} << 10;
+    QTest::newRow("the files") << QStringList{"1200F.MP4", "1200R.MP4", "1201R.MP4"} << 10;
+    // Without its front, a rear file is the only camera there is.
+    QTest::newRow("a rear alone") << QStringList{"1200R.MP4"} << 5;
+}
+
+// A front's rear partner would repeat its seconds, the camera's time jumping back at it; a rear
+// file whose front is not given keeps its own captions.
+void TestExtract::assLeavesOutListedRears()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, events);
+    const QDir folder(path(QStringLiteral("assrears")));
+    if (!folder.exists()) {
+        QVERIFY(QDir().mkpath(folder.path()));
+        for (const char *name : {"1200F.MP4", "1200R.MP4", "1201R.MP4"}) {
+            const QTime start(12, name[3] - '0');
+            QVERIFY(writeDrive(folder.filePath(QString::fromLatin1("20200101_") + name),
+                               QDateTime(QDate(2020, 1, 1), start), 5));
+        }
+    }
+    for (QString &argument : arguments)
+        argument = QDir::cleanPath(folder.filePath(
+                argument == QLatin1String(".") ? argument
+                                               : QStringLiteral("20200101_") + argument));
+
+    const Run run = runExtract(QStringList{"-f", "ass"} + arguments);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList dialogues
+            = QString::fromUtf8(run.out)
+                      .split(QLatin1Char('\n'))
+                      .filter(QRegularExpression(QStringLiteral("^Dialogue: ")));
+    QCOMPARE(dialogues.size(), events);
+    QCOMPARE(dialogues.last().section(QLatin1Char(','), 2, 2),
+             QStringLiteral("0:00:%1.00").arg(events, 2, 10, QLatin1Char('0')));
 }
 
 void TestExtract::gpxTrack()

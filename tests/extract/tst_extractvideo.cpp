@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 namespace {
 
 struct Run
@@ -22,17 +24,20 @@ struct Run
 };
 
 // Starts the command with its output folder as working folder.
-void start(QProcess &process, const QStringList &arguments, const QString &folder)
+void start(QProcess &process, const QStringList &arguments, const QString &folder,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(QStringLiteral(VELQOR_EXTRACT_PATH), arguments);
 }
 
-Run runExtract(const QStringList &arguments, const QString &folder)
+Run runExtract(const QStringList &arguments, const QString &folder,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    start(process, arguments, folder);
+    start(process, arguments, folder, environment);
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -86,6 +91,9 @@ private slots:
     void refused();
     void exported_data();
     void exported();
+    void platformThatCannotStart_data();
+    void platformThatCannotStart();
+    void interruptedLeavesNothing_data();
     void interruptedLeavesNothing();
 
 private:
@@ -144,6 +152,8 @@ void TestExtractVideo::refused_data()
     row("overlay part", video + QStringList{"--overlay", "speed,colour", "FRONT"},
         "invalid overlay 'speed,colour'");
     row("unit", video + QStringList{"--unit", "knots", "FRONT"}, "unknown unit");
+    row("offset", video + QStringList{"--camera-utc-offset", "+25:00", "FRONT"},
+        "invalid camera UTC offset");
     row("from after to", video + QStringList{"--from", "2", "--to", "2", "FRONT"},
         "--from must come before --to");
     row("negative from", video + QStringList{"--from", "-1", "FRONT"}, "invalid --from");
@@ -152,6 +162,10 @@ void TestExtractVideo::refused_data()
     row("standard output", {"--video", "-", "FRONT"}, "not standard output");
     row("folder", {"--video", ".", "FRONT"}, "is no regular file");
     row("empty name", {"--video", "", "FRONT"}, "empty output file name");
+    row("missing folder", {"--video", "none/out.mp4", "FRONT"}, "the folder", 73);
+    // Root writes into any folder.
+    if (::geteuid() != 0)
+        row("read-only folder", {"--video", "READONLY/out.mp4", "FRONT"}, "not writable", 73);
     row("a recording", {"--video", "FRONT", "FRONT"}, "is the recording");
     // The rear partner is not on the command line, only found beside its front.
     row("the rear partner", {"--video", "REAR", "FRONT"}, "is the recording");
@@ -167,6 +181,10 @@ void TestExtractVideo::refused()
     QFETCH(QString, message);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^FRONT$")), mClips.frontMp4);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^REAR$")), mClips.rearMp4);
+    const QString readOnly = mDir.filePath(QStringLiteral("readonly"));
+    QVERIFY(QDir().mkpath(readOnly));
+    QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
+    arguments.replaceInStrings(QStringLiteral("READONLY"), readOnly);
 
     const Run run = runExtract(arguments, mOut);
     QCOMPARE(run.exitCode, exitCode);
@@ -184,9 +202,9 @@ void TestExtractVideo::exported_data()
     QTest::newRow("front 720p, no overlay")
             << QStringList{"--layout", "front", "--resolution", "720p", "--overlay", "none"}
             << QSize(1280, 720);
-    QTest::newRow("pip, a stretch across the clips, mph")
-            << QStringList{"--layout", "pip", "--from", "2", "--to", "4", "--unit", "mph"}
-            << DemoClips::frontSize();
+    QTest::newRow("pip, a stretch across the clips, mph, camera on UTC+9") << QStringList{
+            "--layout", "pip", "--from", "2", "--to", "4", "--unit", "mph", "--camera-utc-offset",
+            "+09:00"} << DemoClips::frontSize();
 }
 
 // The drive folder as the recordings: its rear files are the fronts' partners, not pieces.
@@ -210,10 +228,41 @@ void TestExtractVideo::exported()
              frame);
 }
 
-// SIGINT once ffmpeg has begun the file: the command ends by the signal, and neither the
+void TestExtractVideo::platformThatCannotStart_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::newRow("xcb without a display") << "xcb";
+    QTest::newRow("not installed") << "nosuchplatform";
+}
+
+// Qt aborts when the platform asked for cannot start; the command says why and exits.
+void TestExtractVideo::platformThatCannotStart()
+{
+    QFETCH(QString, platform);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    environment.remove(QStringLiteral("DISPLAY"));
+    const Run run = runExtract({"--video", "clip.mp4", mClips.frontMp4}, mOut, environment);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("could not start; unset QT_QPA_PLATFORM"), run.err.constData());
+    QCOMPARE(outputFolder(), QStringList());
+}
+
+void TestExtractVideo::interruptedLeavesNothing_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    // A closed terminal or ssh session.
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGQUIT") << SIGQUIT;
+}
+
+// A signal once ffmpeg has begun the file: the command ends by the signal, and neither the
 // output nor its temporary file is left.
 void TestExtractVideo::interruptedLeavesNothing()
 {
+    QFETCH(int, signal);
     const QString output = QDir(mOut).filePath(QStringLiteral("clip.mp4"));
     QProcess process;
     start(process,
@@ -228,11 +277,12 @@ void TestExtractVideo::interruptedLeavesNothing()
         QTest::qWait(5);
     QVERIFY2(process.state() == QProcess::Running, "the export ended before it could be stopped");
     QVERIFY(!outputFolder().contains(QStringLiteral("clip.mp4")));
-    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
     QVERIFY(process.waitForFinished(15000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     QVERIFY(process.readAllStandardError().contains("cancelled"));
-    QCOMPARE(outputFolder(), QStringList());
+    // SIGQUIT's default dumps core, into the working folder where the system allows it.
+    QCOMPARE(outputFolder().filter(QRegularExpression(QStringLiteral("^(?!core)"))), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestExtractVideo)
