@@ -152,6 +152,11 @@ VideoCommand::Outcome VideoCommand::run(QString *message)
                                                : QStringLiteral("does not exist"));
         return NotCreated;
     }
+    QString tooLong;
+    if (!VideoExporter::nameFits(target(), &tooLong)) {
+        *message = QStringLiteral("cannot create %1: %2").arg(mSettings.output, tooLong);
+        return NotCreated;
+    }
     Extraction::Settings settings;
     settings.report = mSettings.report;
     Extraction extraction(Drives::withoutListedRears(mFiles), settings);

@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <array>
+#include <limits>
 
 class OverlayTrack
 {
@@ -75,7 +76,7 @@ private:
         QVector<QPointF> fixes; // per sample; NaN where there is no fix
         // Per sample: the position of the last fix at or before it, NaN before any
         QVector<QPointF> lastFix;
-        double carriedHeading = 0; // NaN before any
+        double carriedHeading = std::numeric_limits<double>::quiet_NaN(); // of the pieces before
         QVector<double> heading; // per sample: the heading shown, NaN before any
     };
     bool gAt(int piece, double at, int axis, double *value) const;

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,7 +70,7 @@ bool outputTarget(const VideoExportRequest &request, QString *target, QString *p
         return false;
     }
     *target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-    return true;
+    return VideoExporter::nameFits(*target, problem);
 }
 
 } // namespace
@@ -80,6 +81,19 @@ VideoExporter::VideoExporter(const VideoExportRequest &request, QObject *parent)
 { }
 
 VideoExporter::~VideoExporter() = default;
+
+bool VideoExporter::nameFits(const QString &path, QString *problem)
+{
+    const QFileInfo file(path);
+    const QByteArray name = QFile::encodeName(file.fileName());
+    const long limit = ::pathconf(QFile::encodeName(file.absolutePath()).constData(), _PC_NAME_MAX);
+    if (limit <= 0 || name.size() <= limit)
+        return true;
+    *problem = QStringLiteral("%1: the name is longer than its folder allows (%2 bytes)")
+                       .arg(path)
+                       .arg(limit);
+    return false;
+}
 
 bool VideoExporter::run()
 {
@@ -115,14 +129,6 @@ bool VideoExporter::run()
     if (part.fileName().isEmpty())
         return fail(
                 QStringLiteral("%1: no temporary file could be named in its folder").arg(output));
-    // A temporary file is private to its owner; the video is to be shared like the file it
-    // replaces, or like any new file.
-    struct stat replaced;
-    const mode_t mode = ::stat(QFile::encodeName(output).constData(), &replaced) == 0
-                                ? replaced.st_mode & 07777
-                                : newFileMode();
-    if (::fchmod(part.handle(), mode) != 0)
-        return fail(QStringLiteral("%1: %2").arg(part.fileName(), qt_error_string(errno)));
     part.close();
     plan.ffmpeg().output = part.fileName();
 
@@ -156,14 +162,15 @@ bool VideoExporter::run()
     if (cancelled())
         return false;
     // An exit code of 0 does not prove a whole video (an input that runs short ends the output
-    // early without an error): the file is judged by what it holds.
+    // early without an error): the file is judged by what it holds. The count comes from the
+    // MP4's index, so the check takes no time however large the file; counting the packets
+    // read the whole file, which on slow storage outlasted ffprobe's bound.
     QString counted;
     if (!FfmpegProcess::probe(mRequest.ffprobe,
                               {QStringLiteral("-hide_banner"), QStringLiteral("-v"),
                                QStringLiteral("error"), QStringLiteral("-select_streams"),
-                               QStringLiteral("v:0"), QStringLiteral("-count_packets"),
-                               QStringLiteral("-show_entries"),
-                               QStringLiteral("stream=nb_read_packets"), QStringLiteral("-of"),
+                               QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+                               QStringLiteral("stream=nb_frames"), QStringLiteral("-of"),
                                QStringLiteral("csv=p=0"), QStringLiteral("-i"),
                                FfmpegCommand::inputUrl(partName)},
                               cancelled, &counted, &problem))
@@ -173,6 +180,16 @@ bool VideoExporter::run()
         return fail(QStringLiteral("ffmpeg ended before the video was complete (%1 of %2 frames)")
                             .arg(written)
                             .arg(total));
+    // A temporary file is private to its owner; the video is to be shared like the file it
+    // replaces, or like any new file. Only now: ffmpeg opens the file by name, and a mode without
+    // the owner's write (a read-only file replaced, a umask of 0277) would lock it out. Never
+    // the set-id bits of a file that was replaced.
+    struct stat replaced;
+    const mode_t mode = ::stat(QFile::encodeName(output).constData(), &replaced) == 0
+                                ? replaced.st_mode & 0777
+                                : newFileMode();
+    if (::chmod(QFile::encodeName(partName).constData(), mode) != 0)
+        return fail(QStringLiteral("%1: %2").arg(partName, qt_error_string(errno)));
     // rename(2) replaces the old file in one step; there is never a moment without either.
     if (std::rename(QFile::encodeName(partName).constData(), QFile::encodeName(output).constData())
         != 0)

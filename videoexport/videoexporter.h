@@ -27,6 +27,10 @@ public:
     // Why the run failed, in one message for the user (empty after success or a cancel).
     QString error() const { return mError; }
 
+    // Whether the file name of path fits its folder's limit: past it the whole video would be
+    // made before the rename could fail. False with the reason.
+    static bool nameFits(const QString &path, QString *problem);
+
 signals:
     // From the running thread, at most a few times a second.
     void progressed(qint64 framesDone, qint64 framesTotal);

@@ -606,6 +606,9 @@ void TestVideoExporter::outputFile_data()
     QTest::newRow("new, umask 002") << "new.mp4" << -1 << 002 << 0664;
     QTest::newRow("replaced keeps its mode") << "old.mp4" << 0600 << 022 << 0600;
     QTest::newRow("a name near the limit") << QString(236, 'v') + ".mp4" << -1 << 022 << 0644;
+    // The owner cannot write a file of this mode: it is set only once ffmpeg is done with it.
+    QTest::newRow("new, umask 0277") << "new.mp4" << -1 << 0277 << 0400;
+    QTest::newRow("replaced, without its set-id bits") << "old.mp4" << 06755 << 022 << 0755;
 }
 
 void TestVideoExporter::outputFile()
@@ -643,6 +646,10 @@ void TestVideoExporter::refusesAnOutputThatIsNoNewVideo_data()
     QTest::newRow("a folder") << mOutputs << QStringLiteral("is not a regular file");
     QTest::newRow("a device") << QStringLiteral("/dev/null")
                               << QStringLiteral("is not a regular file");
+    // Else the rename would fail only after the whole video was made.
+    QTest::newRow("a name past the folder's limit")
+            << QDir(mOutputs).filePath(QString(300, 'v') + ".mp4")
+            << QStringLiteral("longer than its folder allows");
 }
 
 void TestVideoExporter::refusesAnOutputThatIsNoNewVideo()
