@@ -2,6 +2,7 @@
 // the encoded file checked and a frame of it kept; cancelling, closing and ffmpeg failing leave
 // nothing behind.
 #include "app/mainwindows.h"
+#include "app/platform.h"
 
 #include "config/configuration.h"
 #include "controls/controlpanel.h"
@@ -22,6 +23,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -85,6 +88,7 @@ private slots:
     void ffmpegFailing_data();
     void ffmpegFailing();
     // Last: the window quits the application as it closes, and no event loop runs after that.
+    void closingCancels_data();
     void closingCancels();
 
 private:
@@ -262,19 +266,36 @@ void TestMainWindowsVideo::cancelLeavesNothing()
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
+void TestMainWindowsVideo::closingCancels_data()
+{
+    QTest::addColumn<int>("signal"); // what ends the process; 0 for the window closed by the user
+    QTest::newRow("closed") << 0;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
 void TestMainWindowsVideo::closingCancels()
 {
+    QFETCH(int, signal);
     QTemporaryDir out;
     {
         MainWindows window;
         window.show();
+        Platform::closeOnTerminationRequest(&window);
         QPointer<QProgressDialog> progress;
         startHangingExport(&window, out.path(), &progress);
         if (QTest::currentTestFailed())
             return;
         // The stand-in makes its file before it turns into the sleep.
         QTRY_COMPARE_WITH_TIMEOUT(sleepingChildren(), 1, Patience);
-        window.close();
+        if (signal) {
+            // Handled, the signal closes the window instead of ending the test.
+            QCOMPARE(std::raise(signal), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), Patience);
+        } else {
+            window.close();
+        }
     }
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(sleepingChildren(), 0);
