@@ -258,8 +258,13 @@ void TestMainWindowsVideo::cancelLeavesNothing()
     startHangingExport(&window, out.path(), &progress);
     if (QTest::currentTestFailed())
         return;
-    progress->findChild<QPushButton *>()->click();
+    auto *cancel = progress->findChild<QPushButton *>();
+    cancel->click();
+    // Until ffmpeg has stopped the dialog says why no other export can start yet.
+    QVERIFY(progress->isVisible() && !cancel->isEnabled());
+    QCOMPARE(progress->labelText(), QStringLiteral("Cancelling..."));
     QVERIFY(finished.wait(Patience) || !finished.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!progress, Patience);
     // Cancelled is not failed: no message, no error.
     QCOMPARE(finished.first(), (QVariantList{false, QString()}));
     QCOMPARE(mBoxes, QStringList());
