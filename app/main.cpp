@@ -59,5 +59,7 @@ int main(int argc, char *argv[])
     MainWindows window;
     window.show();
     app.installNativeEventFilter(&window);
+    // Ended by a logout or a kill, the window still stops an export and removes its file.
+    Platform::closeOnTerminationRequest(&window);
     return app.exec();
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTime>
 
 #include <algorithm>
@@ -95,7 +96,10 @@ bool MainWindows::startVideoExport(const VideoExportRequest &request)
     qCDebug(lcApp) << "video export of" << request.clips.size() << "pieces to" << request.output;
     mVideoJob = new VideoExportJob(request, this);
     const QString exporting = tr("Exporting the video...");
-    auto *progress = new QProgressDialog(exporting, tr("Cancel"), 0, 100, this);
+    auto *progress = new QProgressDialog(exporting, QString(), 0, 100, this);
+    // Held, to be disabled once pressed.
+    auto *cancelButton = new QPushButton(tr("Cancel"), progress);
+    progress->setCancelButton(cancelButton);
     progress->setObjectName(QStringLiteral("dlg_VideoExportProgress"));
     progress->setWindowTitle(tr("Export video"));
     // Encoding takes minutes; the recordings stay there to be watched meanwhile.
@@ -120,11 +124,19 @@ bool MainWindows::startVideoExport(const VideoExportRequest &request)
                         exporting + QLatin1Char('\n')
                         + tr("About %1 left").arg(QTime(0, 0).addSecs(left).toString(format)));
             });
-    connect(progress, &QProgressDialog::canceled, mVideoJob, &VideoExportJob::cancel,
-            Qt::DirectConnection);
+    VideoExportJob *job = mVideoJob;
+    connect(progress, &QProgressDialog::canceled, progress, [job, progress, cancelButton] {
+        job->cancel();
+        // Stopping ffmpeg can take seconds, during which no other export can start; the dialog,
+        // which hid itself, says so until the job has ended.
+        cancelButton->setEnabled(false);
+        progress->setLabelText(tr("Cancelling..."));
+        progress->show();
+        // A close of the dialog itself hides it after this.
+        QMetaObject::invokeMethod(progress, &QWidget::show, Qt::QueuedConnection);
+    });
     const QString output = request.output;
     // Deleted once its results are read, as the track export's job is.
-    VideoExportJob *job = mVideoJob;
     connect(job, &QThread::finished, this, [this, job, progress, output] {
         progress->reset();
         progress->deleteLater();

@@ -12,6 +12,13 @@ namespace Platform {
 // needs the application object to exist; it never waits long for the desktop to answer.
 void keepDisplayAwake();
 
+// Turns the requests to end the process (SIGTERM, SIGINT, SIGHUP: a logout, kill, Ctrl+C) into
+// closing window, so that closing winds up what is under way (an export's unfinished file goes)
+// before the process ends; a second request ends it at once. A signal the process was started
+// ignoring (nohup) stays ignored. Undone when window goes; one window at a time. Windows sends a
+// windowed program no such requests.
+void closeOnTerminationRequest(QWidget *window);
+
 enum class SystemMove {
     NotStarted, // the window system offers no move here
     Finished, // the move ran to its end before the call returned

@@ -1,5 +1,5 @@
-// Linux side of the window-system requests: the desktop's screen saver and the toolkit's own
-// move and resize requests.
+// Linux side of the window-system requests: the desktop's screen saver, the toolkit's own move
+// and resize requests, and the signals that ask the process to end.
 #include "platform.h"
 
 #include "applog.h"
@@ -9,8 +9,10 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QSocketNotifier>
 #include <QWindow>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,6 +20,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <cstring>
 
@@ -120,6 +123,28 @@ bool sessionBusAnswers()
     return answered;
 }
 
+const int terminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int terminationSignalCount
+        = int(sizeof(terminationSignals) / sizeof(*terminationSignals));
+struct sigaction previousTermination[terminationSignalCount];
+// Written by the signal handler, read in the GUI thread: a handler may do little more than this.
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char request = 1;
+    // A full pipe already holds a request.
+    (void) !::write(terminationPipe[1], &request, 1);
+    errno = savedErrno;
+}
+
+void readTerminationRequests()
+{
+    char requests[16];
+    while (::read(terminationPipe[0], requests, sizeof requests) > 0) { }
+}
+
 QWindow *handleOf(QWidget *window)
 {
     return window ? window->window()->windowHandle() : nullptr;
@@ -168,6 +193,38 @@ void keepDisplayAwake()
         return;
     }
     requestInhibit(bus, 0);
+}
+
+void closeOnTerminationRequest(QWidget *window)
+{
+    if (terminationPipe[0] < 0 && ::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        qCWarning(lcApp) << "the termination signals stay fatal, no pipe for them:"
+                         << std::strerror(errno);
+        return;
+    }
+    // A request left over from a window gone meanwhile is not this window's.
+    readTerminationRequests();
+    auto *notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        readTerminationRequests();
+        qCInfo(lcApp) << "asked to end, closing the window";
+        window->close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    // Reset by the first request: another one, say while the close waits for an encoder to
+    // stop, ends the process at once (the encoder dies with it).
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int i = 0; i < terminationSignalCount; ++i) {
+        ::sigaction(terminationSignals[i], nullptr, &previousTermination[i]);
+        if (previousTermination[i].sa_handler != SIG_IGN)
+            ::sigaction(terminationSignals[i], &action, nullptr);
+    }
+    QObject::connect(notifier, &QObject::destroyed, [] {
+        for (int i = 0; i < terminationSignalCount; ++i)
+            ::sigaction(terminationSignals[i], &previousTermination[i], nullptr);
+    });
 }
 
 SystemMove startSystemMove(QWidget *window)

@@ -56,6 +56,11 @@ void keepDisplayAwake()
         qCWarning(lcApp) << "the system refused to keep the display awake";
 }
 
+void closeOnTerminationRequest(QWidget *)
+{
+    // Logging off closes the windows through the window system; there is nothing to turn.
+}
+
 SystemMove startSystemMove(QWidget *window)
 {
     // Without the capture released the system would not take the mouse over.

@@ -2,6 +2,8 @@
 // failure told in one message with the program's exit code and the end of what it said.
 #pragma once
 
+#include "childprocess.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -65,7 +67,7 @@ private:
     const QString mName;
     const QString mProgram;
     const std::function<bool()> mIsCancelled;
-    QProcess mProcess;
+    ChildProcess mProcess;
     QByteArray mErrorTail;
     QString mError;
     bool mCancelled = false;

@@ -353,6 +353,11 @@
         <translation>残り約 %1</translation>
     </message>
     <message>
+        <source>Cancelling...</source>
+        <translatorcomment>addition</translatorcomment>
+        <translation>キャンセルしています...</translation>
+    </message>
+    <message>
         <source>The video is saved as %1.</source>
         <translatorcomment>addition</translatorcomment>
         <translation>動画を %1 に保存しました。</translation>
