@@ -127,6 +127,9 @@ bool MainWindows::startVideoExport(const VideoExportRequest &request)
     VideoExportJob *job = mVideoJob;
     connect(progress, &QProgressDialog::canceled, progress, [job, progress, cancelButton] {
         job->cancel();
+        // Already done: its end, on its way, says how it went.
+        if (job->isFinished())
+            return;
         // Stopping ffmpeg can take seconds, during which no other export can start; the dialog,
         // which hid itself, says so until the job has ended.
         cancelButton->setEnabled(false);

@@ -13,10 +13,10 @@ namespace Platform {
 void keepDisplayAwake();
 
 // Turns the requests to end the process (SIGTERM, SIGINT, SIGHUP: a logout, kill, Ctrl+C) into
-// closing window, so that closing winds up what is under way (an export's unfinished file goes)
-// before the process ends; a second request ends it at once. A signal the process was started
-// ignoring (nohup) stays ignored. Undone when window goes; one window at a time. Windows sends a
-// windowed program no such requests.
+// closing the window, so that closing winds up what is under way (an export's unfinished file
+// goes) before the process ends; a second request of the same kind ends it at once (and may leave
+// that file). A signal the process was started ignoring (nohup) stays ignored. Undone when the
+// window goes; one window at a time. Windows sends a windowed program no such requests.
 void closeOnTerminationRequest(QWidget *window);
 
 enum class SystemMove {
