@@ -24,9 +24,10 @@ function(velqor_add_test name)
         set(labels unit ${ARG_LABELS})
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
         # Qt's libraries are built without frame pointers: only the slow unwinder reaches the
-        # plugin's frames that the suppression names.
+        # plugin's frames that the suppression names. Quiet about it: tests read the programs'
+        # error output.
         if(ARG_PAINTS AND VELQOR_SANITIZERS MATCHES "address" AND NOT WIN32)
-            list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/offscreen-leaks.supp:fast_unwind_on_malloc=0")
+            list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/offscreen-leaks.supp:fast_unwind_on_malloc=0:print_suppressions=0")
         endif()
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 300)
